@@ -1,0 +1,13 @@
+// The one way names are made safe to show: control, bidi and "<U+" code units
+// become visible <U+XXXX> markers. One-way; records keep the raw text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace streamscan {
+
+std::u16string escapeForDisplay(std::u16string_view text);
+void appendCodeUnitEscape(std::u16string& out, char16_t c);
+
+}  // namespace streamscan

@@ -1,0 +1,138 @@
+// The file-system port. The engine never calls the operating system itself; it
+// talks to one FileSystem whose operations mirror the Win32 calls its algorithms
+// are written against. Every operation reports failure as a Windows error code
+// (0 = success), attributes as Win32 attribute bits and times as FILETIME values.
+//
+// Paths handed to the port are plain (never the long-path form); a port that
+// needs the long-path form makes it itself, where the engine's algorithms say.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace streamscan {
+
+enum class PathStyle {
+    windows,  // \ and / separate, drive letters, UNC, the \\?\ prefix
+    posix,    // only / separates, / is its own parent, no prefix
+};
+
+#ifdef _WIN32
+inline constexpr PathStyle kNativePathStyle = PathStyle::windows;
+#else
+inline constexpr PathStyle kNativePathStyle = PathStyle::posix;
+#endif
+
+// The answer of queryVolume.
+struct VolumeInfo {
+    bool known = false;         // the file-system flags could be read
+    bool namedStreams = false;  // FILE_NAMED_STREAMS; meaningful only when known
+    std::u16string fileSystemName;
+};
+
+// What a directory listing or an attribute query says of one item.
+struct ItemFacts {
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;
+    std::uint64_t lastWrite = 0;  // FILETIME
+};
+
+struct DirectoryEntry {
+    std::u16string name;  // leaf name; "." and ".." may appear
+    ItemFacts facts;
+};
+
+struct StreamEntry {
+    std::u16string name;  // as listed, e.g. ":Zone.Identifier:$DATA" or "::$DATA"
+    std::uint64_t size = 0;
+};
+
+// An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.
+class DirectoryListing {
+public:
+    virtual ~DirectoryListing() = default;
+    // Fetches the next entry: 0, or the error the listing ended with
+    // (kErrorNoMoreFiles at a normal end).
+    virtual std::uint32_t next(DirectoryEntry& entry) = 0;
+};
+
+// An open stream enumeration (FindFirstStreamW/FindNextStreamW). Closed when destroyed.
+class StreamListing {
+public:
+    virtual ~StreamListing() = default;
+    // Fetches the next entry: 0, or the error the enumeration ended with
+    // (kErrorHandleEof or kErrorNoMoreFiles at a normal end).
+    virtual std::uint32_t next(StreamEntry& entry) = 0;
+};
+
+// A stream opened for reading (CreateFileW/ReadFile). Closed when destroyed.
+class StreamReader {
+public:
+    virtual ~StreamReader() = default;
+    // Reads up to `size` bytes into `buffer`; `got` is 0 at the end. Returns 0 or an error.
+    virtual std::uint32_t read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+};
+
+// A file created for writing (the CSV report). Closed by close() or when destroyed.
+class FileWriter {
+public:
+    virtual ~FileWriter() = default;
+    // Writes up to `size` bytes; `written` says how many went. Returns 0 or an error.
+    virtual std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
+                                std::uint32_t& written) = 0;
+    virtual void close() = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual PathStyle pathStyle() const = 0;
+
+    // GetFullPathNameW: the absolute form, or `path` unchanged when it cannot be made.
+    virtual std::u16string fullPath(const std::u16string& path) = 0;
+
+    // GetVolumePathNameW (with its one long-path retry) and GetVolumeInformationW.
+    // An unknown volume comes back with known false.
+    virtual VolumeInfo queryVolume(const std::u16string& path) = 0;
+
+    // GetFileAttributesExW at the standard information level.
+    virtual std::uint32_t itemFacts(const std::u16string& path, ItemFacts& facts) = 0;
+
+    // GetFileAttributesW: plain attributes (the removal engine's read-only diagnosis).
+    virtual std::uint32_t plainAttributes(const std::u16string& path,
+                                          std::uint32_t& attributes) = 0;
+
+    // FindFirstFileW on joinPath(folder, "*"). On success `first` holds the first
+    // entry and `listing` the open listing.
+    virtual std::uint32_t startListing(const std::u16string& folder, DirectoryEntry& first,
+                                       std::unique_ptr<DirectoryListing>& listing) = 0;
+
+    // FindFirstStreamW at FindStreamInfoStandard. kErrorHandleEof: no streams at all.
+    virtual std::uint32_t startStreams(const std::u16string& hostPath, StreamEntry& first,
+                                       std::unique_ptr<StreamListing>& listing) = 0;
+
+    // CreateFileW on the stream hostPath:name:type (the host itself when name is
+    // empty), read access, every kind of sharing, backup semantics for a folder.
+    virtual std::uint32_t openStream(const std::u16string& hostPath, const std::u16string& name,
+                                     const std::u16string& type, bool hostIsFolder,
+                                     std::unique_ptr<StreamReader>& reader) = 0;
+
+    // DeleteFileW on the stream hostPath:name:type.
+    virtual std::uint32_t deleteStream(const std::u16string& hostPath,
+                                       const std::u16string& name,
+                                       const std::u16string& type) = 0;
+
+    // CreateFileW with GENERIC_WRITE, no sharing, CREATE_ALWAYS.
+    virtual std::uint32_t createFile(const std::u16string& path,
+                                     std::unique_ptr<FileWriter>& writer) = 0;
+
+    // DeleteFileW on a whole file.
+    virtual std::uint32_t deleteFile(const std::u16string& path) = 0;
+};
+
+// The port of the platform the program runs on (Win32FileSystem or PosixFileSystem).
+FileSystem& nativeFileSystem();
+
+}  // namespace streamscan

@@ -1,0 +1,75 @@
+// The value types a scan hands to the rest of the program, and its callbacks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace streamscan {
+
+inline constexpr std::uint32_t kNoZone = 0xFFFFFFFF;
+inline constexpr std::uint64_t kDefaultLargeStreamThreshold = 1048576;
+
+// What a Zone.Identifier stream says. Defaults mean "nothing read".
+struct ZoneInfo {
+    bool isZoneIdentifier = false;
+    bool zoneIdPresent = false;
+    bool zoneIdParsed = false;
+    std::uint32_t zone = kNoZone;  // 0-4, else kNoZone
+    std::int64_t zoneId = -1;      // exactly as read, also outside 0-4
+    std::u16string hostUrl;
+    std::u16string referrerUrl;
+};
+
+// One row of a result: a host item with one of its alternate streams, or the
+// host alone (an item row, empty streamName).
+struct StreamRecord {
+    std::u16string hostFolder;
+    std::u16string hostName;  // empty when the host is its own parent (C:\)
+    std::u16string streamName;
+    std::u16string streamType;
+    std::uint64_t streamSize = 0;
+    std::uint32_t hostAttributes = 0;
+    std::uint64_t hostSize = 0;
+    std::uint64_t hostModified = 0;  // FILETIME, UTC
+    bool hostIsFolder = false;
+    ZoneInfo zone;
+    std::array<std::uint8_t, 16> head{};
+    std::uint64_t headLength = 0;  // 0 to 16
+    bool unreadable = false;
+    std::uint32_t severity = 0;  // 0 none, 1 Notice, 2 Alert
+    std::u16string note;
+};
+
+// The running and final counters of one scan.
+struct ScanStats {
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t itemsWithStreams = 0;
+    std::uint64_t streams = 0;
+    std::uint64_t accessDenied = 0;
+    std::uint64_t listFailed = 0;
+    std::uint64_t unreadableStreams = 0;
+    std::uint64_t linksNotFollowed = 0;
+    std::uint64_t volumesWithoutStreams = 0;
+    bool cancelled = false;
+};
+
+struct ScanOptions {
+    bool includeSubfolders = true;
+    bool showItemsWithoutStreams = false;
+    bool includeFolders = true;
+    bool followLinks = false;
+    std::uint64_t largeStreamThreshold = kDefaultLargeStreamThreshold;  // 0 reads as 1 MiB
+};
+
+// Called on the scanning thread once per emitted row; the record lives only
+// during the call.
+using RecordSink = std::function<void(const StreamRecord&)>;
+// Polled on the scanning thread; false stops the scan.
+using ContinueCheck = std::function<bool()>;
+// Called on the scanning thread once per folder, before it is listed.
+using ProgressSink = std::function<void(const std::u16string& folder, const ScanStats& counters)>;
+
+}  // namespace streamscan

@@ -1,0 +1,26 @@
+// Sizes, times, attributes and counts as text: one form everywhere.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace streamscan {
+
+std::u16string sizeText(std::uint64_t bytes);
+// Local time YYYY-MM-DD HH:MM:SS of a FILETIME; empty for 0 or an unconvertible time.
+std::u16string timeText(std::uint64_t fileTime);
+std::u16string attributesText(std::uint32_t attributes);
+// Digits with the user's thousands separator (read again on every call).
+std::u16string groupedNumber(std::uint64_t number);
+// The grouping itself, for any separator.
+std::u16string groupDigits(std::uint64_t number, std::u16string_view separator);
+std::u16string countPhrase(std::uint64_t count, std::u16string_view singular,
+                           std::u16string_view plural);
+void appendCountPhrase(std::u16string& text, std::uint64_t count, std::u16string_view word);
+std::u16string decimalText(std::uint32_t number);
+// Plain decimal of any unsigned and signed 64-bit value (no grouping).
+std::u16string plainDecimal(std::uint64_t number);
+std::u16string signedDecimal(std::int64_t number);
+
+}  // namespace streamscan
