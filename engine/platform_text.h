@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace streamscan {
 
@@ -21,5 +22,15 @@ struct CivilTime {
 bool localTimeOf(std::uint64_t fileTime, CivilTime& out);
 // The user's thousands separator; empty when the system gives none.
 std::u16string userThousandsSeparator();
+
+// Ordinal equality ignoring case (CompareStringOrdinal with bIgnoreCase on
+// Windows; simple Unicode upper-casing code unit by code unit on Linux).
+// Strings of different lengths are never equal.
+bool ordinalEqualIgnoreCase(std::u16string_view a, std::u16string_view b);
+
+// Three-way, case-insensitive comparison in the user's collation order
+// (CompareStringW with LOCALE_USER_DEFAULT and NORM_IGNORECASE, falling back to
+// lstrcmpiW; on Linux the collation of the user's LC_COLLATE). <0, 0 or >0.
+int compareTextIgnoreCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace streamscan
