@@ -1,0 +1,379 @@
+#include "engine/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/path_forms.h"
+#include "engine/win_codes.h"
+
+namespace streamscan {
+namespace {
+
+// A call that failed without setting a code must not read as success: 0 would
+// make the engine take an unfilled entry or a missing handle for a result.
+constexpr std::uint32_t kErrorGenFailure = 31;
+
+std::uint32_t lastError() {
+    const DWORD code = GetLastError();
+    return code != 0 ? static_cast<std::uint32_t>(code) : kErrorGenFailure;
+}
+
+const wchar_t* wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The W API stops at the first NUL, so such a path would reach a different
+// file than the one named; it is refused instead.
+bool hasEmbeddedNul(const std::u16string& text) {
+    return text.find(u'\0') != std::u16string::npos;
+}
+
+std::u16string longForm(const std::u16string& path) {
+    return longPathForm(path, PathStyle::windows);
+}
+
+// A fixed-size name field is read only up to its terminator or its end.
+template <std::size_t N>
+std::u16string textOf(const WCHAR (&field)[N]) {
+    std::size_t length = 0;
+    while (length < N && field[length] != 0) {
+        ++length;
+    }
+    return std::u16string(reinterpret_cast<const char16_t*>(field), length);
+}
+
+std::uint64_t joinHalves(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | static_cast<std::uint64_t>(low);
+}
+
+std::uint64_t fileTimeOf(const FILETIME& time) {
+    return joinHalves(time.dwHighDateTime, time.dwLowDateTime);
+}
+
+struct CloseFileHandle {
+    static void close(HANDLE handle) { CloseHandle(handle); }
+};
+struct CloseFindHandle {
+    static void close(HANDLE handle) { FindClose(handle); }
+};
+
+// Owns one handle and closes it on every path out.
+template <typename Closer>
+class ScopedHandle {
+  public:
+    explicit ScopedHandle(HANDLE handle) : handle(handle) {}
+    ~ScopedHandle() { reset(); }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    HANDLE get() const { return handle; }
+    // Hands the handle to a new owner.
+    HANDLE release() {
+        HANDLE released = handle;
+        handle = INVALID_HANDLE_VALUE;
+        return released;
+    }
+    bool valid() const { return handle != INVALID_HANDLE_VALUE && handle != nullptr; }
+    void reset() {
+        if (valid()) {
+            Closer::close(handle);
+        }
+        handle = INVALID_HANDLE_VALUE;
+    }
+
+  private:
+    HANDLE handle;
+};
+
+using FileHandle = ScopedHandle<CloseFileHandle>;
+using FindHandle = ScopedHandle<CloseFindHandle>;
+
+DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
+    DirectoryEntry entry;
+    entry.name = textOf(data.cFileName);
+    entry.facts.attributes = data.dwFileAttributes;
+    entry.facts.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
+    entry.facts.lastWrite = fileTimeOf(data.ftLastWriteTime);
+    return entry;
+}
+
+StreamEntry entryOf(const WIN32_FIND_STREAM_DATA& data) {
+    StreamEntry entry;
+    entry.name = textOf(data.cStreamName);
+    entry.size = static_cast<std::uint64_t>(data.StreamSize.QuadPart);
+    return entry;
+}
+
+class Win32DirectoryListing : public DirectoryListing {
+  public:
+    // Takes the handle over only once the object exists, so a failed allocation
+    // leaves it with its owner, which closes it.
+    explicit Win32DirectoryListing(FindHandle& source) : find(source.release()) {}
+
+    std::uint32_t next(DirectoryEntry& entry) override {
+        if (endError != 0) {
+            return endError;
+        }
+        WIN32_FIND_DATAW data{};
+        if (!FindNextFileW(find.get(), &data)) {
+            endError = lastError();
+            find.reset();  // one listing handle open at a time: free it as soon as it ends
+            return endError;
+        }
+        entry = entryOf(data);
+        return kErrorSuccess;
+    }
+
+  private:
+    FindHandle find;
+    std::uint32_t endError = 0;
+};
+
+class Win32StreamListing : public StreamListing {
+  public:
+    explicit Win32StreamListing(FindHandle& source) : find(source.release()) {}
+
+    std::uint32_t next(StreamEntry& entry) override {
+        if (endError != 0) {
+            return endError;
+        }
+        WIN32_FIND_STREAM_DATA data{};
+        if (!FindNextStreamW(find.get(), &data)) {
+            endError = lastError();
+            find.reset();
+            return endError;
+        }
+        entry = entryOf(data);
+        return kErrorSuccess;
+    }
+
+  private:
+    FindHandle find;
+    std::uint32_t endError = 0;
+};
+
+class Win32StreamReader : public StreamReader {
+  public:
+    explicit Win32StreamReader(FileHandle& source) : file(source.release()) {}
+
+    std::uint32_t read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) override {
+        DWORD count = 0;
+        const BOOL ok = ReadFile(file.get(), buffer, size, &count, nullptr);
+        got = ok ? static_cast<std::uint32_t>(count) : 0;
+        return ok ? kErrorSuccess : lastError();
+    }
+
+  private:
+    FileHandle file;
+};
+
+class Win32FileWriter : public FileWriter {
+  public:
+    explicit Win32FileWriter(FileHandle& source) : file(source.release()) {}
+
+    std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
+                        std::uint32_t& written) override {
+        written = 0;
+        if (!file.valid()) {
+            return ERROR_INVALID_HANDLE;
+        }
+        DWORD count = 0;
+        if (!WriteFile(file.get(), data, size, &count, nullptr)) {
+            return lastError();
+        }
+        written = static_cast<std::uint32_t>(count);
+        return kErrorSuccess;
+    }
+
+    void close() override { file.reset(); }
+
+  private:
+    FileHandle file;
+};
+
+// GetVolumePathNameW with a buffer of the larger of (path length + 16) and 261.
+bool volumePathOf(const std::u16string& path, std::u16string& volumePath) {
+    const std::size_t capacity = std::max<std::size_t>(path.size() + 16, MAX_PATH + 1);
+    std::vector<char16_t> buffer(capacity, u'\0');
+    if (!GetVolumePathNameW(wide(path), reinterpret_cast<wchar_t*>(buffer.data()),
+                            static_cast<DWORD>(capacity))) {
+        return false;
+    }
+    buffer.back() = u'\0';
+    volumePath = buffer.data();
+    return true;
+}
+
+}  // namespace
+
+std::u16string Win32FileSystem::fullPath(const std::u16string& path) {
+    if (hasEmbeddedNul(path)) {
+        return path;
+    }
+    const DWORD needed = GetFullPathNameW(wide(path), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return path;
+    }
+    std::vector<char16_t> buffer(needed, u'\0');
+    const DWORD length =
+        GetFullPathNameW(wide(path), needed, reinterpret_cast<wchar_t*>(buffer.data()), nullptr);
+    // A length that does not fit means the answer changed between the calls.
+    if (length == 0 || length >= needed) {
+        return path;
+    }
+    return std::u16string(buffer.data(), length);
+}
+
+VolumeInfo Win32FileSystem::queryVolume(const std::u16string& path) {
+    VolumeInfo info;
+    if (path.empty() || hasEmbeddedNul(path)) {
+        return info;
+    }
+    std::u16string volumePath;
+    if (!volumePathOf(path, volumePath)) {
+        const std::u16string longPath = longForm(path);
+        if (longPath == path || !volumePathOf(longPath, volumePath)) {
+            return info;
+        }
+    }
+    DWORD flags = 0;
+    std::vector<char16_t> name(MAX_PATH + 1, u'\0');
+    if (!GetVolumeInformationW(wide(volumePath), nullptr, 0, nullptr, nullptr, &flags,
+                               reinterpret_cast<wchar_t*>(name.data()),
+                               static_cast<DWORD>(name.size()))) {
+        return info;
+    }
+    name.back() = u'\0';
+    info.known = true;
+    info.namedStreams = (flags & FILE_NAMED_STREAMS) != 0;
+    info.fileSystemName = name.data();
+    return info;
+}
+
+std::uint32_t Win32FileSystem::itemFacts(const std::u16string& path, ItemFacts& facts) {
+    if (hasEmbeddedNul(path)) {
+        return kErrorInvalidName;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide(longForm(path)), GetFileExInfoStandard, &data)) {
+        return lastError();
+    }
+    facts.attributes = data.dwFileAttributes;
+    facts.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
+    facts.lastWrite = fileTimeOf(data.ftLastWriteTime);
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::plainAttributes(const std::u16string& path,
+                                               std::uint32_t& attributes) {
+    if (hasEmbeddedNul(path)) {
+        return kErrorInvalidName;
+    }
+    const DWORD result = GetFileAttributesW(wide(longForm(path)));
+    if (result == INVALID_FILE_ATTRIBUTES) {
+        return lastError();
+    }
+    attributes = result;
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::startListing(const std::u16string& folder, DirectoryEntry& first,
+                                            std::unique_ptr<DirectoryListing>& listing) {
+    listing.reset();
+    if (hasEmbeddedNul(folder)) {
+        return kErrorInvalidName;
+    }
+    const std::u16string pattern = longForm(joinPath(folder, u"*", PathStyle::windows));
+    WIN32_FIND_DATAW data{};
+    FindHandle find(FindFirstFileW(wide(pattern), &data));
+    if (!find.valid()) {
+        return lastError();
+    }
+    first = entryOf(data);
+    listing = std::make_unique<Win32DirectoryListing>(find);
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::startStreams(const std::u16string& hostPath, StreamEntry& first,
+                                            std::unique_ptr<StreamListing>& listing) {
+    listing.reset();
+    if (hasEmbeddedNul(hostPath)) {
+        return kErrorInvalidName;
+    }
+    WIN32_FIND_STREAM_DATA data{};
+    FindHandle find(FindFirstStreamW(wide(longForm(hostPath)), FindStreamInfoStandard, &data, 0));
+    if (!find.valid()) {
+        return lastError();
+    }
+    first = entryOf(data);
+    listing = std::make_unique<Win32StreamListing>(find);
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::openStream(const std::u16string& hostPath,
+                                          const std::u16string& name, const std::u16string& type,
+                                          bool hostIsFolder,
+                                          std::unique_ptr<StreamReader>& reader) {
+    reader.reset();
+    const std::u16string streamPath = streamPathOf(hostPath, name, type);
+    if (hasEmbeddedNul(streamPath)) {
+        return kErrorInvalidName;
+    }
+    FileHandle file(CreateFileW(wide(longForm(streamPath)), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, hostIsFolder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
+                                nullptr));
+    if (!file.valid()) {
+        return lastError();
+    }
+    reader = std::make_unique<Win32StreamReader>(file);
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::deleteStream(const std::u16string& hostPath,
+                                            const std::u16string& name,
+                                            const std::u16string& type) {
+    // The length test for the prefix is made on the whole stream path.
+    const std::u16string streamPath = streamPathOf(hostPath, name, type);
+    if (hasEmbeddedNul(streamPath)) {
+        return kErrorInvalidName;
+    }
+    if (!DeleteFileW(wide(longForm(streamPath)))) {
+        return lastError();
+    }
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
+                                          std::unique_ptr<FileWriter>& writer) {
+    writer.reset();
+    if (hasEmbeddedNul(path)) {
+        return kErrorInvalidName;
+    }
+    FileHandle file(CreateFileW(wide(longForm(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return lastError();
+    }
+    writer = std::make_unique<Win32FileWriter>(file);
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::deleteFile(const std::u16string& path) {
+    if (hasEmbeddedNul(path)) {
+        return kErrorInvalidName;
+    }
+    if (!DeleteFileW(wide(longForm(path)))) {
+        return lastError();
+    }
+    return kErrorSuccess;
+}
+
+FileSystem& nativeFileSystem() {
+    static Win32FileSystem fileSystem;
+    return fileSystem;
+}
+
+}  // namespace streamscan
