@@ -1,0 +1,155 @@
+#include "engine/removal.h"
+
+#include <new>
+
+#include "engine/display_escape.h"
+#include "engine/unicode.h"
+#include "engine/value_text.h"
+#include "engine/win_codes.h"
+
+#ifndef _WIN32
+#include <string.h>
+#endif
+
+namespace streamscan {
+namespace {
+
+struct ErrorName {
+    std::uint32_t code;
+    const char16_t* text;
+};
+
+constexpr ErrorName kErrorNames[] = {
+    {kErrorInvalidFunction, u"Not supported by this file system"},
+    {kErrorFileNotFound, u"Stream not found"},
+    {kErrorPathNotFound, u"Path not found"},
+    {kErrorAccessDenied, u"Access denied"},
+    {kErrorWriteProtect, u"The volume is write protected"},
+    {kErrorNotReady, u"The drive is not ready"},
+    {kErrorSharingViolation, u"The file is in use by another program"},
+    {kErrorLockViolation, u"Part of the file is locked"},
+    {kErrorNotSupported, u"Not supported by this file system"},
+    {kErrorDiskFull, u"The disk is full"},
+    {kErrorInvalidName, u"The stream name is not valid"},
+    {kErrorFilenameTooLong, u"The path is too long"},
+};
+
+constexpr char16_t kReadOnlyHostText[] = u"The host file is read-only (5)";
+
+#ifndef _WIN32
+// strerror_r comes in two shapes: the XSI one returns an int and fills the
+// buffer, the GNU one returns the text (which may not be the buffer).
+[[maybe_unused]] const char* errnoMessage(int result, const char* buffer) {
+    return result == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* errnoMessage(const char* result, const char*) {
+    return result;
+}
+
+std::u16string systemErrorText(int error) {
+    char buffer[256] = {};
+    const char* text = errnoMessage(strerror_r(error, buffer, sizeof buffer), buffer);
+    std::u16string out = text != nullptr && *text != '\0' ? decodeName(text) : u"Unknown error";
+    return out + u" (errno " + plainDecimal(static_cast<std::uint64_t>(error)) + u")";
+}
+#endif
+
+bool containsNul(const std::u16string& text) {
+    return text.find(u'\0') != std::u16string::npos;
+}
+
+}  // namespace
+
+std::u16string WindowsErrorText(std::uint32_t code) {
+#ifndef _WIN32
+    if ((code & kErrorFromErrno) != 0)
+        return systemErrorText(static_cast<int>(code & 0xFFFF));
+#endif
+    const char16_t* text = u"Windows error";
+    for (const ErrorName& entry : kErrorNames) {
+        if (entry.code == code) {
+            text = entry.text;
+            break;
+        }
+    }
+    return text + (u" (" + plainDecimal(code) + u")");
+}
+
+bool ValidateRemovalTarget(const RemovalTarget& target, std::u16string* reason) {
+    if (reason != nullptr)
+        reason->clear();
+    const char16_t* refusal = nullptr;
+    std::u16string typeRefusal;
+    if (target.streamName.empty()) {
+        refusal = u"The stream name is empty, which names the file itself";
+    } else if (target.streamName.find_first_of(u"\\/:") != std::u16string::npos) {
+        refusal = u"The stream name contains \\, / or :, which would name another file";
+    } else if (!target.streamType.empty() && !equalsAsciiNoCase(target.streamType, u"$DATA")) {
+        // The type comes from the disk and lands in a message box: escaped, so a
+        // hostile type cannot break or reverse the lines around it.
+        typeRefusal = u"The stream type is " + escapeForDisplay(target.streamType) + u", not $DATA";
+    } else if (target.hostPath.empty()) {
+        refusal = u"The host path is empty";
+    } else if (containsNul(target.hostPath) || containsNul(target.streamName) ||
+               containsNul(target.streamType)) {
+        refusal =
+            u"The target contains an embedded NUL and would not reach the disk as the "
+            u"stream shown";
+    }
+    if (refusal == nullptr && typeRefusal.empty())
+        return true;
+    if (reason != nullptr) {
+        if (refusal != nullptr)
+            *reason = refusal;
+        else
+            *reason = std::move(typeRefusal);
+    }
+    return false;
+}
+
+RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSystem& fs) {
+    RemovalResult result;
+    try {
+        result.outcomes.reserve(targets.size());
+        for (const RemovalTarget& target : targets) {
+            RemovalOutcome outcome;
+            outcome.hostPath = target.hostPath;
+            outcome.streamName = target.streamName;
+            outcome.streamType = target.streamType;
+
+            // Everything that can allocate happens before a count moves, so a
+            // target is counted exactly once: here, or among the unreached.
+            if (!ValidateRemovalTarget(target, &outcome.message)) {
+                result.outcomes.push_back(std::move(outcome));
+                ++result.refusedCount;
+                continue;
+            }
+            const std::uint32_t error =
+                fs.deleteStream(target.hostPath, target.streamName, target.streamType);
+            if (error == kErrorSuccess) {
+                outcome.removed = true;
+                result.outcomes.push_back(std::move(outcome));
+                ++result.removedCount;
+                continue;
+            }
+            outcome.message = WindowsErrorText(error);
+            if (error == kErrorAccessDenied) {
+                // Only named, never changed: the attribute stays as the user set it.
+                std::uint32_t attributes = 0;
+                if (fs.plainAttributes(target.hostPath, attributes) == kErrorSuccess &&
+                    (attributes & kAttributeReadOnly) != 0) {
+                    outcome.message = kReadOnlyHostText;
+                }
+            }
+            result.outcomes.push_back(std::move(outcome));
+            ++result.failedCount;
+        }
+    } catch (...) {
+        // Out of memory (or a port that broke its word): the run stops, and every
+        // target without an outcome counts as failed.
+        result.failedCount += static_cast<std::uint32_t>(targets.size() - result.outcomes.size());
+    }
+    return result;
+}
+
+}  // namespace streamscan
