@@ -1,0 +1,154 @@
+#include "engine/assessment.h"
+
+#include "engine/unicode.h"
+#include "engine/value_text.h"
+
+namespace streamscan {
+namespace {
+
+constexpr std::u16string_view kExecutableExtensions[] = {
+    u"exe", u"dll", u"scr", u"sys", u"com", u"bat", u"cmd", u"ps1", u"psm1",
+    u"vbs", u"vbe", u"js",  u"jse", u"wsf", u"wsh", u"msi", u"msp", u"hta",
+    u"cpl", u"ocx", u"drv", u"efi", u"pif", u"lnk", u"jar", u"reg",
+};
+
+// Whole names only: the property-set streams Office writes begin with U+0005,
+// and that form is deliberately not in this list.
+constexpr std::u16string_view kWellKnownStreamNames[] = {
+    u"Zone.Identifier",
+    u"SummaryInformation",
+    u"DocumentSummaryInformation",
+    u"favicon",
+    u"OECustomProperty",
+    u"{4c8cc155-6c1e-11d1-8e41-00c04fb9386d}",
+    u"AFP_AfpInfo",
+    u"AFP_Resource",
+    u"com.apple.quarantine",
+    u"com.apple.metadata",
+    u"com.dropbox.attributes",
+    u"WofCompressedData",
+    u"encryptable",
+    u"SmartScreen",
+};
+
+constexpr std::uint64_t kLargerThanHostMinimum = 4096;
+
+std::uint32_t conclude(std::u16string* note, std::u16string_view text, std::uint32_t severity) {
+    if (note != nullptr)
+        note->assign(text);
+    return severity;
+}
+
+}  // namespace
+
+bool hasExecutableExtension(std::u16string_view name) {
+    if (name.empty())
+        return false;
+    const std::size_t dot = name.rfind(u'.');
+    if (dot == std::u16string_view::npos)
+        return false;
+    const std::size_t separator = name.find_last_of(u"\\/");
+    if (separator != std::u16string_view::npos && dot <= separator)
+        return false;
+    const std::u16string_view extension = name.substr(dot + 1);
+    if (extension.empty())
+        return false;
+    for (const auto candidate : kExecutableExtensions) {
+        if (equalsAsciiNoCase(extension, candidate))
+            return true;
+    }
+    return false;
+}
+
+bool isWellKnownStreamName(std::u16string_view name) {
+    if (name.empty())
+        return false;
+    for (const auto candidate : kWellKnownStreamNames) {
+        if (equalsAsciiNoCase(name, candidate))
+            return true;
+    }
+    return false;
+}
+
+const char16_t* severityName(std::uint32_t severity) {
+    switch (severity) {
+        case kSeverityNotice:
+            return u"Notice";
+        case kSeverityAlert:
+            return u"Alert";
+        default:
+            return u"";
+    }
+}
+
+// The rules are tried in order and the first that applies decides; notes are
+// never combined. Texts are built only when the caller asked for a note.
+std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
+                           std::uint64_t largeStreamThreshold) {
+    if (note != nullptr)
+        note->clear();
+    if (record.streamName.empty())
+        return kSeverityNone;
+
+    const std::uint64_t threshold =
+        largeStreamThreshold == 0 ? kDefaultLargeStreamThreshold : largeStreamThreshold;
+    const bool isZone = equalsAsciiNoCase(record.streamName, u"Zone.Identifier");
+    bool quietName = false;
+
+    if (record.headLength >= 2 && record.head[0] == 0x4D && record.head[1] == 0x5A) {
+        return conclude(note, u"Stream content starts with MZ (executable image)", kSeverityAlert);
+    }
+    if (hasExecutableExtension(record.streamName)) {
+        return conclude(note, u"Stream is named like an executable or script", kSeverityAlert);
+    }
+    if (!isZone && hasExecutableExtension(record.hostName)) {
+        if (isWellKnownStreamName(record.streamName)) {
+            quietName = true;
+        } else {
+            return conclude(note, u"Alternate stream on an executable file", kSeverityAlert);
+        }
+    }
+    if (record.streamSize >= threshold) {
+        if (note == nullptr)
+            return kSeverityNotice;
+        return conclude(note,
+                        u"Stream is " + sizeText(record.streamSize) +
+                            u", unusually large for an alternate stream",
+                        kSeverityNotice);
+    }
+    if (!isZone && record.hostSize != 0 && record.streamSize > record.hostSize &&
+        record.streamSize >= kLargerThanHostMinimum) {
+        if (note == nullptr)
+            return kSeverityNotice;
+        return conclude(note,
+                        u"Stream is larger than the file itself (" + sizeText(record.streamSize) +
+                            u" against " + sizeText(record.hostSize) + u")",
+                        kSeverityNotice);
+    }
+    if (isZone) {
+        const ZoneInfo& zone = record.zone;
+        if (record.unreadable) {
+            return conclude(note, u"Zone.Identifier stream could not be read", kSeverityNotice);
+        }
+        if (zone.zoneIdParsed && zone.zone == kNoZone) {
+            if (note == nullptr)
+                return kSeverityNotice;
+            return conclude(
+                note,
+                u"ZoneId " + signedDecimal(zone.zoneId) + u" is outside the documented range 0-4",
+                kSeverityNotice);
+        }
+        if (zone.zoneIdPresent && !zone.zoneIdParsed) {
+            return conclude(note, u"ZoneId is present but is not a number this can read",
+                            kSeverityNotice);
+        }
+    }
+    if (quietName) {
+        return conclude(note,
+                        u"Alternate stream on an executable file, under a name Windows itself uses",
+                        kSeverityNotice);
+    }
+    return kSeverityNone;
+}
+
+}  // namespace streamscan

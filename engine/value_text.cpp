@@ -1,0 +1,155 @@
+#include "engine/value_text.h"
+
+#include "engine/platform_text.h"
+
+namespace streamscan {
+namespace {
+
+constexpr const char16_t* kSizeUnits[] = {u"KB", u"MB", u"GB", u"TB", u"PB", u"EB"};
+constexpr int kLastUnit = 5;
+
+struct AttributeName {
+    std::uint32_t bit;
+    const char16_t* name;
+};
+
+// Output order, not bit order.
+constexpr AttributeName kAttributeNames[] = {
+    {0x2, u"Hidden"},
+    {0x4, u"System"},
+    {0x1, u"Read-only"},
+    {0x400, u"Reparse point"},
+};
+
+void appendPadded(std::u16string& out, int value, std::size_t width) {
+    const std::u16string digits = plainDecimal(static_cast<std::uint64_t>(value < 0 ? 0 : value));
+    if (digits.size() < width)
+        out.append(width - digits.size(), u'0');
+    out += digits;
+}
+
+}  // namespace
+
+std::u16string plainDecimal(std::uint64_t number) {
+    char16_t buffer[20];
+    std::size_t pos = sizeof buffer / sizeof buffer[0];
+    do {
+        buffer[--pos] = static_cast<char16_t>(u'0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    return std::u16string(buffer + pos, buffer + sizeof buffer / sizeof buffer[0]);
+}
+
+std::u16string signedDecimal(std::int64_t number) {
+    if (number >= 0)
+        return plainDecimal(static_cast<std::uint64_t>(number));
+    // Negate in unsigned arithmetic so the most negative value has a magnitude too.
+    const std::uint64_t magnitude = 0 - static_cast<std::uint64_t>(number);
+    return u"-" + plainDecimal(magnitude);
+}
+
+std::u16string decimalText(std::uint32_t number) {
+    return plainDecimal(number);
+}
+
+std::u16string sizeText(std::uint64_t bytes) {
+    if (bytes < 1024)
+        return plainDecimal(bytes) + u" B";
+
+    std::uint64_t unit = 1024;
+    int index = 0;
+    while (index < kLastUnit && bytes >= unit * 1024) {
+        unit *= 1024;
+        ++index;
+    }
+    // Neither product can overflow: the remainder is below 2^60 at the largest unit.
+    std::uint64_t whole = bytes / unit;
+    const std::uint64_t tenth = (unit / 2 + (bytes % unit) * 10) / unit;
+    std::uint64_t fraction = tenth;
+    if (tenth >= 10) {
+        fraction = 0;
+        ++whole;
+    }
+    if (whole >= 1024 && index < kLastUnit) {
+        whole = 1;
+        ++index;
+    }
+    std::u16string out = plainDecimal(whole);
+    out.push_back(u'.');
+    out.push_back(static_cast<char16_t>(u'0' + fraction));
+    out.push_back(u' ');
+    out += kSizeUnits[index];
+    return out;
+}
+
+std::u16string timeText(std::uint64_t fileTime) {
+    if (fileTime == 0)
+        return {};
+    CivilTime t;
+    if (!localTimeOf(fileTime, t))
+        return {};
+    std::u16string out;
+    out.reserve(19);
+    appendPadded(out, t.year, 4);
+    out.push_back(u'-');
+    appendPadded(out, t.month, 2);
+    out.push_back(u'-');
+    appendPadded(out, t.day, 2);
+    out.push_back(u' ');
+    appendPadded(out, t.hour, 2);
+    out.push_back(u':');
+    appendPadded(out, t.minute, 2);
+    out.push_back(u':');
+    appendPadded(out, t.second, 2);
+    return out;
+}
+
+std::u16string attributesText(std::uint32_t attributes) {
+    std::u16string out;
+    for (const auto& entry : kAttributeNames) {
+        if ((attributes & entry.bit) == 0)
+            continue;
+        if (!out.empty())
+            out += u", ";
+        out += entry.name;
+    }
+    return out;
+}
+
+std::u16string groupDigits(std::uint64_t number, std::u16string_view separator) {
+    const std::u16string digits = plainDecimal(number);
+    std::u16string out;
+    out.reserve(digits.size() + (digits.size() / 3) * separator.size());
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0)
+            out += separator;
+        out.push_back(digits[i]);
+    }
+    return out;
+}
+
+std::u16string groupedNumber(std::uint64_t number) {
+    // Asked on every call, so a change of the user's settings shows in the next text.
+    const std::u16string separator = userThousandsSeparator();
+    return groupDigits(number, separator.empty() ? std::u16string_view(u",") : separator);
+}
+
+std::u16string countPhrase(std::uint64_t count, std::u16string_view singular,
+                           std::u16string_view plural) {
+    std::u16string out = groupedNumber(count);
+    out.push_back(u' ');
+    out += count == 1 ? singular : plural;
+    return out;
+}
+
+void appendCountPhrase(std::u16string& text, std::uint64_t count, std::u16string_view word) {
+    if (count == 0)
+        return;
+    if (!text.empty())
+        text += u", ";
+    text += groupedNumber(count);
+    text.push_back(u' ');
+    text += word;
+}
+
+}  // namespace streamscan
