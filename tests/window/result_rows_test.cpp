@@ -1,0 +1,236 @@
+#include "window/result_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "engine/file_system.h"
+#include "window/column_text.h"
+
+// Lets a test make the allocator fail: the next allocation after the count runs out throws.
+namespace {
+std::atomic<long> allocationsBeforeFailure{-1};
+}  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+    if (allocationsBeforeFailure.load() == 0)
+        throw std::bad_alloc();
+    if (allocationsBeforeFailure.load() > 0)
+        --allocationsBeforeFailure;
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace tessalin {
+namespace {
+
+using streamscan::StreamRecord;
+
+constexpr bool kWindowsPaths = streamscan::kNativePathStyle == streamscan::PathStyle::windows;
+
+std::u16string root() {
+    return kWindowsPaths ? u"C:\\" : u"/";
+}
+std::u16string folder(std::u16string name) {
+    return kWindowsPaths ? u"C:\\" + name : u"/" + name;
+}
+
+StreamRecord rec(std::u16string hostFolder, std::u16string hostName, std::u16string stream,
+                 std::uint64_t size = 0, std::uint32_t severity = 0, std::uint64_t modified = 0) {
+    StreamRecord r;
+    r.hostFolder = std::move(hostFolder);
+    r.hostName = std::move(hostName);
+    r.streamName = std::move(stream);
+    r.streamType = r.streamName.empty() ? u"" : u"$DATA";
+    r.streamSize = size;
+    r.severity = severity;
+    r.hostModified = modified;
+    return r;
+}
+
+ResultRows rowsOf(std::vector<StreamRecord> records) {
+    ResultRows rows;
+    rows.append(std::move(records));
+    return rows;
+}
+
+// The records' stream names in row order: what the user sees top to bottom.
+std::vector<std::u16string> streamsInRowOrder(const ResultRows& rows) {
+    std::vector<std::u16string> out;
+    for (std::size_t row = 0; row < rows.rowOrder.size(); ++row) {
+        out.push_back(rows.recordAtRow(static_cast<std::int64_t>(row))->streamName);
+    }
+    return out;
+}
+
+using Names = std::vector<std::u16string>;
+
+TEST(ResultRows, AppendKeepsArrivalOrderAndCountsStreamRows) {
+    ResultRows rows;
+    std::vector<StreamRecord> batch{rec(root(), u"a", u"s1"), rec(root(), u"b", u"")};
+    EXPECT_EQ(rows.append(std::move(batch)), 2u);
+    EXPECT_TRUE(batch.empty());
+    rows.append({rec(root(), u"c", u"s3")});
+    EXPECT_EQ(streamsInRowOrder(rows), (Names{u"s1", u"", u"s3"}));
+    EXPECT_EQ(rows.streamRowCount, 2u);
+    EXPECT_EQ(rows.rowOrder, (std::vector<std::uint64_t>{0, 1, 2}));
+    rows.clear();
+    EXPECT_TRUE(rows.records.empty());
+    EXPECT_TRUE(rows.rowOrder.empty());
+    EXPECT_EQ(rows.streamRowCount, 0u);
+}
+
+TEST(ResultRows, RecordAtRowRefusesRowsOutsideTheListAndStaleIndices) {
+    ResultRows rows = rowsOf({rec(root(), u"a", u"s1"), rec(root(), u"b", u"s2")});
+    rows.rowOrder.push_back(7);  // a row that names no record
+    EXPECT_EQ(rows.recordAtRow(0)->streamName, u"s1");
+    EXPECT_EQ(rows.recordAtRow(1)->streamName, u"s2");
+    EXPECT_EQ(rows.recordAtRow(-1), nullptr);
+    EXPECT_EQ(rows.recordAtRow(2), nullptr);
+    EXPECT_EQ(rows.recordAtRow(3), nullptr);
+}
+
+TEST(ResultRows, SortOrdersByColumnWithTieBreaksInBothDirections) {
+    struct Case {
+        const char* label;
+        int column;
+        bool ascending;
+        Names expected;
+    };
+    // Paths: /a holds s-a1 (size 5, Notice) and s-a2 (size 5, Alert); /b holds
+    // s-b (size 1, none) and Zz (size 9, Alert).
+    const std::vector<StreamRecord> records{
+        rec(root(), u"b", u"s-b", 1, 0, 300),
+        rec(root(), u"a", u"s-a2", 5, 2, 100),
+        rec(root(), u"a", u"s-a1", 5, 1, 200),
+        rec(root(), u"b", u"Zz", 9, 2, 0xFFFFFFFF00000000ull),
+    };
+    const Case cases[] = {
+        {"severity up: alerts first, ties by path then name",
+         kColumnSeverity,
+         true,
+         {u"s-a2", u"Zz", u"s-a1", u"s-b"}},
+        {"severity down reverses ties too",
+         kColumnSeverity,
+         false,
+         {u"s-b", u"s-a1", u"Zz", u"s-a2"}},
+        {"path up", kColumnPath, true, {u"s-a1", u"s-a2", u"s-b", u"Zz"}},
+        {"path down", kColumnPath, false, {u"Zz", u"s-b", u"s-a2", u"s-a1"}},
+        {"size up", kColumnSize, true, {u"s-b", u"s-a1", u"s-a2", u"Zz"}},
+        {"size down: equal sizes by path and name, descending",
+         kColumnSize,
+         false,
+         {u"Zz", u"s-a2", u"s-a1", u"s-b"}},
+        {"modified up, unsigned", kColumnModified, true, {u"s-a2", u"s-a1", u"s-b", u"Zz"}},
+        {"stream text ignores case", kColumnStream, true, {u"s-a1", u"s-a2", u"s-b", u"Zz"}},
+        {"stream text down", kColumnStream, false, {u"Zz", u"s-b", u"s-a2", u"s-a1"}},
+    };
+    for (const auto& c : cases) {
+        ResultRows rows = rowsOf(records);
+        ASSERT_TRUE(rows.sortBy(c.column, c.ascending)) << c.label;
+        EXPECT_EQ(streamsInRowOrder(rows), c.expected) << c.label;
+    }
+}
+
+TEST(ResultRows, EqualRowsKeepTheirRelativeOrderThroughAnyNumberOfSorts) {
+    // Four identical records: only their identity (index) tells them apart.
+    ResultRows rows = rowsOf({rec(root(), u"x", u"s"), rec(root(), u"x", u"s"),
+                              rec(root(), u"x", u"s"), rec(root(), u"x", u"s")});
+    rows.rowOrder = {2, 0, 3, 1};
+    for (int column = 0; column < kColumnCount; ++column) {
+        ASSERT_TRUE(rows.sortBy(column, column % 2 == 0));
+        EXPECT_EQ(rows.rowOrder, (std::vector<std::uint64_t>{2, 0, 3, 1})) << column;
+    }
+}
+
+TEST(ResultRows, TextColumnsSortByTheDisplayedText) {
+    StreamRecord plain = rec(root(), u"a", u"b");
+    StreamRecord escaped = rec(root(), u"a", u"\u202Ea");  // shows as <U+202E>a, which sorts first
+    ResultRows rows = rowsOf({plain, escaped});
+    ASSERT_TRUE(rows.sortBy(kColumnStream, true));
+    EXPECT_EQ(rows.rowOrder, (std::vector<std::uint64_t>{1, 0}));
+}
+
+TEST(ResultRows, OutOfMemoryDuringSortLeavesTheOrderUnchanged) {
+    std::vector<StreamRecord> records;
+    for (int i = 0; i < 50; ++i) {
+        records.push_back(rec(root(), u"h" + std::u16string(1, char16_t(u'z' - i % 26)), u"s",
+                              static_cast<std::uint64_t>(50 - i)));
+    }
+    ResultRows rows = rowsOf(records);
+    const auto before = rows.rowOrder;
+    bool anyFailed = false;
+    // Fail at every allocation in turn until the sort needs no more.
+    for (long budget = 0; budget < 2000; ++budget) {
+        ResultRows copy = rows;
+        allocationsBeforeFailure = budget;
+        const bool sorted = copy.sortBy(kColumnStream, true);
+        allocationsBeforeFailure = -1;
+        if (sorted)
+            break;
+        anyFailed = true;
+        EXPECT_EQ(copy.rowOrder, before) << budget;
+    }
+    EXPECT_TRUE(anyFailed);
+}
+
+TEST(ResultRows, RemoveRecordsKeepsTheOrderOfTheRestAndRecounts) {
+    ResultRows rows =
+        rowsOf({rec(root(), u"a", u"s0"), rec(root(), u"b", u""), rec(root(), u"c", u"s2"),
+                rec(root(), u"d", u"s3"), rec(root(), u"e", u"s4")});
+    rows.rowOrder = {4, 2, 0, 3, 1};  // a sorted list
+    rows.removeRecords({false, false, true, false, true});
+    EXPECT_EQ(streamsInRowOrder(rows), (Names{u"s0", u"s3", u""}));
+    EXPECT_EQ(rows.records.size(), 3u);
+    EXPECT_EQ(rows.streamRowCount, 2u);
+    // A short mask leaves the records beyond it alone.
+    rows.removeRecords({true});
+    EXPECT_EQ(streamsInRowOrder(rows), (Names{u"s3", u""}));
+    EXPECT_EQ(rows.streamRowCount, 1u);
+}
+
+TEST(ResultRows, SelectionFollowsItsRecordsThroughASort) {
+    ResultRows rows =
+        rowsOf({rec(root(), u"c", u"s"), rec(root(), u"a", u"s"), rec(root(), u"b", u"s")});
+    const auto marked = rows.markRecordsOfRows({0, 2, 99, -1});
+    EXPECT_EQ(marked, (std::vector<bool>{true, false, true}));
+    ASSERT_TRUE(rows.sortBy(kColumnPath, true));  // a, b, c
+    EXPECT_EQ(rows.rowsOfMarkedRecords(marked), (std::vector<int>{1, 2}));
+}
+
+TEST(ResultRows, TypeToFindSearchesDisplayedPathsFromTheStartRowWrapping) {
+    ResultRows rows =
+        rowsOf({rec(folder(u"Data"), u"one", u"s"), rec(folder(u"x"), u"two", u"s"),
+                rec(folder(u"DATA"), u"three", u"s"), rec(folder(u"d\tx"), u"f", u"s")});
+    const std::u16string prefix = folder(u"da");
+    EXPECT_EQ(rows.findRow(prefix, 0, true), 0);
+    EXPECT_EQ(rows.findRow(prefix, 1, true), 2);
+    EXPECT_EQ(rows.findRow(prefix, 3, true), 0);   // wraps around
+    EXPECT_EQ(rows.findRow(prefix, 17, true), 0);  // outside: from row 0
+    EXPECT_EQ(rows.findRow(prefix, -5, true), 0);
+    EXPECT_EQ(rows.findRow(folder(u"data"), 0, false), -1);  // full match only
+    const std::u16string whole = streamscan::kNativePathStyle == streamscan::PathStyle::windows
+                                     ? u"c:\\data\\THREE"
+                                     : u"/data/THREE";
+    EXPECT_EQ(rows.findRow(whole, 0, false), 2);
+    EXPECT_EQ(rows.findRow(folder(u"d<U+0009>x"), 0, true), 3);  // the shown form
+    EXPECT_EQ(rows.findRow(folder(u"d\tx"), 0, true), -1);
+    EXPECT_EQ(rows.findRow(u"", 0, true), -1);
+    EXPECT_EQ(ResultRows().findRow(prefix, 0, true), -1);
+}
+
+}  // namespace
+}  // namespace tessalin
