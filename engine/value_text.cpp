@@ -45,7 +45,9 @@ std::u16string signedDecimal(std::int64_t number) {
         return plainDecimal(static_cast<std::uint64_t>(number));
     // Negate in unsigned arithmetic so the most negative value has a magnitude too.
     const std::uint64_t magnitude = 0 - static_cast<std::uint64_t>(number);
-    return u"-" + plainDecimal(magnitude);
+    std::u16string out = u"-";
+    out += plainDecimal(magnitude);
+    return out;
 }
 
 std::u16string decimalText(std::uint32_t number) {
