@@ -1,0 +1,202 @@
+#include "engine/stream_listing.h"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+
+#include "engine/assessment.h"
+#include "engine/path_forms.h"
+#include "engine/unicode.h"
+#include "engine/win_codes.h"
+#include "engine/zone_identifier.h"
+
+namespace streamscan {
+namespace {
+
+constexpr std::u16string_view kZoneIdentifierName = u"Zone.Identifier";
+
+// A record with the host fields filled and everything else at its defaults.
+StreamRecord hostRecord(const std::pair<std::u16string, std::u16string>& split, bool hostIsFolder,
+                        std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+    StreamRecord record;
+    record.hostFolder = split.first;
+    record.hostName = split.second;
+    record.hostAttributes = attributes;
+    record.hostSize = size;
+    record.hostModified = lastWrite;
+    record.hostIsFolder = hostIsFolder;
+    return record;
+}
+
+// Severity and note come last, from the finished record.
+void assess(StreamRecord& record, const ScanOptions& options) {
+    std::u16string note;
+    record.severity = assessStream(record, &note, options.largeStreamThreshold);
+    record.note = std::move(note);
+}
+
+void countFailure(ScanStats& stats, std::uint32_t error) {
+    if (error == kErrorAccessDenied) {
+        ++stats.accessDenied;
+    } else {
+        ++stats.listFailed;
+    }
+}
+
+// Reads the first bytes of one stream into the record and parses a
+// Zone.Identifier stream read whole; says whether the record is unreadable.
+bool probeContent(FileSystem& fs, const std::u16string& hostPath, bool hostIsFolder, bool isZone,
+                  StreamRecord& record) {
+    std::uint64_t limit = kProbeLimit;
+    if (isZone && record.streamSize > kProbeLimit && record.streamSize <= kZoneReadLimit) {
+        limit = record.streamSize;  // read whole, so that it can be parsed
+    }
+    const StreamBytes read =
+        readStreamBytes(fs, hostPath, record.streamName, record.streamType, hostIsFolder, limit);
+    if (!read.ok) {
+        return true;
+    }
+    const std::size_t kept = std::min<std::size_t>(read.bytes.size(), record.head.size());
+    std::copy_n(read.bytes.begin(), kept, record.head.begin());
+    record.headLength = kept;
+    if (!isZone) {
+        return false;
+    }
+    if (!read.reachedEnd) {
+        return true;  // larger than the whole-read limit: never parse a part of it
+    }
+    record.zone = parseZoneIdentifier(
+        std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()));
+    return false;
+}
+
+}  // namespace
+
+std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& listed) {
+    if (listed.empty()) {
+        return {};
+    }
+    const std::size_t start = listed.front() == u':' ? 1 : 0;
+    const std::size_t colon = listed.find(u':', start);
+    if (colon == std::u16string::npos) {
+        return {listed.substr(start), std::u16string()};
+    }
+    return {listed.substr(start, colon - start), listed.substr(colon + 1)};
+}
+
+bool isMainStream(const std::u16string& name, const std::u16string& type) {
+    return name.empty() && (type.empty() || equalsAsciiNoCase(type, u"$DATA") ||
+                            equalsAsciiNoCase(type, u"$INDEX_ALLOCATION"));
+}
+
+StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
+                            const std::u16string& name, const std::u16string& type,
+                            bool hostIsFolder, std::uint64_t limit) {
+    StreamBytes result;
+    std::unique_ptr<StreamReader> reader;
+    if (fs.openStream(hostPath, name, type, hostIsFolder, reader) != kErrorSuccess || !reader) {
+        return result;
+    }
+    result.bytes.resize(static_cast<std::size_t>(limit));
+    std::uint64_t total = 0;
+    while (total < limit) {
+        const auto ask =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(limit - total, kReadChunk));
+        std::uint32_t got = 0;
+        if (reader->read(result.bytes.data() + total, ask, got) != kErrorSuccess) {
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0) {
+            result.reachedEnd = true;
+            break;
+        }
+        total += std::min(got, ask);  // a port never hands more than was asked for
+    }
+    if (!result.reachedEnd) {
+        std::uint8_t extra = 0;
+        std::uint32_t got = 0;
+        if (reader->read(&extra, 1, got) != kErrorSuccess) {
+            result.bytes.clear();
+            result.reachedEnd = false;
+            return result;
+        }
+        result.reachedEnd = got == 0;
+    }
+    reader.reset();
+    result.bytes.resize(static_cast<std::size_t>(total));
+    result.ok = true;
+    return result;
+}
+
+void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
+                 std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+    if (!context.options.showItemsWithoutStreams) {
+        return;
+    }
+    StreamRecord record = hostRecord(splitHostPath(hostPath, context.fs.pathStyle()), hostIsFolder,
+                                     attributes, size, lastWrite);
+    assess(record, context.options);
+    context.sink(record);
+}
+
+void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
+                     std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+    ScanStats& stats = context.stats;
+    StreamEntry entry;
+    std::unique_ptr<StreamListing> listing;
+    const std::uint32_t startError = context.fs.startStreams(hostPath, entry, listing);
+    if (startError == kErrorHandleEof) {
+        emitItemRow(context, hostPath, hostIsFolder, attributes, size, lastWrite);
+        return;
+    }
+    if (startError != kErrorSuccess || !listing) {
+        countFailure(stats, startError);
+        return;
+    }
+
+    const auto split = splitHostPath(hostPath, context.fs.pathStyle());
+    std::uint64_t rows = 0;
+    std::uint32_t endError = kErrorSuccess;
+    for (;;) {
+        auto [name, type] = splitStreamName(entry.name);
+        if (!isMainStream(name, type)) {
+            StreamRecord record = hostRecord(split, hostIsFolder, attributes, size, lastWrite);
+            record.streamName = std::move(name);
+            record.streamType = std::move(type);
+            record.streamSize = entry.size;
+            const bool isZone = equalsAsciiNoCase(record.streamName, kZoneIdentifierName);
+            // A zero-length stream is never opened.
+            if (record.streamSize != 0 &&
+                probeContent(context.fs, hostPath, hostIsFolder, isZone, record)) {
+                record.unreadable = true;
+                ++stats.unreadableStreams;
+            }
+            if (isZone) {
+                record.zone.isZoneIdentifier = true;
+            }
+            assess(record, context.options);
+            ++stats.streams;
+            ++rows;
+            context.sink(record);
+        }
+        entry = StreamEntry();
+        endError = listing->next(entry);
+        if (endError != kErrorSuccess) {
+            break;
+        }
+    }
+    listing.reset();
+
+    const bool normalEnd = endError == kErrorHandleEof || endError == kErrorNoMoreFiles;
+    if (!normalEnd) {
+        countFailure(stats, endError);
+    }
+    if (rows > 0) {
+        ++stats.itemsWithStreams;
+    } else if (normalEnd) {
+        emitItemRow(context, hostPath, hostIsFolder, attributes, size, lastWrite);
+    }
+}
+
+}  // namespace streamscan

@@ -1,0 +1,181 @@
+#include "engine/tree_walk.h"
+
+#include <memory>
+
+#include "engine/path_forms.h"
+#include "engine/stream_listing.h"
+#include "engine/win_codes.h"
+
+namespace streamscan {
+namespace {
+
+void countFailure(ScanStats& stats, std::uint32_t error) {
+    if (error == kErrorAccessDenied) {
+        ++stats.accessDenied;
+    } else {
+        ++stats.listFailed;
+    }
+}
+
+// The continue check: false once the scan is to stop, and then for good.
+bool keepGoing(ScanContext& context) {
+    if (context.stats.cancelled) {
+        return false;
+    }
+    if (context.continueCheck && !context.continueCheck()) {
+        context.stats.cancelled = true;
+        return false;
+    }
+    return true;
+}
+
+bool isLink(std::uint32_t attributes) {
+    return (attributes & kAttributeReparsePoint) != 0;
+}
+
+}  // namespace
+
+VolumeInfo queryVolume(const std::u16string& path, FileSystem& fs) {
+    if (path.empty()) {
+        return {};
+    }
+    return fs.queryVolume(path);
+}
+
+ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions& options,
+                    const RecordSink& sink, const ContinueCheck& continueCheck,
+                    const ProgressSink& progress, FileSystem& fs) {
+    ScanContext context{fs, options, RecordSink(), ContinueCheck(), ProgressSink(), ScanStats()};
+    try {
+        context.sink = sink ? sink : RecordSink([](const StreamRecord&) {});
+        context.continueCheck = continueCheck;
+        context.progress = progress;
+        for (const std::u16string& root : roots) {
+            if (context.stats.cancelled) {
+                break;
+            }
+            scanRoot(root, context);
+        }
+    } catch (...) {
+        // Whatever it was (in practice running out of memory), the remaining roots
+        // are skipped and what was counted so far is returned.
+        ++context.stats.listFailed;
+    }
+    return context.stats;
+}
+
+void scanRoot(const std::u16string& root, ScanContext& context) {
+    ScanStats& stats = context.stats;
+    if (root.empty()) {
+        ++stats.listFailed;
+        return;
+    }
+    const PathStyle style = context.fs.pathStyle();
+    const std::u16string path = trimTrailingSeparator(fullPathOf(root, context.fs), style);
+
+    const VolumeInfo volume = queryVolume(path, context.fs);
+    if (volume.known && !volume.namedStreams) {
+        ++stats.volumesWithoutStreams;
+        return;
+    }
+
+    ItemFacts facts;
+    const std::uint32_t error = context.fs.itemFacts(path, facts);
+    if (error != kErrorSuccess) {
+        countFailure(stats, error);
+        return;
+    }
+    if (!keepGoing(context)) {
+        return;
+    }
+
+    if ((facts.attributes & kAttributeDirectory) != 0) {
+        ++stats.folders;
+        // A root chosen by name is always entered, but a link's own streams are
+        // not listed, and that is counted.
+        if (isLink(facts.attributes)) {
+            ++stats.linksNotFollowed;
+        } else if (context.options.includeFolders) {
+            listItemStreams(context, path, true, facts.attributes, facts.size, facts.lastWrite);
+        }
+        walkFolder(path, context, 0);
+    } else {
+        ++stats.files;
+        listItemStreams(context, path, false, facts.attributes, facts.size, facts.lastWrite);
+    }
+}
+
+void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
+    ScanStats& stats = context.stats;
+    if (!keepGoing(context)) {
+        return;
+    }
+    if (context.progress) {
+        context.progress(folder, stats);
+    }
+    if (depth >= kMaxDepth) {
+        ++stats.listFailed;
+        return;
+    }
+
+    const PathStyle style = context.fs.pathStyle();
+    DirectoryEntry entry;
+    std::unique_ptr<DirectoryListing> listing;
+    const std::uint32_t startError = context.fs.startListing(folder, entry, listing);
+    if (startError == kErrorFileNotFound || startError == kErrorNoMoreFiles) {
+        return;  // an empty folder
+    }
+    if (startError != kErrorSuccess || !listing) {
+        countFailure(stats, startError);
+        return;
+    }
+
+    // Only the subfolder paths outlive the listing, so one listing is open at a time.
+    std::vector<std::u16string> subfolders;
+    std::uint32_t endError = kErrorSuccess;
+    for (;;) {
+        if (!keepGoing(context)) {
+            break;
+        }
+        if (entry.name != u"." && entry.name != u"..") {
+            const std::u16string child = joinPath(folder, entry.name, style);
+            const ItemFacts& facts = entry.facts;
+            if ((facts.attributes & kAttributeDirectory) == 0) {
+                ++stats.files;
+                listItemStreams(context, child, false, facts.attributes, facts.size,
+                                facts.lastWrite);
+            } else {
+                ++stats.folders;
+                if (isLink(facts.attributes) && !context.options.followLinks) {
+                    ++stats.linksNotFollowed;
+                } else {
+                    if (context.options.includeFolders) {
+                        listItemStreams(context, child, true, facts.attributes, facts.size,
+                                        facts.lastWrite);
+                    }
+                    if (context.options.includeSubfolders) {
+                        subfolders.push_back(child);
+                    }
+                }
+            }
+        }
+        entry = DirectoryEntry();
+        endError = listing->next(entry);
+        if (endError != kErrorSuccess) {
+            break;
+        }
+    }
+    listing.reset();
+    if (!stats.cancelled && endError != kErrorSuccess && endError != kErrorNoMoreFiles) {
+        countFailure(stats, endError);
+    }
+
+    for (const std::u16string& subfolder : subfolders) {
+        if (!keepGoing(context)) {
+            return;
+        }
+        walkFolder(subfolder, context, depth + 1);
+    }
+}
+
+}  // namespace streamscan
