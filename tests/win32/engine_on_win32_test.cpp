@@ -8,6 +8,7 @@
 
 #include "engine/csv_report.h"
 #include "engine/removal.h"
+#include "engine/tree_walk.h"
 #include "engine/win32/win32_file_system.h"
 #include "win32/temp_tree.h"
 
@@ -82,6 +83,51 @@ TEST(Win32Removal, AMissingStreamFailsAndTheHostStays) {
     std::string content;
     ASSERT_TRUE(readBytes(host, content));
     EXPECT_EQ(content, "MZ");
+}
+
+// Wine's volumes cannot hold named streams, so the honest result of a real scan
+// there is the volume counted and nothing else: no rows, no items, no failures.
+TEST(Win32Scan, AWineVolumeCountsAsOneWithoutStreamsAndGivesNoRows) {
+    TempTree tree;
+    ASSERT_TRUE(writeBytes(tree / u"a.txt", "a"));
+    ASSERT_TRUE(wintest::makeFolder(tree / u"sub"));
+    ASSERT_TRUE(writeBytes(tree / u"sub\\b.exe", "MZ"));
+    ScanOptions options;
+    options.showItemsWithoutStreams = true;
+    std::vector<StreamRecord> rows;
+    const RecordSink sink = [&](const StreamRecord& record) { rows.push_back(record); };
+    int progressCalls = 0;
+    const ProgressSink progress = [&](const std::u16string&, const ScanStats&) { ++progressCalls; };
+
+    Win32FileSystem fs;
+    const struct {
+        const char* label;
+        std::vector<std::u16string> roots;
+        std::uint64_t volumes;
+    } cases[] = {
+        {"folder", {tree.path()}, 1},
+        {"folder and file", {tree.path(), tree / u"sub\\b.exe"}, 2},
+    };
+    for (const auto& c : cases) {
+        rows.clear();
+        progressCalls = 0;
+        const ScanStats stats = scanRoots(c.roots, options, sink, {}, progress, fs);
+        EXPECT_EQ(stats.volumesWithoutStreams, c.volumes) << c.label;
+        EXPECT_EQ(stats.files + stats.folders + stats.streams + stats.itemsWithStreams, 0u)
+            << c.label;
+        EXPECT_EQ(stats.accessDenied + stats.listFailed + stats.unreadableStreams +
+                      stats.linksNotFollowed,
+                  0u)
+            << c.label;
+        EXPECT_FALSE(stats.cancelled) << c.label;
+        EXPECT_TRUE(rows.empty()) << c.label;
+        EXPECT_EQ(progressCalls, 0) << c.label;
+    }
+
+    // The entry point without a port uses this one.
+    const ScanStats native = scanRoots({tree.path()}, options, sink, {}, {});
+    EXPECT_EQ(native.volumesWithoutStreams, 1u);
+    EXPECT_TRUE(rows.empty());
 }
 
 }  // namespace
