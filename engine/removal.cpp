@@ -62,7 +62,8 @@ bool containsNul(const std::u16string& text) {
 
 std::u16string WindowsErrorText(std::uint32_t code) {
 #ifndef _WIN32
-    if ((code & kErrorFromErrno) != 0)
+    // Only the exact form the Linux port makes, errno below the customer bit.
+    if ((code & 0xFFFF0000u) == kErrorFromErrno)
         return systemErrorText(static_cast<int>(code & 0xFFFF));
 #endif
     const char16_t* text = u"Windows error";
