@@ -70,17 +70,6 @@ TEST(AttributesText, NamesFourBitsInFixedOrder) {
     }
 }
 
-TEST(Decimal, PlainAndSignedForms) {
-    EXPECT_EQ(decimalText(0), u"0");
-    EXPECT_EQ(decimalText(4294967295u), u"4294967295");
-    EXPECT_EQ(plainDecimal(UINT64_MAX), u"18446744073709551615");
-    EXPECT_EQ(plainDecimal(1000000), u"1000000");
-    EXPECT_EQ(signedDecimal(0), u"0");
-    EXPECT_EQ(signedDecimal(-1), u"-1");
-    EXPECT_EQ(signedDecimal(INT64_MAX), u"9223372036854775807");
-    EXPECT_EQ(signedDecimal(INT64_MIN), u"-9223372036854775808");
-}
-
 TEST(GroupDigits, GroupsOfThreeWithAnySeparator) {
     const struct {
         std::uint64_t number;

@@ -224,18 +224,12 @@ TEST(ZoneText, NamesZonesAndExplainsTheRest) {
     EXPECT_EQ(parsed("ZoneId=-1"), u"Unknown (-1)");
     EXPECT_EQ(parsed("ZoneId=-9223372036854775808"), u"Unknown (-9223372036854775808)");
     EXPECT_EQ(parsed("ZoneId=abc"), u"(unreadable ZoneId)");
+    EXPECT_EQ(parsed("ZoneId=4294967299"), u"Unknown (4294967299)");
     EXPECT_EQ(parsed("HostUrl=h"), u"(no ZoneId)");
     EXPECT_EQ(parsed(""), u"(no ZoneId)");
     EXPECT_EQ(parsed("\xFF\xFE"
                      "Z"),
               u"(no ZoneId)");
-}
-
-TEST(ZoneName, FixedTable) {
-    EXPECT_EQ(std::u16string(zoneName(0)), u"Local machine");
-    EXPECT_EQ(std::u16string(zoneName(4)), u"Restricted sites");
-    EXPECT_EQ(std::u16string(zoneName(5)), u"Unknown");
-    EXPECT_EQ(std::u16string(zoneName(kNoZone)), u"Unknown");
 }
 
 }  // namespace
