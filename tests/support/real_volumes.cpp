@@ -234,7 +234,12 @@ bool readFile(const std::string& path, std::string& content) {
 }
 
 bool makeFolder(const std::string& path, mode_t mode) {
-    return mkdir(path.c_str(), mode) == 0 && chmod(path.c_str(), mode) == 0;
+    if (mkdir(path.c_str(), mode) != 0) {
+        return false;
+    }
+    // The exact mode, past the umask; volumes without modes (FAT) refuse that.
+    chmod(path.c_str(), mode);
+    return true;
 }
 
 bool makeSymlink(const std::string& target, const std::string& link) {

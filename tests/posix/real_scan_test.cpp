@@ -1,0 +1,416 @@
+// Whole scans through the Linux port on real file systems: a local folder, an
+// NTFS volume through ntfs-3g, a FAT volume through fusefat, and a folder refused
+// to an unprivileged user. What a user would see: the rows and the counters.
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/assessment.h"
+#include "engine/path_forms.h"
+#include "engine/posix/posix_file_system.h"
+#include "engine/tree_walk.h"
+#include "engine/unicode.h"
+#include "engine/win_codes.h"
+#include "support/real_volumes.h"
+
+namespace streamscan {
+namespace {
+
+using realfs::MountedVolume;
+using realfs::TempFolder;
+using realfs::VolumeKind;
+
+struct ScanResult {
+    ScanStats stats;
+    std::vector<StreamRecord> records;
+
+    // The row of one stream of one host, by the host's leaf name.
+    const StreamRecord* find(const std::u16string& hostName,
+                             const std::u16string& streamName) const {
+        for (const StreamRecord& record : records) {
+            if (record.hostName == hostName && record.streamName == streamName) {
+                return &record;
+            }
+        }
+        return nullptr;
+    }
+};
+
+ScanResult scan(FileSystem& fs, const std::string& root, ScanOptions options = {}) {
+    ScanResult result;
+    result.stats = scanRoots(
+        {decodeName(root)}, options,
+        [&](const StreamRecord& record) { result.records.push_back(record); }, {}, {}, fs);
+    return result;
+}
+
+std::string headOf(const StreamRecord& record) {
+    return std::string(reinterpret_cast<const char*>(record.head.data()),
+                       static_cast<std::size_t>(record.headLength));
+}
+
+const std::string kZoneText =
+    "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://referrer.test/\r\n"
+    "HostUrl=https://host.test/setup.exe\r\n";
+const std::string kPayload = std::string("MZ\x90\0\x03\0\0\0\x04\0\0\0\xff\xff\0\0\xb8", 17);
+
+// ---- a local folder ----
+
+TEST(PosixScan, LocalTreeGivesEveryStreamRowAndHonestCounters) {
+    TempFolder folder("scan");
+    ASSERT_TRUE(folder.valid());
+    if (!realfs::userAttributesWork(folder.path())) {
+        GTEST_SKIP() << folder.path() << " does not take user. attributes";
+    }
+    const std::string root = folder.at("root");
+    const std::string brokenName = "caf\xe9 \x01.txt";  // Latin-1 and a control character
+    ASSERT_TRUE(realfs::makeFolder(root));
+    ASSERT_TRUE(realfs::writeFile(root + "/setup.exe", "MZ"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/setup.exe", "user.Zone.Identifier", kZoneText));
+    ASSERT_TRUE(realfs::writeFile(root + "/" + brokenName, "abc"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/" + brokenName, "user.note\x1b[0m", "hello"));
+    ASSERT_TRUE(realfs::writeFile(root + "/photo.jpg", "jpeg"));
+    ASSERT_TRUE(
+        realfs::setAttribute(root + "/photo.jpg", "user.DosStream.payload:$DATA", kPayload + '\0'));
+    ASSERT_TRUE(realfs::setAttribute(root + "/photo.jpg", "user.DOSATTRIB", "0x20"));
+    ASSERT_TRUE(realfs::writeFile(root + "/plain.txt", "no streams"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/plain.txt", "user.DOSATTRIB", "0x20"));
+    ASSERT_TRUE(realfs::makeFolder(root + "/sub"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/sub", "user.folder.info", "F"));
+    ASSERT_TRUE(realfs::writeFile(root + "/sub/deep.txt", ""));
+    ASSERT_TRUE(realfs::setAttribute(root + "/sub/deep.txt", "user.Zone.Identifier", ""));
+    ASSERT_TRUE(realfs::makeSymlink("sub", root + "/link-to-sub"));
+    ASSERT_TRUE(realfs::makeSymlink("plain.txt", root + "/link-to-file"));
+
+    PosixFileSystem fs;
+    const ScanResult result = scan(fs, root);
+    const ScanStats& stats = result.stats;
+    EXPECT_EQ(stats.files, 6u);    // four in root, deep.txt, the link to a file
+    EXPECT_EQ(stats.folders, 3u);  // root, sub, the link to a folder
+    EXPECT_EQ(stats.linksNotFollowed, 1u);
+    EXPECT_EQ(stats.streams, 5u);
+    EXPECT_EQ(stats.itemsWithStreams, 5u);
+    EXPECT_EQ(stats.accessDenied, 0u);
+    EXPECT_EQ(stats.listFailed, 0u);
+    EXPECT_EQ(stats.unreadableStreams, 0u);
+    EXPECT_EQ(stats.volumesWithoutStreams, 0u);
+    EXPECT_FALSE(stats.cancelled);
+    ASSERT_EQ(result.records.size(), 5u);
+
+    const StreamRecord* zone = result.find(u"setup.exe", u"Zone.Identifier");
+    ASSERT_NE(zone, nullptr);
+    EXPECT_EQ(zone->hostFolder, decodeName(root));
+    EXPECT_EQ(zone->streamType, u"$DATA");
+    EXPECT_EQ(zone->streamSize, kZoneText.size());
+    EXPECT_TRUE(zone->zone.isZoneIdentifier);
+    EXPECT_EQ(zone->zone.zone, 3u);
+    EXPECT_EQ(zone->zone.hostUrl, u"https://host.test/setup.exe");
+    EXPECT_EQ(zone->zone.referrerUrl, u"https://referrer.test/");
+    EXPECT_EQ(zone->hostAttributes, kAttributeArchive);
+    EXPECT_EQ(zone->hostSize, 2u);
+
+    // Samba's form: its trailing zero byte is neither size nor content.
+    const StreamRecord* payload = result.find(u"photo.jpg", u"payload");
+    ASSERT_NE(payload, nullptr);
+    EXPECT_EQ(payload->streamSize, kPayload.size());
+    EXPECT_EQ(headOf(*payload), kPayload.substr(0, 16));
+    EXPECT_EQ(payload->severity, kSeverityAlert);
+    EXPECT_EQ(result.find(u"photo.jpg", u"DOSATTRIB"), nullptr);
+
+    // A name that is not UTF-8 is kept losslessly and reaches the same file.
+    const StreamRecord* broken = result.find(decodeName(brokenName), u"note\x1b[0m");
+    ASSERT_NE(broken, nullptr);
+    EXPECT_EQ(headOf(*broken), "hello");
+    EXPECT_EQ(encodeName(hostPathOf(*broken, PathStyle::posix)), root + "/" + brokenName);
+    EXPECT_EQ(fs.deleteStream(hostPathOf(*broken, PathStyle::posix), broken->streamName,
+                              broken->streamType),
+              kErrorSuccess);
+    EXPECT_FALSE(realfs::hasAttribute(root + "/" + brokenName, "user.note\x1b[0m"));
+
+    const StreamRecord* folderStream = result.find(u"sub", u"folder.info");
+    ASSERT_NE(folderStream, nullptr);
+    EXPECT_TRUE(folderStream->hostIsFolder);
+    EXPECT_EQ(folderStream->hostAttributes, kAttributeDirectory);
+    EXPECT_EQ(folderStream->hostSize, 0u);
+
+    const StreamRecord* empty = result.find(u"deep.txt", u"Zone.Identifier");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->hostFolder, decodeName(root + "/sub"));
+    EXPECT_TRUE(empty->zone.isZoneIdentifier);
+    EXPECT_FALSE(empty->unreadable);
+}
+
+TEST(PosixScan, ItemRowsAndAFileRoot) {
+    TempFolder folder("items");
+    ASSERT_TRUE(folder.valid());
+    const std::string file = folder.at(".profile");
+    ASSERT_TRUE(realfs::writeFile(file, "12345"));
+    PosixFileSystem fs;
+    ScanOptions options;
+    options.showItemsWithoutStreams = true;
+    const ScanResult result = scan(fs, file, options);
+    EXPECT_EQ(result.stats.files, 1u);
+    EXPECT_EQ(result.stats.folders, 0u);
+    ASSERT_EQ(result.records.size(), 1u);
+    EXPECT_EQ(result.records[0].hostName, u".profile");
+    EXPECT_TRUE(result.records[0].streamName.empty());
+    EXPECT_EQ(result.records[0].hostAttributes, kAttributeArchive | kAttributeHidden);
+    EXPECT_EQ(result.records[0].hostSize, 5u);
+
+    const ScanResult missing = scan(fs, folder.at("missing"));
+    EXPECT_EQ(missing.stats.listFailed, 1u);
+    EXPECT_TRUE(missing.records.empty());
+}
+
+// ---- a folder refused to an unprivileged user ----
+
+// Scans `root` in a child process that has dropped to `nobody` (root is never
+// refused anything), and hands back its counters and row count.
+bool scanAsNobody(const std::string& root, ScanStats& stats, std::uint64_t& rows,
+                  std::string& error) {
+    const passwd* nobody = getpwnam("nobody");
+    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = "pipe failed";
+        return false;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) {
+            _exit(3);
+        }
+        PosixFileSystem fs;
+        std::uint64_t count = 0;
+        const ScanStats result = scanRoots(
+            {decodeName(root)}, ScanOptions{}, [&](const StreamRecord&) { ++count; }, {}, {}, fs);
+        const bool sent = write(fds[1], &result, sizeof result) == sizeof result &&
+                          write(fds[1], &count, sizeof count) == sizeof count;
+        _exit(sent ? 0 : 4);
+    }
+    close(fds[1]);
+    const bool got = read(fds[0], &stats, sizeof stats) == sizeof stats &&
+                     read(fds[0], &rows, sizeof rows) == sizeof rows;
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "the unprivileged scan did not finish (status " + std::to_string(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+TEST(PosixScan, FolderAndStreamsRefusedToAnUnprivilegedUserCountAsDenied) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to drop to nobody and to make what nobody is refused";
+    }
+    TempFolder folder("denied");
+    ASSERT_TRUE(folder.valid());
+    if (!realfs::userAttributesWork(folder.path())) {
+        GTEST_SKIP() << folder.path() << " does not take user. attributes";
+    }
+    const std::string root = folder.at("root");
+    ASSERT_TRUE(realfs::makeFolder(root));
+    ASSERT_TRUE(realfs::makeFolder(root + "/open"));
+    ASSERT_TRUE(realfs::writeFile(root + "/open/ok.txt", "x"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/open/ok.txt", "user.Zone.Identifier", kZoneText));
+    ASSERT_TRUE(realfs::makeFolder(root + "/locked", 0700));
+    ASSERT_TRUE(realfs::writeFile(root + "/locked/inside.txt", "x"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/locked/inside.txt", "user.s", "hidden from view"));
+    // Its streams can be named but not measured or read by nobody.
+    ASSERT_TRUE(realfs::writeFile(root + "/secret.txt", "x"));
+    ASSERT_TRUE(realfs::setAttribute(root + "/secret.txt", "user.s", "secret"));
+    ASSERT_EQ(chmod((root + "/secret.txt").c_str(), 0600), 0);
+
+    ScanStats stats;
+    std::uint64_t rows = 0;
+    std::string error;
+    ASSERT_TRUE(scanAsNobody(root, stats, rows, error)) << error;
+    EXPECT_EQ(stats.accessDenied, 2u);  // the locked folder, secret.txt's streams
+    EXPECT_EQ(stats.listFailed, 0u);
+    EXPECT_EQ(stats.folders, 3u);
+    EXPECT_EQ(stats.files, 2u);
+    EXPECT_EQ(stats.streams, 1u);
+    EXPECT_EQ(rows, 1u);
+
+    // The same tree as root: nothing refused, so the difference is the refusal.
+    PosixFileSystem fs;
+    const ScanResult asRoot = scan(fs, root);
+    EXPECT_EQ(asRoot.stats.accessDenied, 0u);
+    EXPECT_EQ(asRoot.stats.streams, 3u);
+}
+
+// ---- real NTFS and FAT volumes ----
+
+// An NTFS image under the build folder, mounted by ntfs-3g at a mount point
+// whose name needs the mount table's escapes. Made once for the suite.
+class NtfsVolumeTest : public ::testing::Test {
+  protected:
+    static constexpr std::uint32_t kHiddenSystemReadOnly = 0x27;
+    static constexpr std::size_t kLargeStreamSize = 70000;
+
+    static void SetUpTestSuite() {
+        skipReason = realfs::volumeUnavailableReason(VolumeKind::ntfs);
+        if (!skipReason.empty()) {
+            return;
+        }
+        folder = std::make_unique<TempFolder>("ntfs");
+        volume = std::make_unique<MountedVolume>();
+        setupError = populate();
+    }
+
+    static void TearDownTestSuite() {
+        volume.reset();  // unmounted before its folder goes
+        folder.reset();
+    }
+
+    void SetUp() override {
+        if (!skipReason.empty()) {
+            GTEST_SKIP() << skipReason;
+        }
+        ASSERT_EQ(setupError, "");
+    }
+
+    static std::string populate() {
+        const std::string image = folder->at("volume.img");
+        const std::string point = folder->at("ntfs mount\tpoint");
+        std::string error;
+        if (!realfs::makeVolumeImage(VolumeKind::ntfs, image, 16, error)) {
+            return error;
+        }
+        // A stream too large for the attribute interface is written as file:stream.
+        if (!volume->mount(VolumeKind::ntfs, image, point, "streams_interface=windows", error)) {
+            return error;
+        }
+        if (!realfs::writeFile(volume->at("big.bin"), "big") ||
+            !realfs::writeFile(volume->at("big.bin:huge"), std::string(kLargeStreamSize, 'h'))) {
+            return "writing big.bin:huge failed";
+        }
+        if (!volume->unmount(&error)) {
+            return error;
+        }
+        if (!volume->mount(VolumeKind::ntfs, image, point, "", error)) {
+            return error;
+        }
+        const std::string ntfsAttributes("\x27\0\0\0", 4);
+        const bool made =
+            realfs::writeFile(volume->at("download.exe"), "MZ") &&
+            realfs::setAttribute(volume->at("download.exe"), "user.Zone.Identifier", kZoneText) &&
+            realfs::makeFolder(volume->at("dir")) &&
+            realfs::setAttribute(volume->at("dir"), "user.folder stream", "on a folder") &&
+            realfs::writeFile(volume->at("dir/holiday.jpg"), "jpeg") &&
+            realfs::setAttribute(volume->at("dir/holiday.jpg"), "user.payload", kPayload) &&
+            realfs::writeFile(volume->at("hidden.txt"), "h") &&
+            realfs::setAttribute(volume->at("hidden.txt"), "system.ntfs_attrib", ntfsAttributes);
+        return made ? "" : "populating the NTFS volume failed";
+    }
+
+    inline static std::string skipReason;
+    inline static std::string setupError;
+    inline static std::unique_ptr<TempFolder> folder;
+    inline static std::unique_ptr<MountedVolume> volume;
+};
+
+TEST_F(NtfsVolumeTest, PortSeesNtfsStreamsAttributesAndTheVolume) {
+    PosixFileSystem fs;
+    const VolumeInfo info = fs.queryVolume(decodeName(volume->at("dir")));
+    EXPECT_TRUE(info.known);
+    EXPECT_TRUE(info.namedStreams);
+    // An image file is mounted as plain fuse; a block device would be fuseblk.
+    EXPECT_EQ(info.fileSystemName, u"fuse");
+
+    ItemFacts facts;
+    ASSERT_EQ(fs.itemFacts(decodeName(volume->at("hidden.txt")), facts), kErrorSuccess);
+    EXPECT_EQ(facts.attributes, kHiddenSystemReadOnly);
+    ASSERT_EQ(fs.itemFacts(decodeName(volume->at("dir")), facts), kErrorSuccess);
+    EXPECT_EQ(facts.attributes & kAttributeDirectory, kAttributeDirectory);
+    EXPECT_EQ(facts.size, 0u);
+
+    // Listed (ntfs-3g gives 65536 for it), but the kernel will not hand it over.
+    StreamEntry entry;
+    std::unique_ptr<StreamListing> listing;
+    ASSERT_EQ(fs.startStreams(decodeName(volume->at("big.bin")), entry, listing), kErrorSuccess);
+    EXPECT_EQ(entry.name, u":huge:$DATA");
+    EXPECT_GE(entry.size, 65536u);
+    std::unique_ptr<StreamReader> reader;
+    EXPECT_NE(fs.openStream(decodeName(volume->at("big.bin")), u"huge", u"$DATA", false, reader),
+              kErrorSuccess);
+}
+
+TEST_F(NtfsVolumeTest, ScanListsStreamsOnFilesAndFoldersAndMarksTheLargeOneUnreadable) {
+    PosixFileSystem fs;
+    const ScanResult result = scan(fs, volume->mountPoint());
+    const ScanStats& stats = result.stats;
+    EXPECT_EQ(stats.volumesWithoutStreams, 0u);
+    EXPECT_EQ(stats.files, 4u);    // download.exe, holiday.jpg, hidden.txt, big.bin
+    EXPECT_EQ(stats.folders, 2u);  // the volume's root and dir
+    EXPECT_EQ(stats.streams, 4u);
+    EXPECT_EQ(stats.itemsWithStreams, 4u);
+    EXPECT_EQ(stats.unreadableStreams, 1u);
+    EXPECT_EQ(stats.accessDenied, 0u);
+    EXPECT_EQ(stats.listFailed, 0u);
+
+    const StreamRecord* zone = result.find(u"download.exe", u"Zone.Identifier");
+    ASSERT_NE(zone, nullptr);
+    EXPECT_EQ(zone->zone.zone, 3u);
+    EXPECT_EQ(zone->zone.hostUrl, u"https://host.test/setup.exe");
+    const StreamRecord* folderStream = result.find(u"dir", u"folder stream");
+    ASSERT_NE(folderStream, nullptr);
+    EXPECT_TRUE(folderStream->hostIsFolder);
+    EXPECT_EQ(headOf(*folderStream), "on a folder");
+    const StreamRecord* payload = result.find(u"holiday.jpg", u"payload");
+    ASSERT_NE(payload, nullptr);
+    EXPECT_EQ(headOf(*payload), kPayload.substr(0, 16));
+    EXPECT_EQ(payload->severity, kSeverityAlert);
+    const StreamRecord* huge = result.find(u"big.bin", u"huge");
+    ASSERT_NE(huge, nullptr);
+    EXPECT_TRUE(huge->unreadable);
+    EXPECT_EQ(huge->headLength, 0u);
+}
+
+TEST(FatVolume, RootOnAVolumeWithoutStreamsIsCountedAndEmitsNothing) {
+    const std::string reason = realfs::volumeUnavailableReason(VolumeKind::fat);
+    if (!reason.empty()) {
+        GTEST_SKIP() << reason;
+    }
+    TempFolder folder("fat");
+    ASSERT_TRUE(folder.valid());
+    MountedVolume volume;
+    std::string error;
+    const std::string image = folder.at("volume.img");
+    ASSERT_TRUE(realfs::makeVolumeImage(VolumeKind::fat, image, 8, error)) << error;
+    ASSERT_TRUE(volume.mount(VolumeKind::fat, image, folder.at("fat mount"), "", error)) << error;
+    ASSERT_TRUE(realfs::writeFile(volume.at("file.txt"), "x"));
+    ASSERT_TRUE(realfs::makeFolder(volume.at("dir")));
+
+    PosixFileSystem fs;
+    const VolumeInfo info = fs.queryVolume(decodeName(volume.at("file.txt")));
+    EXPECT_TRUE(info.known);
+    EXPECT_FALSE(info.namedStreams);
+    EXPECT_EQ(info.fileSystemName, u"fuse.fusefat");
+
+    ScanOptions options;
+    options.showItemsWithoutStreams = true;
+    const ScanResult result = scan(fs, volume.mountPoint(), options);
+    EXPECT_EQ(result.stats.volumesWithoutStreams, 1u);
+    EXPECT_EQ(result.stats.files, 0u);
+    EXPECT_EQ(result.stats.folders, 0u);
+    EXPECT_EQ(result.stats.listFailed, 0u);
+    EXPECT_TRUE(result.records.empty());
+}
+
+}  // namespace
+}  // namespace streamscan
