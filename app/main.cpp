@@ -1,0 +1,75 @@
+// The process entry: start-up in a fixed order, the message loop, and the
+// release of what start-up made, in reverse.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "window/win32/main_window.h"
+#include "window/win32/text_cast.h"
+
+namespace {
+
+// One window per process, for the life of the process.
+tessalin::MainWindowState mainWindowState;
+
+std::vector<std::u16string> commandLineLocations() {
+    std::vector<std::u16string> locations;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr)
+        return locations;
+    for (int i = 1; i < count; ++i)
+        locations.push_back(tessalin::fromWide(arguments[i]));
+    LocalFree(arguments);
+    return locations;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    // The hand-over lock lives in mainWindowState (static storage): it exists
+    // before anything else runs and goes last, at process exit.
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&controls);
+    OleInitialize(nullptr);
+
+    if (!tessalin::registerMainWindowClass(instance)) {
+        OleUninitialize();
+        return 0;
+    }
+    HWND window = tessalin::createMainWindow(instance, mainWindowState);
+    if (window == nullptr) {
+        OleUninitialize();
+        return 0;
+    }
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+    const std::vector<std::u16string> locations = commandLineLocations();
+    if (!locations.empty())
+        tessalin::startScan(mainWindowState, locations);
+
+    HACCEL accelerators = tessalin::createMainAccelerators();
+    MSG message;
+    int exitCode = 0;
+    for (;;) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            exitCode = static_cast<int>(message.wParam);
+            break;
+        }
+        if (got == -1)
+            break;
+        tessalin::dispatchWithAccelerators(message, mainWindowState.window, accelerators);
+    }
+    if (accelerators != nullptr)
+        DestroyAcceleratorTable(accelerators);
+    OleUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,187 @@
+// The six push buttons, the result list with its nine columns and the status
+// bar: created once with one font, placed for every client size, and the
+// columns fitted to the list's width until the user sizes one himself.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "window/layout.h"
+#include "window/win32/main_window.h"
+#include "window/win32/text_cast.h"
+
+namespace tessalin {
+namespace {
+
+constexpr UINT_PTR kListSubclassId = 1;
+
+void setFont(HWND control, HFONT font) {
+    if (control != nullptr)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void chooseListFont(MainWindowState& state) {
+    NONCLIENTMETRICSW metrics{};
+    static_assert(sizeof metrics == 504, "the message font comes with the Vista-sized structure");
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        if (HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
+            state.listFont = font;
+            state.ownsListFont = true;
+            return;
+        }
+    }
+    state.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    state.ownsListFont = false;
+}
+
+void paintEmptyListText(MainWindowState& state, HWND list) {
+    if (state.emptyListText.empty() || SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) != 0) {
+        return;
+    }
+    RECT area;
+    GetClientRect(list, &area);
+    if (HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0))) {
+        RECT headerRect;
+        if (GetWindowRect(header, &headerRect))
+            area.top += headerRect.bottom - headerRect.top;
+    }
+    HDC dc = GetDC(list);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ oldFont = SelectObject(dc, state.listFont);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextW(dc, wideText(state.emptyListText), static_cast<int>(state.emptyListText.size()),
+              &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    ReleaseDC(list, dc);
+}
+
+LRESULT CALLBACK listSubclassProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+    auto& state = *reinterpret_cast<MainWindowState*>(data);
+    switch (message) {
+        case WM_PAINT: {
+            // The list paints first; the text goes over its empty area.
+            const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+            paintEmptyListText(state, list);
+            return result;
+        }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header != nullptr &&
+                (header->code == HDN_ENDTRACKW || header->code == HDN_ENDTRACKA)) {
+                state.columnsSizedByUser = true;
+            }
+            break;
+        }
+        case WM_DROPFILES:
+            // A drop on the list is a drop on the window.
+            SendMessageW(GetParent(list), WM_DROPFILES, wParam, lParam);
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(list, listSubclassProc, kListSubclassId);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+HWND createList(MainWindowState& state) {
+    HWND list = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0,
+        0, 0, state.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)),
+        state.instance, nullptr);
+    if (list == nullptr)
+        return nullptr;
+    setFont(list, state.listFont);
+    const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+
+    state.columnWidths = scaledColumnWidths(static_cast<int>(state.dpi));
+    for (int i = 0; i < kListColumnCount; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        column.fmt = kColumns[i].rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        column.cx = state.columnWidths[static_cast<std::size_t>(i)];
+        column.pszText = const_cast<wchar_t*>(wideText(std::u16string_view(kColumns[i].header)));
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+    SetWindowSubclass(list, listSubclassProc, kListSubclassId, reinterpret_cast<DWORD_PTR>(&state));
+    DragAcceptFiles(list, TRUE);
+    return list;
+}
+
+}  // namespace
+
+void createChildControls(MainWindowState& state) {
+    chooseListFont(state);
+    for (int i = 0; i < kButtonCount; ++i) {
+        HWND button = CreateWindowExW(
+            0, L"BUTTON", wideText(std::u16string_view(kButtons[i].text)),
+            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, state.window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtons[i].command)), state.instance,
+            nullptr);
+        setFont(button, state.listFont);
+        state.buttons[i] = button;
+    }
+    state.listView = createList(state);
+    state.statusBar = CreateWindowExW(
+        0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS, 0, 0, 0,
+        0, state.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
+        state.instance, nullptr);
+    setFont(state.statusBar, state.listFont);
+}
+
+void layoutWindow(MainWindowState& state) {
+    if (state.window == nullptr || state.statusBar == nullptr)
+        return;
+    RECT client;
+    if (!GetClientRect(state.window, &client))
+        return;
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (width <= 0 || height <= 0)
+        return;
+    const int dpi = static_cast<int>(state.dpi);
+
+    // The status bar places itself at the bottom when told of the new size.
+    SendMessageW(state.statusBar, WM_SIZE, 0, 0);
+    RECT statusRect;
+    GetWindowRect(state.statusBar, &statusRect);
+    const int statusHeight = statusRect.bottom - statusRect.top;
+    const auto edges = statusPartEdges(width, dpi);
+    int parts[kStatusPartCount];
+    for (int i = 0; i < kStatusPartCount; ++i)
+        parts[i] = edges[static_cast<std::size_t>(i)];
+    SendMessageW(state.statusBar, SB_SETPARTS, kStatusPartCount, reinterpret_cast<LPARAM>(parts));
+
+    const auto rects = buttonRects(dpi);
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (state.buttons[i] == nullptr)
+            continue;
+        const Rect& r = rects[static_cast<std::size_t>(i)];
+        MoveWindow(state.buttons[i], r.left, r.top, r.width(), r.height(), TRUE);
+    }
+    if (state.listView != nullptr) {
+        const Rect r = listRect(width, height, statusHeight, dpi);
+        MoveWindow(state.listView, r.left, r.top, r.width(), r.height(), TRUE);
+        fitColumns(state, r.width());
+    }
+}
+
+void fitColumns(MainWindowState& state, int listWidth) {
+    if (state.columnsSizedByUser || state.listView == nullptr)
+        return;
+    const ColumnWidths widths = fitColumnWidths(listWidth, static_cast<int>(state.dpi),
+                                                GetSystemMetrics(SM_CXVSCROLL), state.columnWidths);
+    for (int i = 0; i < kListColumnCount; ++i) {
+        SendMessageW(state.listView, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                     MAKELPARAM(widths[static_cast<std::size_t>(i)], 0));
+    }
+}
+
+}  // namespace tessalin

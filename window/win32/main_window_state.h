@@ -1,0 +1,65 @@
+// The one set of state that every part of the main window shares, with the
+// handles beside it. Window thread only, except where a field says otherwise.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/scan_types.h"
+#include "window/handover.h"
+#include "window/layout.h"
+#include "window/result_rows.h"
+#include "window/ui_seam.h"
+
+namespace tessalin {
+
+// The system's own dialogs, boxes, clipboard and shell.
+UiSeam& systemUiSeam();
+
+// records, rowOrder and streamRowCount come from ResultRows.
+struct MainWindowState : ResultRows {
+    std::uint32_t dpi = 96;  // fixed at WM_CREATE
+    streamscan::ScanOptions scanOptions;
+    std::u16string statusText;
+    std::u16string emptyListText;
+    HFONT listFont = nullptr;
+    bool ownsListFont = false;
+    ColumnWidths columnWidths{};
+    bool columnsSizedByUser = false;
+    bool suppressSelectionEvents = false;  // the program itself is changing the selection
+
+    bool scanning = false;
+    bool scanEnded = false;
+    bool closing = false;
+    std::atomic<bool> cancelRequested{false};  // shared with the worker, which only reads it
+    HANDLE scanThread = nullptr;
+    // queueLock, pendingRecords, progressFolder, sharedStats, progressPending:
+    // shared with the worker, under the hand-over area's own lock.
+    HandOver handOver;
+    streamscan::ScanStats stats;
+    std::uint64_t removedStreamCount = 0;
+    std::vector<std::u16string> lastRoots;
+    std::uint64_t duplicateRoots = 0;
+    std::uint64_t nestedRoots = 0;
+    int sortColumn = -1;
+    bool sortAscending = true;
+
+    // Handles beside the state.
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    HWND listView = nullptr;
+    HWND statusBar = nullptr;
+    HWND buttons[kButtonCount] = {};
+    HMENU menu = nullptr;
+
+    // What a scan reads and what the user is asked through; tests put in fakes.
+    streamscan::FileSystem* fileSystem = &streamscan::nativeFileSystem();
+    UiSeam* ui = &systemUiSeam();
+};
+
+}  // namespace tessalin
