@@ -1,0 +1,106 @@
+// tessalin-scan: the console front end of the engine.
+#include <clocale>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/demo_tree.h"
+#include "cli/options.h"
+#include "cli/row_format.h"
+#include "cli/scanner.h"
+#include "cli/summary.h"
+#include "engine/file_system.h"
+#include "engine/unicode.h"
+
+namespace {
+
+using namespace tessalin::cli;
+
+std::string shown(const std::u16string& escapedText) {
+    return streamscan::utf8ForDisplay(escapedText);
+}
+
+int run(const std::vector<std::u16string>& arguments) {
+    SystemConsole console;
+    ParseResult parsed = parseArguments(arguments);
+    CliOptions& options = parsed.options;
+    if (options.help) {
+        console.out(shown(helpText()));
+        return 0;
+    }
+    if (options.version) {
+        console.out(shown(versionText()));
+        return 0;
+    }
+    if (parsed.error.empty())
+        parsed.error = removalAnswerError(options, console.inIsTerminal());
+    if (!parsed.error.empty()) {
+        console.err(shown(usageErrorText(parsed.error)));
+        return kExitUsage;
+    }
+
+    static std::atomic<bool> cancel{false};
+    installInterruptHandler(cancel);
+
+    DemoTree demo;
+    if (options.demo) {
+        demo = makeDemoTree();
+        if (demo.root.empty()) {
+            console.err(
+                shown(std::u16string(kProgramName) + u": the sample tree could not be made: ") +
+                consoleText(demo.error) + "\n");
+            return kExitInternal;
+        }
+        console.out(shown(demoIntroText(demo)));
+        options.paths = {demo.root};
+    }
+
+    RunSettings settings;
+    settings.colour = console.outTakesColour() &&
+                      colourWanted(console.outIsTerminal(), environmentValue("NO_COLOR"),
+                                   environmentValue("TERM"));
+    const int status =
+        runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
+    if (options.demo) {
+        console.out(shown(demoClosingText(demo)));
+        console.flushOut();
+    }
+    return status;
+}
+
+int guardedRun(const std::vector<std::u16string>& arguments) {
+    try {
+        return run(arguments);
+    } catch (const std::bad_alloc&) {
+        SystemConsole().err("tessalin-scan: internal error: out of memory\n");
+    } catch (const std::exception& error) {
+        SystemConsole().err(std::string("tessalin-scan: internal error: ") + error.what() + "\n");
+    } catch (...) {
+        SystemConsole().err("tessalin-scan: internal error\n");
+    }
+    return kExitInternal;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::setlocale(LC_ALL, "");
+    std::vector<std::u16string> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    return guardedRun(arguments);
+}
+#else
+int main(int argc, char** argv) {
+    // The thousands separator and the collation come from the user's locale.
+    std::setlocale(LC_ALL, "");
+    std::vector<std::u16string> arguments;
+    // Names are bytes: decoded losslessly, so any name reaches the right file.
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(streamscan::decodeName(argv[i]));
+    return guardedRun(arguments);
+}
+#endif

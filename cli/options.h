@@ -1,0 +1,49 @@
+// The command line of tessalin-scan: what it asks for, the usage errors, and the
+// help and version texts. Plain logic over the arguments; nothing here looks at
+// the terminal or the disk.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/scan_types.h"
+
+namespace tessalin::cli {
+
+inline constexpr std::u16string_view kProgramName = u"tessalin-scan";
+inline constexpr std::u16string_view kVersion = u"1.0.0";
+
+struct CliOptions {
+    streamscan::ScanOptions scan;  // largeStreamThreshold stays at its default
+    std::vector<std::u16string> paths;
+    std::optional<std::u16string> csvPath;
+    std::optional<std::u16string> removeName;
+    bool yes = false;
+    bool quiet = false;
+    bool demo = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParseResult {
+    CliOptions options;
+    std::u16string error;  // empty when the arguments are usable
+};
+
+// The arguments after the program name. -h and -V win over every other problem,
+// so a user who asks for help gets it.
+ParseResult parseArguments(const std::vector<std::u16string>& arguments);
+
+// A problem that depends on where the program runs: --remove must be able to ask,
+// or be told not to. Empty when there is none.
+std::u16string removalAnswerError(const CliOptions& options, bool stdinIsTerminal);
+
+// The two lines a usage error prints on stderr: the reason and the pointer to --help.
+std::u16string usageErrorText(const std::u16string& reason);
+
+std::u16string helpText();
+std::u16string versionText();
+
+}  // namespace tessalin::cli

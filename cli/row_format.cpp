@@ -1,0 +1,141 @@
+#include "cli/row_format.h"
+
+#include <cstring>
+
+#include "engine/assessment.h"
+#include "engine/display_escape.h"
+#include "engine/path_forms.h"
+#include "engine/unicode.h"
+#include "window/column_text.h"
+#include "window/scan_texts.h"
+#include "window/status_texts.h"
+
+namespace tessalin::cli {
+namespace {
+
+constexpr std::string_view kRed = "\x1b[31m";
+constexpr std::string_view kYellow = "\x1b[33m";
+constexpr std::string_view kReset = "\x1b[0m";
+
+void appendPadded(std::string& line, const std::string& text, int width, bool alignRight) {
+    const int padding = width - displayWidth(text);
+    if (alignRight && padding > 0)
+        line.append(static_cast<std::size_t>(padding), ' ');
+    line += text;
+    if (!alignRight && padding > 0)
+        line.append(static_cast<std::size_t>(padding), ' ');
+}
+
+void appendGap(std::string& line) {
+    line.append(kColumnGap, ' ');
+}
+
+std::string composeRow(const std::string& severity, const std::string& path,
+                       const std::string& size, const std::string& zone, const std::string& note,
+                       const RowLayout& layout) {
+    std::string line;
+    line.reserve(path.size() + note.size() + 64);
+    appendPadded(line, severity, kSeverityWidth, false);
+    appendGap(line);
+    appendPadded(line, path, layout.pathWidth, false);
+    appendGap(line);
+    appendPadded(line, size, kSizeWidth, true);
+    appendGap(line);
+    appendPadded(line, zone, kZoneWidth, false);
+    if (!note.empty()) {
+        appendGap(line);
+        line += note;
+    }
+    // Columns left empty at the end leave no trailing blanks behind.
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+RowLayout rowLayoutForWidth(int terminalWidth) {
+    const int fixed = kSeverityWidth + kSizeWidth + kZoneWidth + 4 * kColumnGap + kNoteReserve;
+    RowLayout layout;
+    layout.pathWidth = terminalWidth - fixed;
+    if (layout.pathWidth < kMinimumPathWidth)
+        layout.pathWidth = kMinimumPathWidth;
+    return layout;
+}
+
+bool colourWanted(bool stdoutIsTerminal, const char* noColor, const char* term) {
+    if (!stdoutIsTerminal)
+        return false;
+    if (noColor != nullptr && noColor[0] != '\0')
+        return false;
+    return term == nullptr || std::strcmp(term, "dumb") != 0;
+}
+
+std::string consoleText(std::u16string_view text) {
+    return streamscan::utf8ForDisplay(streamscan::escapeForDisplay(text));
+}
+
+int displayWidth(std::string_view utf8) {
+    int width = 0;
+    for (const char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++width;
+    }
+    return width;
+}
+
+std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& layout,
+                      bool colour) {
+    const bool itemRow = record.streamName.empty();
+    // An item row has no stream column here, so the list's "(no alternate streams)"
+    // stands where the note would be.
+    const std::u16string note = itemRow ? columnText(record, kColumnStream) : noteText(record);
+    std::string line =
+        composeRow(consoleText(columnText(record, kColumnSeverity)),
+                   consoleText(streamscan::recordStreamPath(record)),
+                   consoleText(columnText(record, kColumnSize)),
+                   consoleText(columnText(record, kColumnZone)), consoleText(note), layout);
+    if (colour && !itemRow) {
+        if (record.severity == streamscan::kSeverityAlert) {
+            line = std::string(kRed) + line + std::string(kReset);
+        } else if (record.severity == streamscan::kSeverityNotice) {
+            line = std::string(kYellow) + line + std::string(kReset);
+        }
+    }
+    line += '\n';
+    return line;
+}
+
+std::string formatHeader(const RowLayout& layout) {
+    return composeRow("Severity", "Path", "Size", "Zone", "Note", layout) + "\n";
+}
+
+std::string progressLine(const std::u16string& folder, const streamscan::ScanStats& stats,
+                         std::uint64_t streamRows, int width) {
+    StatusState state;
+    state.scanning = true;
+    state.stats = stats;
+    state.streamRowCount = streamRows;
+    std::string line =
+        consoleText(scanCountsText(state)) + " | " + consoleText(streamsListedText(state)) + " | ";
+    std::string where = streamscan::utf8ForDisplay(scanProgressText(folder));
+    // The last column is left free so the cursor never wraps to a new line.
+    const int room = width - 1 - displayWidth(line);
+    if (room <= 3)
+        return line.substr(0, line.size() >= 3 ? line.size() - 3 : 0);
+    if (displayWidth(where) > room) {
+        // The end of a path says more than its start; drop code points from the front.
+        int excess = displayWidth(where) - (room - 3);
+        std::size_t cut = 0;
+        while (cut < where.size() && excess > 0) {
+            ++cut;
+            while (cut < where.size() && (static_cast<unsigned char>(where[cut]) & 0xC0) == 0x80)
+                ++cut;
+            --excess;
+        }
+        where = "..." + where.substr(cut);
+    }
+    return line + where;
+}
+
+}  // namespace tessalin::cli

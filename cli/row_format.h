@@ -1,0 +1,54 @@
+// How one result row, the header and the progress line look on a console. The
+// texts come from the result list's column functions, escaped for display, and
+// are turned into UTF-8 with every lone surrogate written as its <U+DCxx> marker.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/scan_types.h"
+
+namespace tessalin::cli {
+
+// Rows stream out before the longest path is known, so every column but the
+// path has a fixed width, and the path takes what the terminal leaves.
+inline constexpr int kSeverityWidth = 8;  // "Severity", the title
+inline constexpr int kSizeWidth = 9;      // "1023.9 KB"
+inline constexpr int kZoneWidth = 16;     // "Restricted sites"
+inline constexpr int kColumnGap = 2;
+inline constexpr int kNoteReserve = 40;  // room kept for the note at the end
+inline constexpr int kMinimumPathWidth = 24;
+inline constexpr int kDefaultWidth = 120;  // when the output is not a terminal
+
+struct RowLayout {
+    int pathWidth = kMinimumPathWidth;
+};
+
+RowLayout rowLayoutForWidth(int terminalWidth);
+
+// Whether rows are coloured: only on a terminal, and never when NO_COLOR is set
+// to anything or TERM is "dumb". `noColor` and `term` are the environment's
+// values, null when unset.
+bool colourWanted(bool stdoutIsTerminal, const char* noColor, const char* term);
+
+// One row, ending in "\n". Alert rows are red and Notice rows yellow when
+// `colour` is set; nothing else is ever coloured.
+std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& layout, bool colour);
+// The column titles, aligned like the rows.
+std::string formatHeader(const RowLayout& layout);
+
+// The columns a UTF-8 text takes: one per code point (wide characters are not
+// told apart; a long path then pushes its row a little further, nothing more).
+int displayWidth(std::string_view utf8);
+
+// The progress line on stderr: the counts, then the folder being listed, cut at
+// the front to fit `width` columns. No line break.
+std::string progressLine(const std::u16string& folder, const streamscan::ScanStats& stats,
+                         std::uint64_t streamRows, int width);
+
+// Raw text for the console: escaped for display, then UTF-8 with markers for
+// lone surrogates. Texts that are already escaped go through utf8ForDisplay only.
+std::string consoleText(std::u16string_view text);
+
+}  // namespace tessalin::cli

@@ -1,0 +1,197 @@
+#include "cli/scanner.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "cli/removal_flow.h"
+#include "cli/row_format.h"
+#include "cli/summary.h"
+#include "engine/assessment.h"
+#include "engine/csv_report.h"
+#include "engine/path_forms.h"
+#include "engine/tree_walk.h"
+#include "engine/unicode.h"
+#include "window/export_texts.h"
+#include "window/root_preparation.h"
+#include "window/scan_texts.h"
+
+namespace tessalin::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+std::string shown(const std::u16string& escapedText) {
+    return streamscan::utf8ForDisplay(escapedText);
+}
+
+// The self-overwriting line on stderr; only drawn when stderr is a terminal, at
+// most ten times a second, and never for a scan that is over before the first tenth.
+class ProgressLine {
+  public:
+    explicit ProgressLine(Console& console)
+        : console(console), enabled(console.errIsTerminal()), lastDraw(Clock::now()) {}
+
+    void update(const std::u16string& folder, const streamscan::ScanStats& stats,
+                std::uint64_t streamRows) {
+        if (!enabled)
+            return;
+        const Clock::time_point now = Clock::now();
+        if (now - lastDraw < kProgressInterval)
+            return;
+        lastDraw = now;
+        draw(progressLine(folder, stats, streamRows, console.errWidth()));
+    }
+
+    void cancelling() {
+        if (!enabled || saidCancelling)
+            return;
+        saidCancelling = true;
+        lastDraw = Clock::now();
+        draw(shown(std::u16string(kCancellingText)));
+    }
+
+    // Before a row goes to the same terminal.
+    void hide() {
+        if (drawnWidth == 0)
+            return;
+        console.err("\r" + std::string(static_cast<std::size_t>(drawnWidth), ' ') + "\r");
+        drawnWidth = 0;
+        setProgressLineShown(false);
+    }
+
+  private:
+    void draw(const std::string& line) {
+        const int width = displayWidth(line);
+        std::string text = "\r" + line;
+        if (drawnWidth > width)
+            text.append(static_cast<std::size_t>(drawnWidth - width), ' ');
+        console.err(text);
+        drawnWidth = width;
+        setProgressLineShown(true);
+    }
+
+    Console& console;
+    bool enabled;
+    bool saidCancelling = false;
+    int drawnWidth = 0;
+    Clock::time_point lastDraw;
+};
+
+}  // namespace
+
+int runScanner(const CliOptions& options, const RunSettings& settings, Console& console,
+               streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
+    const PreparedRoots prepared = prepareRoots(options.paths, fs);
+    const RowLayout layout = rowLayoutForWidth(console.outWidth());
+    const bool keepAll = options.csvPath.has_value();
+    const bool keepMatching = options.removeName.has_value();
+    setColourInUse(settings.colour);
+
+    ScanOutcome outcome;
+    // Only what the report or the removal needs stays after its row went out.
+    std::vector<streamscan::StreamRecord> kept;
+    ProgressLine progress(console);
+    const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
+
+    const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& record) {
+        ++outcome.rows;
+        if (!record.streamName.empty())
+            ++outcome.streamRows;
+        if (!record.streamName.empty() && (record.severity == streamscan::kSeverityNotice ||
+                                           record.severity == streamscan::kSeverityAlert)) {
+            outcome.flagged = true;
+        }
+        if (!options.quiet) {
+            if (rowsShareTerminal)
+                progress.hide();
+            if (outcome.rows == 1)
+                console.out(formatHeader(layout));
+            console.out(formatRow(record, layout, settings.colour));
+        }
+        if (keepAll || (keepMatching && matchesRemovalName(record, *options.removeName)))
+            kept.push_back(record);
+    };
+    const streamscan::ContinueCheck continueCheck = [&] {
+        if (!cancel.load()) {
+            return true;
+        }
+        progress.cancelling();
+        return false;
+    };
+    const streamscan::ProgressSink progressSink = [&](const std::u16string& folder,
+                                                      const streamscan::ScanStats& stats) {
+        progress.update(folder, stats, outcome.streamRows);
+    };
+
+    outcome.stats =
+        streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck, progressSink, fs);
+    progress.hide();
+
+    if (outcome.rows > 0 && !options.quiet)
+        console.out("\n");
+    console.out(
+        shown(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs)));
+
+    if (options.csvPath.has_value()) {
+        const std::u16string path = fs.fullPath(*options.csvPath);
+        std::u16string writerError;
+        if (!streamscan::writeCsvReport(path, kept, &writerError, &outcome.stats, fs)) {
+            console.flushOut();
+            // Nothing is removed without its report: the report is the record of what was there.
+            console.err(shown(std::u16string(kProgramName) + u": " +
+                              exportFailedMessage(path, writerError).text + u"\n"));
+            if (options.removeName.has_value())
+                console.err("Nothing was removed, since the report could not be written.\n");
+            return kExitInternal;
+        }
+        console.out("\n" + shown(exportSucceededMessage(kept.size(), path, outcome.stats).text) +
+                    "\n");
+    }
+
+    bool removalFailed = false;
+    if (options.removeName.has_value()) {
+        console.out("\n");
+        RemovalRequest request;
+        request.name = *options.removeName;
+        request.scanCancelled = outcome.stats.cancelled;
+        request.askFirst = !options.yes;
+        RemovalIo io;
+        io.say = [&console](const std::u16string& text) { console.out(shown(text)); };
+        io.confirm = [&console](std::u16string_view prompt) {
+            // The question goes where the user is looking.
+            const std::string text = shown(std::u16string(prompt));
+            if (console.outIsTerminal()) {
+                console.out(text);
+                console.flushOut();
+            } else {
+                console.flushOut();
+                console.err(text);
+            }
+            const std::optional<std::string> answer = console.readLine();
+            if (!answer.has_value())
+                console.out("\n");
+            return answer.has_value() && isYesAnswer(*answer);
+        };
+        std::vector<streamscan::StreamRecord> matching;
+        if (keepAll) {
+            for (const streamscan::StreamRecord& record : kept) {
+                if (matchesRemovalName(record, *options.removeName))
+                    matching.push_back(record);
+            }
+        }
+        removalFailed = runRemoval(keepAll ? matching : kept, request, io, fs);
+    }
+
+    console.flushOut();
+    if (console.outFailed()) {
+        console.err(shown(std::u16string(kProgramName)) +
+                    ": the output could not be written in full\n");
+        return kExitInternal;
+    }
+    return exitStatus(outcome, removalFailed);
+}
+
+}  // namespace tessalin::cli

@@ -1,0 +1,23 @@
+// One run of tessalin-scan after its arguments were accepted: prepare the roots,
+// scan on this thread with rows going out as they arrive, say the summary, write
+// the report, remove what was asked, and work out the exit status.
+#pragma once
+
+#include <atomic>
+
+#include "cli/console.h"
+#include "cli/options.h"
+#include "engine/file_system.h"
+
+namespace tessalin::cli {
+
+struct RunSettings {
+    bool colour = false;  // colourWanted, decided by the caller from the environment
+};
+
+// Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between
+// items once it is set. Nothing here throws but running out of memory.
+int runScanner(const CliOptions& options, const RunSettings& settings, Console& console,
+               streamscan::FileSystem& fs, const std::atomic<bool>& cancel);
+
+}  // namespace tessalin::cli

@@ -1,0 +1,56 @@
+#include "cli/summary.h"
+
+#include "window/scan_texts.h"
+#include "window/status_texts.h"
+
+namespace tessalin::cli {
+
+bool somethingNotExamined(const streamscan::ScanStats& stats) {
+    return stats.cancelled || stats.accessDenied != 0 || stats.listFailed != 0 ||
+           stats.unreadableStreams != 0 || stats.linksNotFollowed != 0 ||
+           stats.volumesWithoutStreams != 0;
+}
+
+int exitStatus(const ScanOutcome& outcome, bool removalFailed) {
+    int status = 0;
+    if (outcome.flagged)
+        status |= kExitFlagged;
+    if (somethingNotExamined(outcome.stats))
+        status |= kExitNotExamined;
+    if (removalFailed)
+        status |= kExitRemovalFailed;
+    return status;
+}
+
+std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u16string>& roots,
+                           std::uint64_t duplicates, std::uint64_t nested,
+                           streamscan::FileSystem& fs) {
+    StatusState state;
+    state.scanEnded = true;
+    state.stats = outcome.stats;
+    state.streamRowCount = outcome.streamRows;
+    state.listEmpty = outcome.rows == 0;
+
+    std::u16string text = scanEndText(outcome.stats, duplicates, nested);
+    text += u"\n";
+    text += scanCountsText(state);
+    text += u"\n";
+    text += streamsListedText(state);
+    text += u"\n";
+    text += notExaminedSummary(outcome.stats, true);
+    text += u"\n";
+    if (state.listEmpty) {
+        text += emptyListText(state);
+        text += u"\n";
+    }
+    const ScanEndExplanation explanation =
+        scanEndExplanation(outcome.stats, !state.listEmpty, roots, fs);
+    if (explanation.box != ScanEndBox::none) {
+        text += u"\n";
+        text += explanation.text;
+        text += u"\n";
+    }
+    return text;
+}
+
+}  // namespace tessalin::cli
