@@ -52,6 +52,21 @@ std::string composeRow(const std::string& severity, const std::string& path,
     return line;
 }
 
+// The first `columns` code points of a UTF-8 text.
+std::string firstColumns(const std::string& text, int columns) {
+    std::size_t end = 0;
+    int taken = 0;
+    while (end < text.size()) {
+        if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80) {
+            if (taken == columns)
+                break;
+            ++taken;
+        }
+        ++end;
+    }
+    return text.substr(0, end);
+}
+
 }  // namespace
 
 RowLayout rowLayoutForWidth(int terminalWidth) {
@@ -122,7 +137,7 @@ std::string progressLine(const std::u16string& folder, const streamscan::ScanSta
     // The last column is left free so the cursor never wraps to a new line.
     const int room = width - 1 - displayWidth(line);
     if (room <= 3)
-        return line.substr(0, line.size() >= 3 ? line.size() - 3 : 0);
+        return firstColumns(line, width - 1);
     if (displayWidth(where) > room) {
         // The end of a path says more than its start; drop code points from the front.
         int excess = displayWidth(where) - (room - 3);

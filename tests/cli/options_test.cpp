@@ -1,0 +1,115 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tessalin::cli {
+namespace {
+
+using Args = std::vector<std::u16string>;
+
+TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
+    const ParseResult parsed =
+        parseArguments({u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv",
+                        u"out.csv", u"--remove=Zone.Identifier", u"-qy", u"a", u"b"});
+    ASSERT_EQ(parsed.error, u"");
+    const CliOptions& o = parsed.options;
+    EXPECT_FALSE(o.scan.includeSubfolders);
+    EXPECT_FALSE(o.scan.includeFolders);
+    EXPECT_TRUE(o.scan.showItemsWithoutStreams);
+    EXPECT_FALSE(o.scan.followLinks);
+    EXPECT_EQ(o.scan.largeStreamThreshold, streamscan::kDefaultLargeStreamThreshold);
+    EXPECT_EQ(o.csvPath.value_or(u""), u"out.csv");
+    EXPECT_EQ(o.removeName.value_or(u""), u"Zone.Identifier");
+    EXPECT_TRUE(o.quiet);
+    EXPECT_TRUE(o.yes);
+    EXPECT_EQ(o.paths, (Args{u"a", u"b"}));
+}
+
+TEST(CliOptions, DefaultsAreTheWindowsViewOptions) {
+    const ParseResult parsed = parseArguments({u"/data"});
+    ASSERT_EQ(parsed.error, u"");
+    EXPECT_TRUE(parsed.options.scan.includeSubfolders);
+    EXPECT_TRUE(parsed.options.scan.includeFolders);
+    EXPECT_FALSE(parsed.options.scan.showItemsWithoutStreams);
+    EXPECT_FALSE(parsed.options.csvPath.has_value());
+    EXPECT_FALSE(parsed.options.removeName.has_value());
+}
+
+TEST(CliOptions, PathsThatLookLikeOptionsPassAfterDoubleDashOrAlone) {
+    const ParseResult parsed = parseArguments({u"-", u"--", u"--all-items", u"-q"});
+    ASSERT_EQ(parsed.error, u"");
+    EXPECT_EQ(parsed.options.paths, (Args{u"-", u"--all-items", u"-q"}));
+    EXPECT_FALSE(parsed.options.quiet);
+    EXPECT_FALSE(parsed.options.scan.showItemsWithoutStreams);
+}
+
+TEST(CliOptions, UsageErrorsNameTheProblem) {
+    struct Case {
+        Args args;
+        std::u16string error;
+    };
+    const Case cases[] = {
+        {{}, u"no PATH to scan (or --demo for a sample tree)"},
+        {{u"-q"}, u"no PATH to scan (or --demo for a sample tree)"},
+        {{u"--bogus", u"a"}, u"unknown option '--bogus'"},
+        {{u"-qx", u"a"}, u"unknown option '-x'"},
+        {{u"--csvfile", u"a"}, u"unknown option '--csvfile'"},
+        {{u"a", u"--csv"}, u"option '--csv' needs a FILE"},
+        {{u"a", u"--remove"}, u"option '--remove' needs a NAME"},
+        {{u"a", u"--remove="}, u"option '--remove' needs a NAME that is not empty"},
+        {{u"a", u"--csv", u"x", u"--csv=y"}, u"option '--csv' was given twice"},
+        {{u"--demo", u"a"}, u"--demo scans a sample tree of its own and takes no PATH"},
+        // A hostile option is shown escaped, never raw on the terminal.
+        {{u"--\x1b[2J", u"a"}, u"unknown option '--<U+001B>[2J'"},
+        // The first problem is the one reported.
+        {{u"--one", u"--two"}, u"unknown option '--one'"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseArguments(c.args).error, c.error);
+    }
+}
+
+TEST(CliOptions, HelpAndVersionWinOverUsageErrors) {
+    EXPECT_EQ(parseArguments({u"--bogus", u"-h"}).error, u"");
+    EXPECT_TRUE(parseArguments({u"--bogus", u"-h"}).options.help);
+    EXPECT_TRUE(parseArguments({u"--version"}).options.version);
+    EXPECT_TRUE(parseArguments({u"-V"}).options.version);
+}
+
+TEST(CliOptions, DemoNeedsNoPath) {
+    const ParseResult parsed = parseArguments({u"--demo", u"-q"});
+    EXPECT_EQ(parsed.error, u"");
+    EXPECT_TRUE(parsed.options.demo);
+}
+
+TEST(CliOptions, RemovalWithoutAnswerIsAUsageErrorOnlyWithoutTerminalOrYes) {
+    CliOptions options = parseArguments({u"--remove", u"x", u"a"}).options;
+    EXPECT_NE(removalAnswerError(options, false), u"");
+    EXPECT_EQ(removalAnswerError(options, true), u"");
+    options.yes = true;
+    EXPECT_EQ(removalAnswerError(options, false), u"");
+    EXPECT_EQ(removalAnswerError(parseArguments({u"a"}).options, false), u"");
+}
+
+TEST(CliOptions, UsageErrorIsOneReasonLineAndAPointerToHelp) {
+    EXPECT_EQ(usageErrorText(u"unknown option '--x'"),
+              u"tessalin-scan: unknown option '--x'\n"
+              u"Try 'tessalin-scan --help' for more information.\n");
+}
+
+TEST(CliOptions, HelpDocumentsEveryOptionAndExitStatus) {
+    const std::u16string help = helpText();
+    for (const char16_t* word :
+         {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv FILE",
+          u"--remove NAME", u"--yes", u"--quiet", u"--demo", u"--help", u"--version", u"NO_COLOR",
+          u"\n  64 ", u"\n  70 ", u"\n  130 ", u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
+        EXPECT_NE(help.find(word), std::u16string::npos) << std::string(word, word + 3);
+    }
+    EXPECT_EQ(versionText(), u"tessalin-scan 1.0.0\n");
+}
+
+}  // namespace
+}  // namespace tessalin::cli

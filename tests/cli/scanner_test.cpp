@@ -1,0 +1,263 @@
+// One whole run of the console scanner over the in-memory file system: what it
+// prints, the report it writes, what it removes and the status it ends with.
+#include "cli/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "cli/summary.h"
+#include "engine/file_system.h"
+#include "support/fake_file_system.h"
+
+namespace tessalin::cli {
+namespace {
+
+using streamscan::FakeFault;
+using streamscan::FakeFileSystem;
+using streamscan::FakeOp;
+
+#ifdef _WIN32
+constexpr char16_t kRoot[] = u"C:\\";
+constexpr char16_t kSep = u'\\';
+#else
+constexpr char16_t kRoot[] = u"/";
+constexpr char16_t kSep = u'/';
+#endif
+
+// A path below the root, written with '/' and turned into the native form.
+std::u16string at(std::u16string relative) {
+    for (char16_t& c : relative) {
+        if (c == u'/')
+            c = kSep;
+    }
+    return kRoot + relative;
+}
+
+std::string text(const std::u16string& wide) {
+    std::string out;
+    for (char16_t c : wide)
+        out += static_cast<char>(c);
+    return out;
+}
+
+class FakeConsole : public Console {
+  public:
+    void out(std::string_view t) override {
+        output += t;
+        if (onOut)
+            onOut(t);
+    }
+    void flushOut() override {}
+    void err(std::string_view t) override { errors += t; }
+    bool outIsTerminal() const override { return false; }
+    bool errIsTerminal() const override { return false; }
+    bool inIsTerminal() const override { return true; }
+    bool outTakesColour() const override { return false; }
+    int outWidth() const override { return 120; }
+    int errWidth() const override { return 120; }
+    std::optional<std::string> readLine() override {
+        if (answers.empty())
+            return std::nullopt;
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    bool outFailed() const override { return false; }
+
+    std::string output;
+    std::string errors;
+    std::deque<std::string> answers;
+    std::function<void(std::string_view)> onOut;
+};
+
+const std::string kInternetZone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://x.test/a\r\n";
+
+class ScannerRun : public ::testing::Test {
+  protected:
+    ScannerRun() : fs(streamscan::kNativePathStyle) {
+        fs.addVolume(kRoot, u"NTFS", true);
+        fs.addFolder(at(u"data"));
+        fs.addFile(at(u"data/a.txt"), "aaaa");
+        fs.addStream(at(u"data/a.txt"), u"Zone.Identifier", kInternetZone);
+        fs.addFile(at(u"data/b.txt"), "bbbb");
+        fs.addStream(at(u"data/b.txt"), u"notes", "plain text");
+        fs.addFile(at(u"data/c.txt"), "cccc");
+        fs.addStream(at(u"data/c.txt"), u"zone.identifier", kInternetZone);
+    }
+
+    int run(std::vector<std::u16string> args) {
+        args.push_back(at(u"data"));
+        const ParseResult parsed = parseArguments(args);
+        EXPECT_EQ(parsed.error, u"");
+        return runScanner(parsed.options, RunSettings{}, console, fs, cancel);
+    }
+
+    FakeFileSystem fs;
+    FakeConsole console;
+    std::atomic<bool> cancel{false};
+};
+
+TEST_F(ScannerRun, RowsGoOutAsFoundAndTheSummaryUsesTheWindowsWords) {
+    fs.addFile(at(u"data/d.txt"), "dddd");
+    fs.addStream(at(u"data/d.txt"), u"payload", "MZ\x90");
+    EXPECT_EQ(run({}), kExitFlagged);
+    const std::string& out = console.output;
+    EXPECT_EQ(out.rfind("Severity  Path", 0), 0u) << out;
+    const std::size_t a = out.find(text(at(u"data/a.txt:Zone.Identifier:$DATA")));
+    const std::size_t d = out.find(text(at(u"data/d.txt:payload:$DATA")));
+    ASSERT_NE(a, std::string::npos) << out;
+    ASSERT_NE(d, std::string::npos) << out;
+    EXPECT_LT(a, d);
+    EXPECT_NE(out.find("\nAlert     " + text(at(u"data/d.txt"))), std::string::npos) << out;
+    EXPECT_NE(out.find("\n\nScan complete.\n4 files, 1 folder, 4 with streams\n"
+                       "4 streams listed\nNothing was skipped\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(console.errors, "");
+}
+
+TEST_F(ScannerRun, QuietPrintsOnlyTheSummary) {
+    EXPECT_EQ(run({u"-q"}), 0);
+    EXPECT_EQ(console.output,
+              "Scan complete.\n3 files, 1 folder, 3 with streams\n3 streams listed\n"
+              "Nothing was skipped\n");
+}
+
+TEST_F(ScannerRun, AnEmptyCleanResultSaysSoAndExitsZero) {
+    fs.addFolder(at(u"empty"));
+    const ParseResult parsed = parseArguments({at(u"empty")});
+    EXPECT_EQ(runScanner(parsed.options, {}, console, fs, cancel), 0);
+    EXPECT_EQ(console.output,
+              "Scan complete.\n0 files, 1 folder\n0 streams listed\nNothing was skipped\n"
+              "No alternate data streams were found.\n");
+}
+
+TEST_F(ScannerRun, AVolumeWithoutStreamsIsExplainedAndCountsAsNotExamined) {
+    FakeFileSystem fat(streamscan::kNativePathStyle);
+    fat.addVolume(kRoot, u"FAT32", false);
+    fat.addFolder(at(u"stick"));
+    const ParseResult parsed = parseArguments({at(u"stick")});
+    EXPECT_EQ(runScanner(parsed.options, {}, console, fat, cancel), kExitNotExamined);
+    EXPECT_NE(console.output.find("\u26A0 Not examined: 1 not NTFS\n"
+                                  "This volume cannot hold alternate data streams.\n\n"
+                                  "Alternate data streams are an NTFS feature, and 1 location in "
+                                  "this scan sit on a volume that cannot hold one.\n\n    " +
+                                  text(at(u"stick")) + "  (FAT32)\n\n"),
+              std::string::npos)
+        << console.output;
+}
+
+TEST_F(ScannerRun, ACancelledScanSaysSoInTheSummaryTheReportAndTheStatusAndRemovesNothing) {
+    // Ctrl+C arrives while the first row is being printed.
+    console.onOut = [this](std::string_view t) {
+        if (t.find(":$DATA") != std::string_view::npos)
+            cancel = true;
+    };
+    const int status = run({u"--csv", at(u"report.csv"), u"--remove", u"Zone.Identifier", u"-y"});
+    EXPECT_EQ(status, kExitNotExamined | kExitRemovalFailed);
+    EXPECT_NE(console.output.find("\nScan cancelled - what is listed covers only part of the "
+                                  "tree.\n1 file, 1 folder, 1 with streams\n1 stream listed\n"
+                                  "\u26A0 Stopped before the end\n"),
+              std::string::npos)
+        << console.output;
+    EXPECT_NE(console.output.find("The scan was cancelled, so nothing was removed"),
+              std::string::npos);
+    EXPECT_TRUE(fs.hasStream(at(u"data/a.txt"), u"Zone.Identifier"));
+    const std::string report = fs.fileBytes(at(u"report.csv"));
+    const std::string cancelLine = "\"Scan cancelled before it finished\"\r\n";
+    std::string cancelLine16;
+    for (char c : cancelLine)
+        cancelLine16 += std::string{c, '\0'};
+    ASSERT_GE(report.size(), cancelLine16.size());
+    EXPECT_EQ(report.substr(report.size() - cancelLine16.size()), cancelLine16);
+}
+
+TEST_F(ScannerRun, RemoveWithYesTakesEveryStreamOfThatNameInAnyAsciiCase) {
+    EXPECT_EQ(run({u"--remove", u"ZONE.IDENTIFIER", u"--yes", u"-q"}), 0);
+    EXPECT_FALSE(fs.hasStream(at(u"data/a.txt"), u"Zone.Identifier"));
+    EXPECT_FALSE(fs.hasStream(at(u"data/c.txt"), u"zone.identifier"));
+    EXPECT_TRUE(fs.hasStream(at(u"data/b.txt"), u"notes"));
+    EXPECT_EQ(fs.fileBytes(at(u"data/a.txt")), "aaaa");
+    const std::string& out = console.output;
+    EXPECT_NE(out.find("Remove 2 streams from 2 files?\n\n    " + text(at(u"data/a.txt")) +
+                       " : Zone.Identifier\n    " + text(at(u"data/c.txt")) + " : zone.identifier"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("Remove them? yes (--yes)\nRemoved 2 streams.\n"), std::string::npos) << out;
+#ifndef _WIN32
+    EXPECT_EQ(out.find("Recycle Bin"), std::string::npos);
+#endif
+}
+
+TEST_F(ScannerRun, RemoveAsksAndOnlyYesRemoves) {
+    console.answers = {"n"};
+    EXPECT_EQ(run({u"--remove", u"notes"}), 0);
+    EXPECT_TRUE(fs.hasStream(at(u"data/b.txt"), u"notes"));
+    // With standard output going elsewhere, the question is put where the user looks.
+    EXPECT_NE(console.errors.find("Remove 1 stream from 1 file?"), std::string::npos);
+    EXPECT_EQ(console.errors.substr(console.errors.size() - 19), "Remove them? [y/N] ");
+    EXPECT_NE(console.output.find("\nNothing was removed.\n"), std::string::npos)
+        << console.output;
+
+    console.output.clear();
+    console.answers = {" Yes "};
+    EXPECT_EQ(run({u"--remove", u"notes"}), 0);
+    EXPECT_FALSE(fs.hasStream(at(u"data/b.txt"), u"notes"));
+    EXPECT_NE(console.output.find("Removed 1 stream.\n"), std::string::npos);
+}
+
+TEST_F(ScannerRun, ARemovalThatFailsIsNamedWithItsReasonAndSetsBitFour) {
+    fs.setFault(FakeOp::deleteStream, u"", FakeFault{});
+    EXPECT_EQ(run({u"--remove", u"notes", u"-y"}), kExitRemovalFailed);
+    EXPECT_NE(console.output.find("Removed 0 streams.\n\n1 could not be removed:\n    " +
+                                  text(at(u"data/b.txt")) + " : notes  --  Access denied (5)\n"),
+              std::string::npos)
+        << console.output;
+}
+
+TEST_F(ScannerRun, ANameNoRowCarriesRemovesNothingAndIsNoFailure) {
+    EXPECT_EQ(run({u"--remove", u"absent", u"-y"}), 0);
+    EXPECT_NE(console.output.find("No listed stream is named 'absent', so there is nothing to "
+                                  "remove.\n"),
+              std::string::npos);
+}
+
+TEST_F(ScannerRun, TheReportHoldsEveryRowInScanOrder) {
+    EXPECT_EQ(run({u"--csv", at(u"r.csv"), u"--all-items", u"-q"}), 0);
+    const std::string bytes = fs.fileBytes(at(u"r.csv"));
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    std::string narrow;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        narrow += bytes[i];
+    // The folder's item row, then a, b, c in listing order; no coverage note.
+    const std::size_t folderRow = narrow.find(text(at(u"data")) + ",Folder");
+    const std::size_t a = narrow.find("a.txt,File,Zone.Identifier");
+    const std::size_t b = narrow.find("b.txt,File,notes");
+    const std::size_t c = narrow.find("c.txt,File,zone.identifier");
+    ASSERT_NE(folderRow, std::string::npos) << narrow;
+    EXPECT_LT(folderRow, a);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_EQ(narrow.find("Not examined"), std::string::npos);
+    EXPECT_NE(console.output.find("\nExported 4 rows to:\n" + text(at(u"r.csv")) + "\n"),
+              std::string::npos)
+        << console.output;
+}
+
+TEST_F(ScannerRun, AReportThatCannotBeWrittenStopsBeforeAnythingIsRemoved) {
+    fs.setFault(FakeOp::createFile, u"", FakeFault{});
+    EXPECT_EQ(run({u"--csv", at(u"r.csv"), u"--remove", u"notes", u"-y"}), kExitInternal);
+    EXPECT_TRUE(fs.hasStream(at(u"data/b.txt"), u"notes"));
+    EXPECT_NE(console.errors.find("tessalin-scan: The report could not be written to:\n" +
+                                  text(at(u"r.csv"))),
+              std::string::npos)
+        << console.errors;
+    EXPECT_NE(console.errors.find("Nothing was removed"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessalin::cli
