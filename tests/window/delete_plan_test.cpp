@@ -34,10 +34,17 @@ StreamRecord itemRow(std::u16string folder, std::u16string name) {
     return streamRow(std::move(folder), std::move(name), u"", u"");
 }
 
+// Appends rather than `literal + string`, which MinGW g++ 12 warns about falsely.
+std::u16string numbered(std::u16string_view prefix, std::uint64_t n) {
+    std::u16string text(prefix);
+    text += streamscan::plainDecimal(n);
+    return text;
+}
+
 std::vector<std::u16string> numberedLines(int count) {
     std::vector<std::u16string> lines;
     for (int i = 1; i <= count; ++i)
-        lines.push_back(u"n" + streamscan::plainDecimal(i));
+        lines.push_back(numbered(u"n", i));
     return lines;
 }
 
@@ -146,8 +153,7 @@ TEST(DeletePlanning, ConfirmationListsTwelveNamesAndRefusedRows) {
     std::vector<StreamRecord> records;
     std::vector<std::uint64_t> selected;
     for (int i = 0; i < 15; ++i) {
-        records.push_back(streamRow(u"C:\\f" + streamscan::plainDecimal(i % 2), u"a",
-                                    u"s" + streamscan::plainDecimal(i)));
+        records.push_back(streamRow(numbered(u"C:\\f", i % 2), u"a", numbered(u"s", i)));
         selected.push_back(i);
     }
     records.push_back(streamRow(u"C:\\f", u"b", u"bad:name"));
