@@ -384,8 +384,8 @@ TEST(ScanRoots, CancellingStopsBetweenItemsNeverWithinOne) {
     Scan scan;
     scan.fs.addFolder(u"C:\\r");
     scan.fs.addFile(u"C:\\r\\many.txt", "m");
-    for (int i = 0; i < 5; ++i) {
-        scan.fs.addStream(u"C:\\r\\many.txt", u"s" + std::u16string(1, u'0' + i), "x");
+    for (const char16_t* name : {u"s0", u"s1", u"s2", u"s3", u"s4"}) {
+        scan.fs.addStream(u"C:\\r\\many.txt", name, "x");
     }
     scan.fs.addFile(u"C:\\r\\next.txt", "n");
     scan.fs.addStream(u"C:\\r\\next.txt", u"s", "x");
