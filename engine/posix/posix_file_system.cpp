@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,30 @@ constexpr std::size_t kListBufferSize = 1024;
 
 bool hasEmbeddedNul(std::u16string_view text) {
     return text.find(u'\0') != text.npos;
+}
+
+// encodeName and decodeName with a shortcut for plain ASCII, which nearly every
+// name on the walk is: these run for every entry.
+std::string bytesOf(std::u16string_view text) {
+    std::string bytes(text.size(), '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] >= 0x80) {
+            return encodeName(text);
+        }
+        bytes[i] = static_cast<char>(text[i]);
+    }
+    return bytes;
+}
+
+std::u16string textOf(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
+            return decodeName(bytes);
+        }
+        text[i] = static_cast<char16_t>(bytes[i]);
+    }
+    return text;
 }
 
 std::uint32_t lastError() {
@@ -120,12 +146,19 @@ ItemFacts factsOf(const struct stat& st, std::string_view leaf, const char* path
 
 // ---- directory listing ----
 
+class PosixDirectoryListing;
+
+// The listings open on this thread, latest last. The walk asks for the streams
+// of each entry while the entry's folder is still open, so the folder's handle
+// lets the kernel skip walking the whole path again for every item.
+thread_local std::vector<const PosixDirectoryListing*> openListings;
+
 class PosixDirectoryListing : public DirectoryListing {
   public:
     PosixDirectoryListing(PosixFileSystem& fs, DIR* dir, std::string folder)
-        : fs(fs), dir(dir), folder(std::move(folder)) {
+        : fs(fs), dir(dir), handle(dirfd(dir)), folder(std::move(folder)) {
         struct stat st;
-        if (fstat(dirfd(dir), &st) == 0) {
+        if (fstat(handle, &st) == 0) {
             folderDevice = st.st_dev;
             folderNtfs = fs.hasNtfsAttributes(st.st_dev);
         }
@@ -133,10 +166,31 @@ class PosixDirectoryListing : public DirectoryListing {
             this->folder.push_back('/');
         }
         folderLength = this->folder.size();
+        folderText = textOf(this->folder);
+        openListings.push_back(this);
     }
-    ~PosixDirectoryListing() override { closedir(dir); }
+    ~PosixDirectoryListing() override {
+        openListings.erase(std::find(openListings.begin(), openListings.end(), this));
+        closedir(dir);
+    }
     PosixDirectoryListing(const PosixDirectoryListing&) = delete;
     PosixDirectoryListing& operator=(const PosixDirectoryListing&) = delete;
+
+    int folderHandle() const { return handle; }
+
+    // Whether `path` names an entry of this folder, and which.
+    bool holdsEntry(std::u16string_view path, std::u16string_view& entry) const {
+        const std::size_t length = folderText.size();
+        // memcmp: the code-unit loop of char_traits<char16_t> costs more than the
+        // system call it saves.
+        if (path.size() <= length ||
+            std::memcmp(path.data(), folderText.data(), length * sizeof(char16_t)) != 0 ||
+            path.find(u'/', length) != path.npos) {
+            return false;
+        }
+        entry = path.substr(length);
+        return true;
+    }
 
     std::uint32_t next(DirectoryEntry& entry) override {
         for (;;) {
@@ -149,7 +203,7 @@ class PosixDirectoryListing : public DirectoryListing {
                 continue;
             }
             struct stat st;
-            if (fstatat(dirfd(dir), item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (fstatat(handle, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT) {
                     continue;  // gone since the folder was read: not there to examine
                 }
@@ -165,12 +219,12 @@ class PosixDirectoryListing : public DirectoryListing {
                 folder.append(item->d_name);
                 pathForNtfs = folder.c_str();
             }
-            const int fd = dirfd(dir);
+            const int fd = handle;
             entry.facts = factsOf(st, item->d_name, pathForNtfs, [&] {
                 struct stat target;
                 return fstatat(fd, item->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
             });
-            entry.name = decodeName(item->d_name);
+            entry.name = textOf(item->d_name);
             return kErrorSuccess;
         }
     }
@@ -178,8 +232,10 @@ class PosixDirectoryListing : public DirectoryListing {
   private:
     PosixFileSystem& fs;
     DIR* dir;
+    int handle;
     std::string folder;
     std::size_t folderLength = 0;
+    std::u16string folderText;  // with its trailing /
     dev_t folderDevice = 0;
     bool folderNtfs = false;
 };
@@ -214,17 +270,60 @@ std::uint64_t streamSizeOf(std::string_view attribute, std::size_t valueSize) {
 std::u16string listedNameOf(std::string_view attribute) {
     std::u16string listed = u":";
     if (isSambaAttribute(attribute)) {
-        listed += decodeName(attribute.substr(kSambaPrefix.size()));
+        listed += textOf(attribute.substr(kSambaPrefix.size()));
     } else {
-        listed += decodeName(attribute.substr(kUserPrefix.size()));
+        listed += textOf(attribute.substr(kUserPrefix.size()));
         listed += kDataSuffix;
     }
     return listed;
 }
 
+// listxattrat (Linux 6.13): the attribute names of an entry of an open folder.
+#if defined(SYS_listxattrat)
+constexpr long kListAttributesAt = SYS_listxattrat;
+#elif defined(__x86_64__) || defined(__aarch64__)
+constexpr long kListAttributesAt = 465;  // numbered alike on every architecture
+#else
+constexpr long kListAttributesAt = -1;
+#endif
+std::atomic<bool> listAttributesAtWorks{kListAttributesAt >= 0};
+
+// The attribute names of an item that is an entry of a folder listed on this
+// thread, through the folder's handle; false when that cannot answer, and the
+// item is then asked for by path, whose answer (an error above all) is the one
+// that counts: a sandbox may refuse the newer call with EPERM.
+bool listEntryAttributes(std::u16string_view path, std::vector<char>& names) {
+    if (!listAttributesAtWorks.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    for (auto open = openListings.rbegin(); open != openListings.rend(); ++open) {
+        std::u16string_view entry;
+        if (!(*open)->holdsEntry(path, entry)) {
+            continue;
+        }
+        if (hasEmbeddedNul(entry)) {
+            return false;  // refused by the path's own check
+        }
+        const std::string entryBytes = bytesOf(entry);
+        char stackBuffer[kListBufferSize];
+        const long length = syscall(kListAttributesAt, (*open)->folderHandle(), entryBytes.c_str(),
+                                    AT_SYMLINK_NOFOLLOW, stackBuffer, sizeof stackBuffer);
+        if (length >= 0) {
+            names.assign(stackBuffer, stackBuffer + length);
+            return true;
+        }
+        if (errno == ENOSYS) {
+            listAttributesAtWorks.store(false, std::memory_order_relaxed);
+        }
+        return false;
+    }
+    return false;
+}
+
 // The names of all attributes of a path (no link followed), NUL-separated.
 // Returns 0 or the errno.
-int listAttributes(const char* path, std::vector<char>& names) {
+int listAttributes(const std::string& pathBytes, std::vector<char>& names) {
+    const char* path = pathBytes.c_str();
     char stackBuffer[kListBufferSize];
     ssize_t length = llistxattr(path, stackBuffer, sizeof stackBuffer);
     if (length >= 0) {
@@ -333,6 +432,16 @@ class FileReader : public StreamReader {
 // the read is asked for again; one the kernel will not hand over (ntfs-3g's
 // streams of 64 KiB or more) is a failure.
 int readAttribute(const char* path, const char* attribute, std::vector<std::uint8_t>& value) {
+    // Most values are small: one call reads them without asking for the size first.
+    std::uint8_t small[4096];
+    const ssize_t direct = lgetxattr(path, attribute, small, sizeof small);
+    if (direct >= 0) {
+        value.assign(small, small + direct);
+        return 0;
+    }
+    if (errno != ERANGE) {
+        return errno;
+    }
     for (int attempt = 0; attempt < 4; ++attempt) {
         const ssize_t size = lgetxattr(path, attribute, nullptr, 0);
         if (size < 0) {
@@ -363,19 +472,19 @@ std::vector<std::string> attributeCandidates(const std::u16string& name,
     const std::u16string_view typeView(type);
     std::string plain;
     if (type.empty() || typeView == kDataType) {
-        plain = std::string(kUserPrefix) + encodeName(name);
+        plain = std::string(kUserPrefix) + bytesOf(name);
     } else if (typeView.size() > kDataSuffix.size() &&
                typeView.substr(typeView.size() - kDataSuffix.size()) == kDataSuffix) {
-        plain = std::string(kUserPrefix) + encodeName(name) + ":" +
-                encodeName(typeView.substr(0, typeView.size() - kDataSuffix.size()));
+        plain = std::string(kUserPrefix) + bytesOf(name) + ":" +
+                bytesOf(typeView.substr(0, typeView.size() - kDataSuffix.size()));
     }
     // Only names the listing gives in that form, so a request never reaches an
     // attribute other than the one it names (user.DOSATTRIB above all).
     if (!plain.empty() && isStreamAttribute(plain) && !isSambaAttribute(plain)) {
         candidates.push_back(std::move(plain));
     }
-    std::string samba = std::string(kSambaPrefix) + encodeName(name) + ":" +
-                        encodeName(type.empty() ? std::u16string(kDataType) : type);
+    std::string samba = std::string(kSambaPrefix) + bytesOf(name) + ":" +
+                        bytesOf(type.empty() ? std::u16string(kDataType) : type);
     candidates.push_back(std::move(samba));
     return candidates;
 }
@@ -566,7 +675,7 @@ std::u16string PosixFileSystem::fullPath(const std::u16string& path) {
             }
             cwd.resize(cwd.size() * 2);
         }
-        combined = decodeName(cwd.data());
+        combined = textOf(cwd.data());
         combined += u'/';
     }
     combined += path;
@@ -617,7 +726,7 @@ VolumeInfo PosixFileSystem::queryVolume(const std::u16string& path) {
     }
     // A link on the way may lead onto another volume: where it can, the volume
     // is found from the path with its links resolved.
-    std::string located = encodeName(fullPath(path));
+    std::string located = bytesOf(fullPath(path));
     if (char* resolved = realpath(located.c_str(), nullptr)) {
         located = resolved;
         std::free(resolved);
@@ -627,7 +736,7 @@ VolumeInfo PosixFileSystem::queryVolume(const std::u16string& path) {
         return info;
     }
     info.known = true;
-    info.fileSystemName = decodeName(mount->type);
+    info.fileSystemName = textOf(mount->type);
     info.namedStreams = true;
     if (llistxattr(mount->mountPoint.c_str(), nullptr, 0) < 0 &&
         (errno == ENOTSUP || errno == EOPNOTSUPP)) {
@@ -674,7 +783,7 @@ std::uint32_t PosixFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     if (hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    const std::string bytes = encodeName(path);
+    const std::string bytes = bytesOf(path);
     struct stat st;
     if (fstatat(AT_FDCWD, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         return lastError();
@@ -702,7 +811,7 @@ std::uint32_t PosixFileSystem::startListing(const std::u16string& folder, Direct
     if (hasEmbeddedNul(folder)) {
         return kErrorInvalidName;
     }
-    std::string bytes = encodeName(folder);
+    std::string bytes = bytesOf(folder);
     const int fd = ::open(bytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         // A folder that is gone is a failure, not an empty folder.
@@ -725,13 +834,16 @@ std::uint32_t PosixFileSystem::startListing(const std::u16string& folder, Direct
 
 std::uint32_t PosixFileSystem::startStreams(const std::u16string& hostPath, StreamEntry& first,
                                             std::unique_ptr<StreamListing>& listing) {
-    if (hasEmbeddedNul(hostPath)) {
-        return kErrorInvalidName;
-    }
-    std::string bytes = encodeName(hostPath);
     std::vector<char> names;
-    if (const int error = listAttributes(bytes.c_str(), names); error != 0) {
-        return windowsErrorFromErrno(error);
+    std::string bytes;
+    if (!listEntryAttributes(hostPath, names)) {
+        if (hasEmbeddedNul(hostPath)) {
+            return kErrorInvalidName;
+        }
+        bytes = bytesOf(hostPath);
+        if (const int error = listAttributes(bytes, names); error != 0) {
+            return windowsErrorFromErrno(error);
+        }
     }
     // Most items carry no stream at all; they cost nothing more.
     bool anyStream = false;
@@ -742,6 +854,9 @@ std::uint32_t PosixFileSystem::startStreams(const std::u16string& hostPath, Stre
     }
     if (!anyStream) {
         return kErrorHandleEof;
+    }
+    if (bytes.empty()) {
+        bytes = bytesOf(hostPath);
     }
     auto opened = std::make_unique<PosixStreamListing>(std::move(bytes), std::move(names));
     const std::uint32_t error = opened->next(first);
@@ -759,7 +874,7 @@ std::uint32_t PosixFileSystem::openStream(const std::u16string& hostPath,
     if (hasEmbeddedNul(hostPath) || hasEmbeddedNul(name) || hasEmbeddedNul(type)) {
         return kErrorInvalidName;
     }
-    const std::string host = encodeName(hostPath);
+    const std::string host = bytesOf(hostPath);
     if (name.empty()) {
         return openHostContent(host, reader);
     }
@@ -789,7 +904,7 @@ std::uint32_t PosixFileSystem::deleteStream(const std::u16string& hostPath,
         // The unnamed stream is the item itself; it is never removed as a stream.
         return kErrorInvalidParameter;
     }
-    const std::string host = encodeName(hostPath);
+    const std::string host = bytesOf(hostPath);
     int error = ENODATA;
     for (const std::string& attribute : attributeCandidates(name, type)) {
         if (lremovexattr(host.c_str(), attribute.c_str()) == 0) {
@@ -808,7 +923,7 @@ std::uint32_t PosixFileSystem::createFile(const std::u16string& path,
     if (path.empty() || hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    const std::string bytes = encodeName(path);
+    const std::string bytes = bytesOf(path);
     const int fd = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         return lastError();
@@ -821,7 +936,7 @@ std::uint32_t PosixFileSystem::deleteFile(const std::u16string& path) {
     if (path.empty() || hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    const std::string bytes = encodeName(path);
+    const std::string bytes = bytesOf(path);
     if (unlink(bytes.c_str()) != 0) {
         return lastError();
     }
