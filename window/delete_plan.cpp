@@ -1,5 +1,9 @@
 #include "window/delete_plan.h"
 
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
@@ -41,19 +45,40 @@ std::u16string typeForComparison(const std::u16string& type) {
 
 // Exact comparison: two spellings of one host are still counted as they are shown.
 std::uint64_t distinctHostCount(const std::vector<RemovalTarget>& targets) {
-    std::vector<const std::u16string*> seen;
-    for (const RemovalTarget& target : targets) {
-        bool found = false;
-        for (const std::u16string* host : seen) {
-            if (*host == target.hostPath) {
-                found = true;
-                break;
-            }
-        }
-        if (!found)
-            seen.push_back(&target.hostPath);
-    }
+    std::unordered_set<std::u16string_view> seen;
+    for (const RemovalTarget& target : targets)
+        seen.insert(target.hostPath);
     return seen.size();
+}
+
+// A key that two names equal under sameName always share, so a hash of it can
+// find earlier targets without comparing every pair (Select All on a long list
+// then Del must not take quadratic time). ASCII letters fold; every code unit that
+// case mapping could bring together with another (non-ASCII units, and i and s,
+// which dotless i and long s upper-case to) becomes one placeholder. Different
+// names may share a key; sameRemovalTarget still decides.
+std::u16string caseBlindKey(std::u16string_view name, PathStyle style) {
+    if (style == PathStyle::posix)
+        return std::u16string(name);
+    std::u16string key(name);
+    for (char16_t& c : key) {
+        if (c >= 0x80) {
+            c = 0;
+        } else if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')) {
+            c = static_cast<char16_t>(c | 0x20);
+            if (c == u'i' || c == u's')
+                c = 0;
+        }
+    }
+    return key;
+}
+
+std::size_t targetHash(const RemovalTarget& target, PathStyle style) {
+    const std::hash<std::u16string> hash;
+    std::size_t h = hash(caseBlindKey(target.hostPath, style));
+    h = h * 31 + hash(caseBlindKey(target.streamName, style));
+    h = h * 31 + hash(caseBlindKey(typeForComparison(target.streamType), PathStyle::windows));
+    return h;
 }
 
 }  // namespace
@@ -90,6 +115,7 @@ std::u16string nameListText(const std::vector<std::u16string>& lines, std::size_
 DeletePlan planDelete(const std::vector<StreamRecord>& records,
                       const std::vector<std::uint64_t>& selectedRecordIndices, PathStyle style) {
     DeletePlan plan;
+    std::unordered_map<std::size_t, std::vector<std::size_t>> targetsByHash;
     for (const std::uint64_t index : selectedRecordIndices) {
         if (index >= records.size())
             continue;
@@ -108,8 +134,9 @@ DeletePlan planDelete(const std::vector<StreamRecord>& records,
                 std::u16string(kReasonSeparator) + reason);
             continue;
         }
+        std::vector<std::size_t>& candidates = targetsByHash[targetHash(target, style)];
         bool merged = false;
-        for (std::size_t k = 0; k < plan.targets.size(); ++k) {
+        for (const std::size_t k : candidates) {
             if (sameRemovalTarget(plan.targets[k], target, style)) {
                 plan.rowGroups[k].push_back(index);
                 merged = true;
@@ -118,6 +145,7 @@ DeletePlan planDelete(const std::vector<StreamRecord>& records,
         }
         if (merged)
             continue;
+        candidates.push_back(plan.targets.size());
         plan.targetNames.push_back(
             removalDisplayName(target.hostPath, target.streamName, target.streamType));
         plan.rowGroups.push_back({index});

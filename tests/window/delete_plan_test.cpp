@@ -126,6 +126,25 @@ TEST(DeletePlanning, MergesDuplicatesAndSetsAsideWhatCannotBeRemoved) {
               u"$INDEX_ALLOCATION, not $DATA");
 }
 
+TEST(DeletePlanning, LargeSelectionsStillFindEveryDuplicate) {
+    std::vector<StreamRecord> records;
+    std::vector<std::uint64_t> selected;
+    for (int i = 0; i < 3000; ++i) {
+        records.push_back(streamRow(u"C:\\Users\\Sis", numbered(u"file", i), u"Zone.Identifier"));
+        selected.push_back(records.size() - 1);
+    }
+    for (int i = 2999; i >= 0; --i) {
+        records.push_back(
+            streamRow(u"c:\\USERS\\SIS", numbered(u"FILE", i), u"ZONE.IDENTIFIER", u"$data"));
+        selected.push_back(records.size() - 1);
+    }
+    const DeletePlan plan = planDelete(records, selected, kWin);
+    ASSERT_EQ(plan.targets.size(), 3000u);
+    EXPECT_EQ(plan.rowGroups[0], (std::vector<std::uint64_t>{0, 5999}));
+    EXPECT_EQ(plan.rowGroups[2999], (std::vector<std::uint64_t>{2999, 3000}));
+    EXPECT_EQ(planDelete(records, selected, PathStyle::posix).targets.size(), 6000u);
+}
+
 TEST(DeletePlanning, ConfirmationNamesTargetsLeftoversAndDefaultsToNo) {
     const std::vector<StreamRecord> records = {
         streamRow(u"C:\\dl", u"tool.zip", u"Zone.Identifier"),
