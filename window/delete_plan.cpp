@@ -154,6 +154,10 @@ DeletePlan planDelete(const std::vector<StreamRecord>& records,
     return plan;
 }
 
+BoxMessage selectStreamsFirstMessage() {
+    return {std::u16string(kSelectStreamsFirstText), kInformationBox};
+}
+
 BoxMessage nothingRemovableMessage(const DeletePlan& plan) {
     std::u16string text(kNothingRemovableText);
     if (plan.rowsWithoutStream > 0) {

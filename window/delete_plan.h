@@ -62,6 +62,9 @@ DeletePlan planDelete(const std::vector<streamscan::StreamRecord>& records,
                       const std::vector<std::uint64_t>& selectedRecordIndices,
                       streamscan::PathStyle style = streamscan::kNativePathStyle);
 
+// The box for a Delete with no row selected.
+BoxMessage selectStreamsFirstMessage();
+
 // The box for a selection with no target at all.
 BoxMessage nothingRemovableMessage(const DeletePlan& plan);
 

@@ -187,6 +187,9 @@ TEST(DeletePlanning, ConfirmationListsTwelveNamesAndRefusedRows) {
 }
 
 TEST(DeletePlanning, NothingRemovableExplainsItemsAndRefusals) {
+    EXPECT_EQ(messageBoxFlags(selectStreamsFirstMessage().style), 0x40u);  // MB_ICONINFORMATION
+    EXPECT_EQ(selectStreamsFirstMessage().text, u"Select the streams to remove first.");
+
     const std::vector<StreamRecord> items = {itemRow(u"C:\\", u"a"), itemRow(u"C:\\", u"b"),
                                              itemRow(u"C:\\", u"c")};
     const DeletePlan onlyItems = planDelete(items, {0, 1, 2}, kWin);
