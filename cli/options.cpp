@@ -7,7 +7,10 @@ namespace {
 
 // Quoted and made safe, since an argument can hold anything a shell can pass.
 std::u16string quoted(std::u16string_view argument) {
-    return u"'" + streamscan::escapeForDisplay(argument) + u"'";
+    std::u16string text(1, u'\'');
+    text += streamscan::escapeForDisplay(argument);
+    text += u'\'';
+    return text;
 }
 
 bool startsWith(std::u16string_view text, std::u16string_view prefix) {

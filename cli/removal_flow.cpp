@@ -34,7 +34,9 @@ bool isYesAnswer(std::string_view answer) {
 
 bool runRemoval(const std::vector<streamscan::StreamRecord>& rows, const RemovalRequest& request,
                 const RemovalIo& io, streamscan::FileSystem& fs) {
-    const std::u16string shownName = u"'" + streamscan::escapeForDisplay(request.name) + u"'";
+    std::u16string shownName(1, u'\'');
+    shownName += streamscan::escapeForDisplay(request.name);
+    shownName += u'\'';
     if (request.scanCancelled) {
         // Removing part of what was asked, silently, would read as done.
         io.say(u"The scan was cancelled, so nothing was removed: streams named " + shownName +

@@ -57,7 +57,10 @@ class ProgressLine {
     void hide() {
         if (drawnWidth == 0)
             return;
-        console.err("\r" + std::string(static_cast<std::size_t>(drawnWidth), ' ') + "\r");
+        std::string blank(1, '\r');
+        blank.append(static_cast<std::size_t>(drawnWidth), ' ');
+        blank += '\r';
+        console.err(blank);
         drawnWidth = 0;
         setProgressLineShown(false);
     }
@@ -147,8 +150,9 @@ int runScanner(const CliOptions& options, const RunSettings& settings, Console& 
                 console.err("Nothing was removed, since the report could not be written.\n");
             return kExitInternal;
         }
-        console.out("\n" + shown(exportSucceededMessage(kept.size(), path, outcome.stats).text) +
-                    "\n");
+        console.out("\n");
+        console.out(shown(exportSucceededMessage(kept.size(), path, outcome.stats).text));
+        console.out("\n");
     }
 
     bool removalFailed = false;
