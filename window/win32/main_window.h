@@ -78,6 +78,13 @@ void chooseFilesAndScan(MainWindowState& state);
 void scanDroppedItems(MainWindowState& state, HDROP drop);
 
 // ---- commands on the rows ----
+// The selected rows top to bottom, each as its index into records; rows beyond
+// rowOrder are skipped.
+std::vector<std::uint64_t> selectedRecordIndices(
+    const MainWindowState& state);  // delete_command.cpp
+// The list's context menu, its items grayed as the selection and the scan allow;
+// the caller destroys it.
+HMENU createRowContextMenu(const MainWindowState& state);       // row_commands.cpp
 void DeleteSelectedStreams(MainWindowState& state);             // delete_command.cpp
 void exportList(MainWindowState& state);                        // export_command.cpp
 void copySelection(MainWindowState& state, bool wholeRow);      // row_commands.cpp
