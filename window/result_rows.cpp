@@ -23,6 +23,32 @@ int compareText(const std::u16string& a, const std::u16string& b) {
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
+int compareText(bool collated, const std::string& keyA, const std::string& keyB,
+                const std::u16string& a, const std::u16string& b) {
+    if (!collated)
+        return compareText(a, b);
+    const int result = keyA.compare(keyB);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
+
+// All keys or none: a sort never mixes the two ways of comparing.
+bool addCollationKeys(std::vector<SortKey>& keys, const CollationKeyMaker& makeKey) {
+    for (auto& key : keys) {
+        if (!makeKey(key.text, key.textKey) || !makeKey(key.hostPath, key.hostPathKey) ||
+            !makeKey(key.streamName, key.streamNameKey)) {
+            for (auto& k : keys) {
+                k.collated = false;
+                std::string().swap(k.textKey);
+                std::string().swap(k.hostPathKey);
+                std::string().swap(k.streamNameKey);
+            }
+            return false;
+        }
+        key.collated = true;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool sortsByText(int column) {
@@ -43,6 +69,7 @@ SortKey makeSortKey(const StreamRecord& record, int column) {
 }
 
 int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascending) {
+    const bool collated = a.collated && b.collated;
     int result = 0;
     switch (column) {
         case kColumnSeverity:
@@ -57,14 +84,18 @@ int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascendi
             result = threeWay(a.modified, b.modified);
             break;
         default:
-            if (sortsByText(column))
-                result = compareText(a.text, b.text);
+            if (sortsByText(column)) {
+                result = compareText(collated, a.textKey, b.textKey, a.text, b.text);
+            }
             break;
     }
-    if (result == 0)
-        result = compareText(a.hostPath, b.hostPath);
-    if (result == 0)
-        result = compareText(a.streamName, b.streamName);
+    if (result == 0) {
+        result = compareText(collated, a.hostPathKey, b.hostPathKey, a.hostPath, b.hostPath);
+    }
+    if (result == 0) {
+        result =
+            compareText(collated, a.streamNameKey, b.streamNameKey, a.streamName, b.streamName);
+    }
     return ascending ? result : -result;
 }
 
@@ -126,12 +157,14 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
     }
 }
 
-bool ResultRows::sortBy(int column, bool ascending) {
+bool ResultRows::sortBy(int column, bool ascending, const CollationKeyMaker& makeKey) {
     try {
         std::vector<SortKey> keys;
         keys.reserve(records.size());
         for (const auto& record : records)
             keys.push_back(makeSortKey(record, column));
+        if (makeKey)
+            addCollationKeys(keys, makeKey);
         // Sorted as a copy, so running out of memory half-way leaves the rows as they were.
         std::vector<std::uint64_t> sorted(rowOrder);
         const auto keyOf = [&](std::uint64_t index) -> const SortKey* {

@@ -213,3 +213,50 @@ TEST_F(ResultListTest, StatusBarAndEmptyListFollowTheState) {
 
 }  // namespace
 }  // namespace tessalin::gui
+
+namespace tessalin::gui {
+namespace {
+
+TEST_F(ResultListTest, SortWithCollationKeysAgreesWithTheSystemComparison) {
+    const char16_t* names[] = {u"r\u00E9sum\u00E9",
+                               u"Resume",
+                               u"resume",
+                               u"co-op",
+                               u"coop",
+                               u"Co op",
+                               u"file10",
+                               u"file9",
+                               u"FILE1",
+                               u"_x",
+                               u"\u00C4rger",
+                               u"Zebra",
+                               u"zebra",
+                               u"a.b",
+                               u"a-b",
+                               u"",
+                               u"\u0131",
+                               u"I",
+                               u"Stra\u00DFe",
+                               u"strasse"};
+    std::vector<streamscan::StreamRecord> records;
+    for (int i = 0; i < 20; ++i) {
+        auto r = makeRecord(u"C:\\t\\" + std::u16string(names[(i * 7) % 20]), names[(i * 3) % 20],
+                            names[i]);
+        r.note = names[(i * 11) % 20];
+        records.push_back(r);
+    }
+    addRecords(records);
+    for (int column : {1, 2, 6}) {
+        for (bool toggle : {false, true}) {
+            sortRows(*state, column, toggle);  // keyed, through the list
+            ResultRows plain;
+            plain.records = state->records;
+            plain.rowOrder = state->rowOrder;
+            ASSERT_TRUE(plain.sortBy(column, state->sortAscending));  // pairwise comparisons
+            EXPECT_EQ(state->rowOrder, plain.rowOrder) << column << " " << state->sortAscending;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tessalin::gui

@@ -234,3 +234,59 @@ TEST(ResultRows, TypeToFindSearchesDisplayedPathsFromTheStartRowWrapping) {
 
 }  // namespace
 }  // namespace tessalin
+
+namespace tessalin {
+namespace {
+
+// Plain ASCII in lower case orders as the case-insensitive comparison does for
+// ASCII names, so a sort with these keys must give the same rows.
+bool asciiLowerKey(std::u16string_view text, std::string& key) {
+    key.clear();
+    for (char16_t c : text) {
+        if (c > 0x7F)
+            return false;
+        key.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c));
+    }
+    return true;
+}
+
+TEST(ResultRowsCollation, KeyedSortGivesTheSameOrderAndFallsBackWhenAKeyFails) {
+    std::vector<StreamRecord> records;
+    const char16_t* names[] = {u"Beta", u"alpha", u"ALPHA", u"gamma", u"Alpha2", u"beta"};
+    for (int i = 0; i < 6; ++i) {
+        StreamRecord r;
+        r.hostFolder = i % 2 ? u"/B" : u"/a";
+        r.hostName = names[(i * 5) % 6];
+        r.streamName = names[i];
+        r.streamType = u"$DATA";
+        r.note = names[(i + 2) % 6];
+        records.push_back(r);
+    }
+    for (int column : {kColumnPath, kColumnStream, kColumnNote, kColumnSize}) {
+        for (bool ascending : {true, false}) {
+            ResultRows plain;
+            plain.append(std::vector<StreamRecord>(records));
+            ResultRows keyed = plain;
+            ASSERT_TRUE(plain.sortBy(column, ascending));
+            ASSERT_TRUE(keyed.sortBy(column, ascending, asciiLowerKey));
+            EXPECT_EQ(keyed.rowOrder, plain.rowOrder) << column << ascending;
+        }
+    }
+    // One text without a key: the whole sort compares through the system instead.
+    records[3].note = u"\u00E9t\u00E9";
+    ResultRows plain;
+    plain.append(std::vector<StreamRecord>(records));
+    ResultRows keyed = plain;
+    int calls = 0;
+    const auto counting = [&](std::u16string_view text, std::string& key) {
+        ++calls;
+        return asciiLowerKey(text, key);
+    };
+    ASSERT_TRUE(plain.sortBy(kColumnNote, true));
+    ASSERT_TRUE(keyed.sortBy(kColumnNote, true, counting));
+    EXPECT_GT(calls, 0);
+    EXPECT_EQ(keyed.rowOrder, plain.rowOrder);
+}
+
+}  // namespace
+}  // namespace tessalin
