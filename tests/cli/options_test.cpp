@@ -28,16 +28,6 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     EXPECT_EQ(o.paths, (Args{u"a", u"b"}));
 }
 
-TEST(CliOptions, DefaultsAreTheWindowsViewOptions) {
-    const ParseResult parsed = parseArguments({u"/data"});
-    ASSERT_EQ(parsed.error, u"");
-    EXPECT_TRUE(parsed.options.scan.includeSubfolders);
-    EXPECT_TRUE(parsed.options.scan.includeFolders);
-    EXPECT_FALSE(parsed.options.scan.showItemsWithoutStreams);
-    EXPECT_FALSE(parsed.options.csvPath.has_value());
-    EXPECT_FALSE(parsed.options.removeName.has_value());
-}
-
 TEST(CliOptions, PathsThatLookLikeOptionsPassAfterDoubleDashOrAlone) {
     const ParseResult parsed = parseArguments({u"-", u"--", u"--all-items", u"-q"});
     ASSERT_EQ(parsed.error, u"");
@@ -77,12 +67,6 @@ TEST(CliOptions, HelpAndVersionWinOverUsageErrors) {
     EXPECT_TRUE(parseArguments({u"--bogus", u"-h"}).options.help);
     EXPECT_TRUE(parseArguments({u"--version"}).options.version);
     EXPECT_TRUE(parseArguments({u"-V"}).options.version);
-}
-
-TEST(CliOptions, DemoNeedsNoPath) {
-    const ParseResult parsed = parseArguments({u"--demo", u"-q"});
-    EXPECT_EQ(parsed.error, u"");
-    EXPECT_TRUE(parsed.options.demo);
 }
 
 TEST(CliOptions, RemovalWithoutAnswerIsAUsageErrorOnlyWithoutTerminalOrYes) {

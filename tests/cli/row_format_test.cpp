@@ -148,12 +148,6 @@ TEST(CliRows, ColourNeedsATerminalAndNoOptOut) {
     }
 }
 
-TEST(CliRows, LayoutGivesThePathWhatTheTerminalLeaves) {
-    EXPECT_EQ(rowLayoutForWidth(200).pathWidth,
-              200 - (kSeverityWidth + kSizeWidth + kZoneWidth + 4 * kColumnGap + kNoteReserve));
-    EXPECT_EQ(rowLayoutForWidth(40).pathWidth, kMinimumPathWidth);
-}
-
 TEST(CliProgress, LineFitsTheTerminalAndKeepsTheEndOfTheFolder) {
     streamscan::ScanStats stats;
     stats.files = 1234;

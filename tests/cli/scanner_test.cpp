@@ -199,8 +199,7 @@ TEST_F(ScannerRun, RemoveAsksAndOnlyYesRemoves) {
     // With standard output going elsewhere, the question is put where the user looks.
     EXPECT_NE(console.errors.find("Remove 1 stream from 1 file?"), std::string::npos);
     EXPECT_EQ(console.errors.substr(console.errors.size() - 19), "Remove them? [y/N] ");
-    EXPECT_NE(console.output.find("\nNothing was removed.\n"), std::string::npos)
-        << console.output;
+    EXPECT_NE(console.output.find("\nNothing was removed.\n"), std::string::npos) << console.output;
 
     console.output.clear();
     console.answers = {" Yes "};
