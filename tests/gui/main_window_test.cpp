@@ -363,6 +363,7 @@ struct FakeWorker {
     MainWindowState* state;
     std::atomic<bool> sawCancel{false};
     std::atomic<bool> finished{false};
+    std::u16string statusWhileWaiting;
 };
 
 // Stands in for the worker: it sees the cancel, asks to close once more, then ends.
@@ -371,6 +372,8 @@ DWORD WINAPI fakeWorker(void* p) {
     for (int i = 0; i < 500 && !worker->state->cancelRequested.load(); ++i)
         Sleep(10);
     worker->sawCancel = worker->state->cancelRequested.load();
+    // The window keeps answering while it waits, and says why it waits.
+    worker->statusWhileWaiting = statusPartText(worker->state->statusBar, 0);
     PostMessageW(worker->state->window, WM_CLOSE, 0, 0);
     Sleep(200);
     worker->finished = true;
@@ -380,7 +383,8 @@ DWORD WINAPI fakeWorker(void* p) {
 TEST_F(MainWindowTest, ClosingDuringAScanCancelsWaitsAndIgnoresASecondClose) {
     HWND window = state->window;
     state->scanning = true;
-    FakeWorker worker{state.get()};
+    FakeWorker worker;
+    worker.state = state.get();
     state->scanThread = CreateThread(nullptr, 0, fakeWorker, &worker, 0, nullptr);
     ASSERT_NE(state->scanThread, nullptr);
 
@@ -388,7 +392,7 @@ TEST_F(MainWindowTest, ClosingDuringAScanCancelsWaitsAndIgnoresASecondClose) {
     EXPECT_TRUE(worker.sawCancel.load());
     EXPECT_TRUE(worker.finished.load());
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(state->statusText, u"Cancelling the scan before closing...");
+    EXPECT_EQ(worker.statusWhileWaiting, u"Cancelling the scan before closing...");
     EXPECT_TRUE(seam.boxes.empty());
     if (state->scanThread != nullptr) {
         WaitForSingleObject(state->scanThread, 5000);
