@@ -1,8 +1,101 @@
-// Exporting the list as a CSV report (command 1005). Not wired yet.
+// Exporting the list as a CSV report (command 1005): the save dialog proposes a
+// time-stamped name, the writer gets the rows in the list's order, and the
+// outcome is said in a box and in the status bar. The texts come from
+// export_texts.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "engine/csv_report.h"
+#include "window/export_texts.h"
 #include "window/win32/main_window.h"
+#include "window/win32/text_cast.h"
 
 namespace tessalin {
+namespace {
 
-void exportList(MainWindowState&) {}
+// The writer's own wording for the same shortage, for copying the rows.
+constexpr std::u16string_view kNoMemoryForRowsText =
+    u"Ran out of memory while building the report.";
+
+// Tessalin_YYYYMMDD_HHMMSS.csv at the start of the dialog's buffer.
+void putDefaultFileName(std::vector<wchar_t>& buffer) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wsprintfW(buffer.data(), L"Tessalin_%04d%02d%02d_%02d%02d%02d.csv", now.wYear, now.wMonth,
+              now.wDay, now.wHour, now.wMinute, now.wSecond);
+}
+
+// The chosen path, or nothing when the dialog was cancelled or failed (the
+// failure has then been reported).
+bool askForReportPath(MainWindowState& state, std::u16string& path) {
+    std::vector<wchar_t> buffer(kExportPathBufferLength, L'\0');
+    putDefaultFileName(buffer);
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = state.window;
+    dialog.lpstrFilter = reinterpret_cast<const wchar_t*>(kExportDialogFilter);
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+    dialog.lpstrTitle = wideText(kExportDialogTitle);
+    dialog.lpstrDefExt = wideText(kExportDefaultExtension);
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    static_assert((OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST) ==
+                  0x80E);
+
+    if (!state.ui->getSaveFileName(&dialog)) {
+        const std::uint32_t error = state.ui->commonDialogError();
+        if (error != 0) {
+            setStatusText(state, saveDialogFailedStatusText(error));
+            refreshStatusBar(state);
+        }
+        return false;
+    }
+    // A dialog that overran its buffer still leaves a terminated path here.
+    buffer.back() = L'\0';
+    path = fromWide(buffer.data());
+    return true;
+}
+
+}  // namespace
+
+void exportList(MainWindowState& state) {
+    if (state.scanning)
+        return;
+    if (state.rowOrder.empty()) {
+        showMessageBox(state, nothingToExportMessage(state.stats));
+        return;
+    }
+    std::u16string path;
+    if (!askForReportPath(state, path))
+        return;
+
+    std::u16string writerError;
+    bool written = false;
+    std::uint64_t rowCount = 0;
+    try {
+        const std::vector<streamscan::StreamRecord> rows =
+            rowsToExport(state.records, state.rowOrder);
+        rowCount = rows.size();
+        written =
+            streamscan::writeCsvReport(path, rows, &writerError, &state.stats, *state.fileSystem);
+    } catch (const std::bad_alloc&) {
+        writerError.assign(kNoMemoryForRowsText);
+    }
+
+    if (written) {
+        showMessageBox(state, exportSucceededMessage(rowCount, path, state.stats));
+        setStatusText(state, exportSucceededStatusText(rowCount));
+    } else {
+        showMessageBox(state, exportFailedMessage(path, writerError));
+        setStatusText(state, kReportNotWrittenStatusText);
+    }
+    refreshStatusBar(state);
+}
 
 }  // namespace tessalin
