@@ -133,11 +133,13 @@ std::string progressLine(const std::u16string& folder, const streamscan::ScanSta
     state.streamRowCount = streamRows;
     std::string line =
         consoleText(scanCountsText(state)) + " | " + consoleText(streamsListedText(state)) + " | ";
-    std::string where = streamscan::utf8ForDisplay(scanProgressText(folder));
+    // The window's progress words; the label stays whole and the folder gives way.
+    const std::string label = streamscan::utf8ForDisplay(scanProgressText(u""));
+    std::string where = consoleText(folder);
     // The last column is left free so the cursor never wraps to a new line.
-    const int room = width - 1 - displayWidth(line);
+    const int room = width - 1 - displayWidth(line) - displayWidth(label);
     if (room <= 3)
-        return firstColumns(line, width - 1);
+        return firstColumns(line + label, width - 1);
     if (displayWidth(where) > room) {
         // The end of a path says more than its start; drop code points from the front.
         int excess = displayWidth(where) - (room - 3);
@@ -150,7 +152,7 @@ std::string progressLine(const std::u16string& folder, const streamscan::ScanSta
         }
         where = "..." + where.substr(cut);
     }
-    return line + where;
+    return line + label + where;
 }
 
 }  // namespace tessalin::cli
