@@ -16,18 +16,6 @@ namespace {
 // One window per process, for the life of the process.
 tessalin::MainWindowState mainWindowState;
 
-std::vector<std::u16string> commandLineLocations() {
-    std::vector<std::u16string> locations;
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr)
-        return locations;
-    for (int i = 1; i < count; ++i)
-        locations.push_back(tessalin::fromWide(arguments[i]));
-    LocalFree(arguments);
-    return locations;
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -51,9 +39,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ShowWindow(window, showCommand);
     UpdateWindow(window);
 
-    const std::vector<std::u16string> locations = commandLineLocations();
-    if (!locations.empty())
-        tessalin::startScan(mainWindowState, locations);
+    // Every argument is a location; their scan starts before the loop runs.
+    tessalin::scanCommandLine(mainWindowState, GetCommandLineW());
 
     HACCEL accelerators = tessalin::createMainAccelerators();
     MSG message;

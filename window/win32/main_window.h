@@ -76,6 +76,10 @@ void endScan(MainWindowState& state, bool explain);
 void chooseFolderAndScan(MainWindowState& state);
 void chooseFilesAndScan(MainWindowState& state);
 void scanDroppedItems(MainWindowState& state, HDROP drop);
+// Every argument after the program name, as CommandLineToArgvW splits them.
+std::vector<std::u16string> commandLineLocations(const wchar_t* commandLine);
+// Start-up's road: scans the arguments of `commandLine`, if there are any.
+void scanCommandLine(MainWindowState& state, const wchar_t* commandLine);
 
 // ---- commands on the rows ----
 // The selected rows top to bottom, each as its index into records; rows beyond

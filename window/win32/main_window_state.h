@@ -60,6 +60,10 @@ struct MainWindowState : ResultRows {
     // What a scan reads and what the user is asked through; tests put in fakes.
     streamscan::FileSystem* fileSystem = &streamscan::nativeFileSystem();
     UiSeam* ui = &systemUiSeam();
+    // Starts the scan's worker thread; null means the runtime's _beginthreadex.
+    // Tests put in one that fails, as a system out of threads would.
+    using WorkerStarter = HANDLE (*)(unsigned(__stdcall* body)(void*), void* argument);
+    WorkerStarter startWorker = nullptr;
 };
 
 }  // namespace tessalin
