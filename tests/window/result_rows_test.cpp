@@ -18,19 +18,50 @@ std::atomic<long> allocationsBeforeFailure{-1};
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
-void* operator new(std::size_t size) {
+namespace {
+void* allocate(std::size_t size) noexcept {
     if (allocationsBeforeFailure.load() == 0)
-        throw std::bad_alloc();
+        return nullptr;
     if (allocationsBeforeFailure.load() > 0)
         --allocationsBeforeFailure;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
+    return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+// Every plain and nothrow form goes through the same counter and the same heap,
+// so memory taken by one form and given back by another stays consistent.
+void* operator new(std::size_t size) {
+    if (void* p = allocate(size))
         return p;
     throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    if (void* p = allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
 }
 void operator delete(void* p) noexcept {
     std::free(p);
 }
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
