@@ -126,6 +126,14 @@ TEST_F(ScannerRun, QuietPrintsOnlyTheSummary) {
               "Nothing was skipped\n");
 }
 
+TEST_F(ScannerRun, ALocationNamedTwiceIsScannedOnceAndTheSummarySaysSo) {
+    const ParseResult parsed = parseArguments({u"-q", at(u"data"), at(u"data/")});
+    EXPECT_EQ(runScanner(parsed.options, {}, console, fs, cancel), 0);
+    EXPECT_EQ(console.output.substr(0, console.output.find('\n') + 1),
+              "Scan complete. (1 location was named twice and scanned once)\n");
+    EXPECT_NE(console.output.find("\n3 streams listed\n"), std::string::npos);
+}
+
 TEST_F(ScannerRun, AnEmptyCleanResultSaysSoAndExitsZero) {
     fs.addFolder(at(u"empty"));
     const ParseResult parsed = parseArguments({at(u"empty")});
