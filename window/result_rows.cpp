@@ -14,6 +14,13 @@ using streamscan::StreamRecord;
 
 namespace {
 
+template <typename T>
+void growFor(std::vector<T>& items, std::size_t arriving) {
+    const std::size_t needed = items.size() + arriving;
+    if (needed > items.capacity())
+        items.reserve(std::max(needed, items.capacity() * 2));
+}
+
 int threeWay(std::uint64_t a, std::uint64_t b) {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
@@ -119,8 +126,10 @@ std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming) {
     const std::size_t count = incoming.size();
     if (count == 0)
         return 0;
-    records.reserve(records.size() + count);
-    rowOrder.reserve(rowOrder.size() + count);
+    // Room grows by doubling: reserving only what arrives would move every
+    // record already held at each drain of a long scan.
+    growFor(records, count);
+    growFor(rowOrder, count);
     for (auto& record : incoming) {
         if (!record.streamName.empty())
             ++streamRowCount;
