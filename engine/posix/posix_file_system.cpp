@@ -470,11 +470,14 @@ std::vector<std::string> attributeCandidates(const std::u16string& name,
                                              const std::u16string& type) {
     std::vector<std::string> candidates;
     const std::u16string_view typeView(type);
+    // The removal rules accept $DATA in any letter case, as Windows does.
+    const bool isData = type.empty() || equalsAsciiNoCase(typeView, kDataType);
     std::string plain;
-    if (type.empty() || typeView == kDataType) {
+    if (isData) {
         plain = std::string(kUserPrefix) + bytesOf(name);
     } else if (typeView.size() > kDataSuffix.size() &&
-               typeView.substr(typeView.size() - kDataSuffix.size()) == kDataSuffix) {
+               equalsAsciiNoCase(typeView.substr(typeView.size() - kDataSuffix.size()),
+                                 kDataSuffix)) {
         plain = std::string(kUserPrefix) + bytesOf(name) + ":" +
                 bytesOf(typeView.substr(0, typeView.size() - kDataSuffix.size()));
     }
@@ -483,9 +486,11 @@ std::vector<std::string> attributeCandidates(const std::u16string& name,
     if (!plain.empty() && isStreamAttribute(plain) && !isSambaAttribute(plain)) {
         candidates.push_back(std::move(plain));
     }
-    std::string samba = std::string(kSambaPrefix) + bytesOf(name) + ":" +
-                        bytesOf(type.empty() ? std::u16string(kDataType) : type);
-    candidates.push_back(std::move(samba));
+    const std::string sambaName = std::string(kSambaPrefix) + bytesOf(name) + ":";
+    candidates.push_back(sambaName + bytesOf(type.empty() ? std::u16string(kDataType) : type));
+    if (isData && !type.empty() && typeView != kDataType) {
+        candidates.push_back(sambaName + bytesOf(std::u16string(kDataType)));
+    }
     return candidates;
 }
 
@@ -926,7 +931,9 @@ std::uint32_t PosixFileSystem::createFile(const std::u16string& path,
     const std::string bytes = bytesOf(path);
     const int fd = ::open(bytes.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return lastError();
+        // O_CREAT makes the file itself, so a missing name is a missing folder:
+        // "Path not found", as Windows says, not "Stream not found".
+        return errno == ENOENT ? kErrorPathNotFound : lastError();
     }
     writer = std::make_unique<PosixFileWriter>(fd);
     return kErrorSuccess;
