@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <cwchar>
 
 #include "engine/path_forms.h"
 #include "window/command_ids.h"
