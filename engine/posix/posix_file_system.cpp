@@ -76,8 +76,17 @@ std::uint32_t lastError() {
 }
 
 std::uint64_t fileTimeOf(const struct timespec& time) {
-    const std::int64_t value = kUnixEpochAsFileTime +
-                               static_cast<std::int64_t>(time.tv_sec) * 10000000LL +
+    // tmpfs keeps any 64-bit time; one a FILETIME cannot hold is no time at all,
+    // checked before the multiplication could overflow.
+    constexpr std::int64_t kTicksPerSecond = 10000000;
+    constexpr std::int64_t kEarliest = -kUnixEpochAsFileTime / kTicksPerSecond;
+    constexpr std::int64_t kLatest =
+        (INT64_MAX - kUnixEpochAsFileTime - (kTicksPerSecond - 1)) / kTicksPerSecond;
+    const auto seconds = static_cast<std::int64_t>(time.tv_sec);
+    if (seconds < kEarliest || seconds > kLatest) {
+        return 0;
+    }
+    const std::int64_t value = kUnixEpochAsFileTime + seconds * kTicksPerSecond +
                                static_cast<std::int64_t>(time.tv_nsec) / 100;
     return value < 0 ? 0 : static_cast<std::uint64_t>(value);
 }

@@ -262,6 +262,47 @@ TEST_F(PosixPortTest, FactsAreThoseAWindowsListingGives) {
     EXPECT_EQ(entries.at(u"file.txt").lastWrite, 132593079671234567ULL);
 }
 
+// tmpfs keeps any 64-bit time, so a hostile file can carry one far beyond what
+// a FILETIME holds; local disk clamps it, so the test needs a tmpfs.
+TEST(PosixPortTimes, TimesAFileTimeCannotHoldAreNoTime) {
+    char pattern[] = "/dev/shm/tessalin-times-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        GTEST_SKIP() << "no /dev/shm to make a folder in";
+    }
+    const std::string folder = pattern;
+    const std::string file = folder + "/f";
+    ASSERT_TRUE(realfs::writeFile(file, "x"));
+    struct TimeCase {
+        std::int64_t seconds;
+        std::uint64_t fileTime;
+    };
+    const TimeCase cases[] = {
+        {9000000000000000LL, 0},
+        {-9000000000000000LL, 0},
+        {-11644473601LL, 0},  // before 1601
+        // The latest second whose every nanosecond still fits.
+        {910692730084LL, 116444736000000000ULL + 910692730084ULL * 10000000ULL + 9999999ULL},
+        {910692730085LL, 0},
+    };
+    PosixFileSystem fs;
+    for (const TimeCase& c : cases) {
+        const struct timespec times[2] = {{static_cast<time_t>(c.seconds), 999999999},
+                                          {static_cast<time_t>(c.seconds), 999999999}};
+        struct stat st;
+        if (utimensat(AT_FDCWD, file.c_str(), times, 0) != 0 || stat(file.c_str(), &st) != 0 ||
+            st.st_mtim.tv_sec != c.seconds) {
+            unlink(file.c_str());
+            rmdir(folder.c_str());
+            GTEST_SKIP() << "/dev/shm does not keep the time " << c.seconds;
+        }
+        ItemFacts facts;
+        EXPECT_EQ(fs.itemFacts(wide(file), facts), kErrorSuccess);
+        EXPECT_EQ(facts.lastWrite, c.fileTime) << c.seconds;
+    }
+    unlink(file.c_str());
+    rmdir(folder.c_str());
+}
+
 TEST_F(PosixPortTest, HostContentIsReadOnlyFromARegularFileNeverThroughALink) {
     const std::string file = folder.at("file.bin");
     ASSERT_TRUE(realfs::writeFile(file, "MZ host bytes"));
