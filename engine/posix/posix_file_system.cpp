@@ -519,7 +519,12 @@ std::uint32_t openHostContent(const std::string& path, std::unique_ptr<StreamRea
         ::close(fd);
         return windowsErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    reader = std::make_unique<FileReader>(fd);
+    try {
+        reader = std::make_unique<FileReader>(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
     return kErrorSuccess;
 }
 
@@ -837,7 +842,13 @@ std::uint32_t PosixFileSystem::startListing(const std::u16string& folder, Direct
         ::close(fd);
         return error;
     }
-    auto opened = std::make_unique<PosixDirectoryListing>(*this, dir, std::move(bytes));
+    std::unique_ptr<PosixDirectoryListing> opened;
+    try {
+        opened = std::make_unique<PosixDirectoryListing>(*this, dir, std::move(bytes));
+    } catch (...) {
+        closedir(dir);  // the listing never came to own it
+        throw;
+    }
     const std::uint32_t error = opened->next(first);
     if (error != kErrorSuccess) {
         return error;  // kErrorNoMoreFiles: nothing but . and ..
@@ -944,7 +955,15 @@ std::uint32_t PosixFileSystem::createFile(const std::u16string& path,
         // "Path not found", as Windows says, not "Stream not found".
         return errno == ENOENT ? kErrorPathNotFound : lastError();
     }
-    writer = std::make_unique<PosixFileWriter>(fd);
+    try {
+        writer = std::make_unique<PosixFileWriter>(fd);
+    } catch (...) {
+        // Already emptied by O_TRUNC and never to be written: a report is complete
+        // or absent.
+        ::close(fd);
+        unlink(bytes.c_str());
+        throw;
+    }
     return kErrorSuccess;
 }
 
