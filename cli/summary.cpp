@@ -39,7 +39,13 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     text += u"\n";
     text += notExaminedSummary(outcome.stats, true);
     text += u"\n";
-    if (state.listEmpty) {
+    // The empty list's sentence for a partly unreadable tree points at the
+    // window's status bar; here the not-examined line just above says it.
+    const streamscan::ScanStats& stats = outcome.stats;
+    const bool partlyUnreadable =
+        !stats.cancelled && stats.volumesWithoutStreams == 0 &&
+        (stats.accessDenied != 0 || stats.listFailed != 0 || stats.unreadableStreams != 0);
+    if (state.listEmpty && !partlyUnreadable) {
         text += emptyListText(state);
         text += u"\n";
     }

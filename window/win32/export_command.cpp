@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -25,8 +26,9 @@ constexpr std::u16string_view kNoMemoryForRowsText =
 void putDefaultFileName(std::vector<wchar_t>& buffer) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    wsprintfW(buffer.data(), L"Tessalin_%04d%02d%02d_%02d%02d%02d.csv", now.wYear, now.wMonth,
-              now.wDay, now.wHour, now.wMinute, now.wSecond);
+    const std::u16string name = defaultExportFileName(
+        {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond});
+    std::copy(name.begin(), name.end(), buffer.begin());
 }
 
 // The chosen path, or nothing when the dialog was cancelled or failed (the

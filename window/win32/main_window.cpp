@@ -10,6 +10,7 @@
 #include "window/command_ids.h"
 #include "window/layout.h"
 #include "window/product_info.h"
+#include "window/scan_texts.h"
 #include "window/status_texts.h"
 #include "window/win32/text_cast.h"
 
@@ -154,7 +155,7 @@ void onClose(MainWindowState& state) {
         return;  // a second close while waiting changes nothing
     state.closing = true;
     state.cancelRequested.exchange(true);
-    setStatusText(state, u"Cancelling the scan before closing...");
+    setStatusText(state, kCancellingBeforeClosingText);
     refreshStatusBar(state);
     waitForWorkerThenDestroy(state);
 }
