@@ -16,59 +16,7 @@
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
 #include "support/real_volumes.h"
-
-// Lets a test make the allocator fail: the next allocation after the count runs out throws.
-namespace {
-std::atomic<long> allocationsBeforeFailure{-1};
-
-void* allocate(std::size_t size) noexcept {
-    if (allocationsBeforeFailure.load() == 0)
-        return nullptr;
-    if (allocationsBeforeFailure.load() > 0)
-        --allocationsBeforeFailure;
-    return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-// Every plain and nothrow form goes through the same counter and the same heap.
-void* operator new(std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
+#include "support/allocation_failure.h"
 
 namespace streamscan {
 namespace {
@@ -91,13 +39,13 @@ void failEachAllocationInTurn(const std::function<void(PosixFileSystem&)>& call,
         PosixFileSystem fs;  // fresh, so its first look at the mount table is covered too
         const int before = openDescriptors();
         bool threw = false;
-        allocationsBeforeFailure = n;
+        testsupport::failAllocationsAfter(n);
         try {
             call(fs);
         } catch (const std::bad_alloc&) {
             threw = true;
         }
-        allocationsBeforeFailure = -1;
+        testsupport::failAllocationsAfter(-1);
         ASSERT_EQ(openDescriptors(), before) << "allocation " << n << " failed";
         if (!threw)
             return;

@@ -8,62 +8,7 @@
 
 #include "engine/file_system.h"
 #include "window/column_text.h"
-
-// Lets a test make the allocator fail: the next allocation after the count runs out throws.
-namespace {
-std::atomic<long> allocationsBeforeFailure{-1};
-}  // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-void* allocate(std::size_t size) noexcept {
-    if (allocationsBeforeFailure.load() == 0)
-        return nullptr;
-    if (allocationsBeforeFailure.load() > 0)
-        --allocationsBeforeFailure;
-    return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-// Every plain and nothrow form goes through the same counter and the same heap,
-// so memory taken by one form and given back by another stays consistent.
-void* operator new(std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
+#include "support/allocation_failure.h"
 
 namespace tessalin {
 namespace {
@@ -207,9 +152,9 @@ TEST(ResultRows, OutOfMemoryDuringSortLeavesTheOrderUnchanged) {
     // Fail at every allocation in turn until the sort needs no more.
     for (long budget = 0; budget < 2000; ++budget) {
         ResultRows copy = rows;
-        allocationsBeforeFailure = budget;
+        testsupport::failAllocationsAfter(budget);
         const bool sorted = copy.sortBy(kColumnStream, true);
-        allocationsBeforeFailure = -1;
+        testsupport::failAllocationsAfter(-1);
         if (sorted)
             break;
         anyFailed = true;
