@@ -4,12 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 
+#include "cli/console.h"
 #include "cli/summary.h"
 #include "engine/file_system.h"
+#include "engine/unicode.h"
 #include "support/fake_file_system.h"
 
 namespace tessalin::cli {
@@ -265,6 +275,46 @@ TEST_F(ScannerRun, AReportThatCannotBeWrittenStopsBeforeAnythingIsRemoved) {
         << console.errors;
     EXPECT_NE(console.errors.find("Nothing was removed"), std::string::npos);
 }
+
+#ifndef _WIN32
+// Ctrl+C for real: the signal reaches some thread other than the scanning one,
+// and the handler only sets the flag that the scan's continue check reads. The
+// ThreadSanitizer build runs this to watch that hand-over.
+TEST_F(ScannerRun, ASigintFromAnotherThreadStopsTheScanBetweenItems) {
+    for (int i = 0; i < 500; ++i) {
+        const std::u16string file = at(u"data/many/f") + streamscan::widenAscii(std::to_string(i));
+        fs.addFile(file, "x");
+        fs.addStream(file, u"notes", "n");
+    }
+    installInterruptHandler(cancel);
+    std::atomic<bool> rowPrinted{false};
+    console.onOut = [&](std::string_view t) {
+        if (rowPrinted.exchange(true) || t.find(":$DATA") == std::string_view::npos)
+            return;
+        // Hold the first row until the handler has run, so the stop is certain.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!cancel.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+    };
+    std::thread interrupter([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!rowPrinted.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        kill(getpid(), SIGINT);
+    });
+    const int status = run({});
+    interrupter.join();
+    signal(SIGINT, SIG_DFL);
+
+    EXPECT_TRUE(cancel.load());
+    EXPECT_EQ(status & kExitNotExamined, kExitNotExamined);
+    EXPECT_NE(console.output.find("Scan cancelled - what is listed covers only part of the tree."),
+              std::string::npos)
+        << console.output;
+    // It stopped between items, long before the 500 files were reached.
+    EXPECT_EQ(console.output.find(text(at(u"data/many/f499"))), std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace tessalin::cli
