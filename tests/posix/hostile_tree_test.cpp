@@ -308,39 +308,19 @@ TEST_F(HostileTreeTest, WholeTreeCountsAddUpToItsParts) {
 // Scans `root` in a child process dropped to `nobody` (root is never refused)
 // and hands back its counters.
 bool scanAsNobody(const std::string& root, ScanStats& stats, std::string& error) {
-    const passwd* nobody = getpwnam("nobody");
-    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "pipe failed";
+    std::string bytes;
+    const bool finished = realfs::runAsNobody(
+        [&] {
+            PosixFileSystem fs;
+            const ScanStats result = scanRoots({decodeName(root)}, ScanOptions{}, {}, {}, {}, fs);
+            return std::string(reinterpret_cast<const char*>(&result), sizeof result);
+        },
+        bytes, error);
+    if (!finished || bytes.size() != sizeof stats) {
+        error += " (no counters came back)";
         return false;
     }
-    const pid_t child = fork();
-    if (child < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        error = "fork failed";
-        return false;
-    }
-    if (child == 0) {
-        close(fds[0]);
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) {
-            _exit(3);
-        }
-        PosixFileSystem fs;
-        const ScanStats result = scanRoots({decodeName(root)}, ScanOptions{}, {}, {}, {}, fs);
-        _exit(write(fds[1], &result, sizeof result) == sizeof result ? 0 : 4);
-    }
-    close(fds[1]);
-    const bool got = read(fds[0], &stats, sizeof stats) == sizeof stats;
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "the unprivileged scan did not finish (status " + std::to_string(status) + ")";
-        return false;
-    }
+    std::memcpy(&stats, bytes.data(), sizeof stats);
     return true;
 }
 

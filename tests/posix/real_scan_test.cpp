@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,38 +180,24 @@ TEST(PosixScan, ItemRowsAndAFileRoot) {
 // refused anything), and hands back its counters and row count.
 bool scanAsNobody(const std::string& root, ScanStats& stats, std::uint64_t& rows,
                   std::string& error) {
-    const passwd* nobody = getpwnam("nobody");
-    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "pipe failed";
+    std::string bytes;
+    const bool finished = realfs::runAsNobody(
+        [&] {
+            PosixFileSystem fs;
+            std::uint64_t count = 0;
+            const ScanStats result = scanRoots(
+                {decodeName(root)}, ScanOptions{}, [&](const StreamRecord&) { ++count; }, {}, {},
+                fs);
+            return std::string(reinterpret_cast<const char*>(&result), sizeof result) +
+                   std::string(reinterpret_cast<const char*>(&count), sizeof count);
+        },
+        bytes, error);
+    if (!finished || bytes.size() != sizeof stats + sizeof rows) {
+        error += " (no counters came back)";
         return false;
     }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) {
-            _exit(3);
-        }
-        PosixFileSystem fs;
-        std::uint64_t count = 0;
-        const ScanStats result = scanRoots(
-            {decodeName(root)}, ScanOptions{}, [&](const StreamRecord&) { ++count; }, {}, {}, fs);
-        const bool sent = write(fds[1], &result, sizeof result) == sizeof result &&
-                          write(fds[1], &count, sizeof count) == sizeof count;
-        _exit(sent ? 0 : 4);
-    }
-    close(fds[1]);
-    const bool got = read(fds[0], &stats, sizeof stats) == sizeof stats &&
-                     read(fds[0], &rows, sizeof rows) == sizeof rows;
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "the unprivileged scan did not finish (status " + std::to_string(status) + ")";
-        return false;
-    }
+    std::memcpy(&stats, bytes.data(), sizeof stats);
+    std::memcpy(&rows, bytes.data() + sizeof stats, sizeof rows);
     return true;
 }
 

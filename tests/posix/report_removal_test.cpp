@@ -127,47 +127,22 @@ TEST(PosixReport, DiskThatFillsUpLeavesNoFile) {
 // refused) and hands back each outcome's message, "" for a removed stream.
 bool removeAsNobody(const std::vector<RemovalTarget>& targets,
                     std::vector<std::u16string>& messages, std::string& error) {
-    const passwd* nobody = getpwnam("nobody");
-    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "pipe failed";
-        return false;
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        error = "fork failed";
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (child == 0) {
-        close(fds[0]);
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
-            _exit(3);
-        PosixFileSystem fs;
-        const RemovalResult result = RemoveStreams(targets, fs);
-        std::u16string out;
-        for (const RemovalOutcome& outcome : result.outcomes) {
-            out += outcome.removed ? u"" : outcome.message;
-            out += u'\n';
-        }
-        const ssize_t size = static_cast<ssize_t>(out.size() * sizeof(char16_t));
-        _exit(write(fds[1], out.data(), static_cast<std::size_t>(size)) == size ? 0 : 4);
-    }
-    close(fds[1]);
     std::string raw;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        raw.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || raw.size() % 2 != 0) {
-        error = "the unprivileged removal did not finish (status " + std::to_string(status) + ")";
+    const bool finished = realfs::runAsNobody(
+        [&] {
+            PosixFileSystem fs;
+            const RemovalResult result = RemoveStreams(targets, fs);
+            std::u16string out;
+            for (const RemovalOutcome& outcome : result.outcomes) {
+                out += outcome.removed ? u"" : outcome.message;
+                out += u'\n';
+            }
+            return std::string(reinterpret_cast<const char*>(out.data()),
+                               out.size() * sizeof(char16_t));
+        },
+        raw, error);
+    if (!finished || raw.size() % 2 != 0)
         return false;
-    }
     std::u16string text(raw.size() / 2, u'\0');
     std::memcpy(text.data(), raw.data(), raw.size());
     messages.clear();

@@ -3,6 +3,8 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <ftw.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -409,6 +411,46 @@ bool MountedVolume::unmount(std::string* error) {
 
 std::string MountedVolume::at(const std::string& relative) const {
     return point + "/" + relative;
+}
+
+bool runAsNobody(const std::function<std::string()>& work, std::string& output,
+                 std::string& error) {
+    const passwd* nobody = getpwnam("nobody");
+    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = "pipe failed";
+        return false;
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        error = "fork failed";
+        return false;
+    }
+    if (child == 0) {
+        close(fds[0]);
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+            _exit(3);
+        const std::string bytes = work();
+        const ssize_t size = static_cast<ssize_t>(bytes.size());
+        _exit(write(fds[1], bytes.data(), bytes.size()) == size ? 0 : 4);
+    }
+    close(fds[1]);
+    output.clear();
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = "the work as nobody did not finish (status " + std::to_string(status) + ")";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace streamscan::realfs

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ struct CommandResult {
     std::string output;
 };
 CommandResult runCommand(const std::vector<std::string>& argv);
+
+// Runs `work` in a child process that has dropped to the user `nobody` (root is
+// never refused anything, so refusals can only be seen this way) and hands back
+// the bytes it returned. False, with the reason, when the child did not finish.
+bool runAsNobody(const std::function<std::string()>& work, std::string& output, std::string& error);
 
 bool writeFile(const std::string& path, const std::string& content);
 bool readFile(const std::string& path, std::string& content);
