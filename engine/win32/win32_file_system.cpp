@@ -106,41 +106,22 @@ StreamEntry entryOf(const WIN32_FIND_STREAM_DATA& data) {
     return entry;
 }
 
-class Win32DirectoryListing : public DirectoryListing {
+// One open FindFirst*/FindNext* enumeration. The handle is freed as soon as
+// the enumeration ends, so only one listing handle is open while the walk
+// descends; later calls give back the same end code.
+template <typename Listing, typename Entry, typename FindData, auto findNext>
+class Win32FindListing : public Listing {
   public:
     // Takes the handle over only once the object exists, so a failed allocation
     // leaves it with its owner, which closes it.
-    explicit Win32DirectoryListing(FindHandle& source) : find(source.release()) {}
+    explicit Win32FindListing(FindHandle& source) : find(source.release()) {}
 
-    std::uint32_t next(DirectoryEntry& entry) override {
+    std::uint32_t next(Entry& entry) override {
         if (endError != 0) {
             return endError;
         }
-        WIN32_FIND_DATAW data{};
-        if (!FindNextFileW(find.get(), &data)) {
-            endError = lastError();
-            find.reset();  // one listing handle open at a time: free it as soon as it ends
-            return endError;
-        }
-        entry = entryOf(data);
-        return kErrorSuccess;
-    }
-
-  private:
-    FindHandle find;
-    std::uint32_t endError = 0;
-};
-
-class Win32StreamListing : public StreamListing {
-  public:
-    explicit Win32StreamListing(FindHandle& source) : find(source.release()) {}
-
-    std::uint32_t next(StreamEntry& entry) override {
-        if (endError != 0) {
-            return endError;
-        }
-        WIN32_FIND_STREAM_DATA data{};
-        if (!FindNextStreamW(find.get(), &data)) {
+        FindData data{};
+        if (!findNext(find.get(), &data)) {
             endError = lastError();
             find.reset();
             return endError;
@@ -153,6 +134,11 @@ class Win32StreamListing : public StreamListing {
     FindHandle find;
     std::uint32_t endError = 0;
 };
+
+using Win32DirectoryListing =
+    Win32FindListing<DirectoryListing, DirectoryEntry, WIN32_FIND_DATAW, FindNextFileW>;
+using Win32StreamListing =
+    Win32FindListing<StreamListing, StreamEntry, WIN32_FIND_STREAM_DATA, FindNextStreamW>;
 
 class Win32StreamReader : public StreamReader {
   public:
