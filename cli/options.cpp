@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <algorithm>
+
 #include "engine/display_escape.h"
 
 namespace tessalin::cli {
@@ -13,19 +15,156 @@ std::u16string quoted(std::u16string_view argument) {
     return text;
 }
 
-bool startsWith(std::u16string_view text, std::u16string_view prefix) {
-    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+std::u16string noProblem() {
+    return {};
 }
 
-struct ValueOption {
-    std::u16string_view name;
-    std::u16string_view valueName;
+const OptionSpec kOptions[] = {
+    {u"--no-subfolders",
+     0,
+     {},
+     false,
+     u"list only the entries of each folder named",
+     [](CliOptions& o, std::u16string) {
+         o.scan.includeSubfolders = false;
+         return noProblem();
+     }},
+    {u"--no-folder-streams",
+     0,
+     {},
+     false,
+     u"do not list the streams of folders themselves",
+     [](CliOptions& o, std::u16string) {
+         o.scan.includeFolders = false;
+         return noProblem();
+     }},
+    {u"--all-items",
+     0,
+     {},
+     false,
+     u"also list items that carry no alternate stream",
+     [](CliOptions& o, std::u16string) {
+         o.scan.showItemsWithoutStreams = true;
+         return noProblem();
+     }},
+    {u"--csv", 0, u"FILE", false,
+     u"also write the CSV report to FILE (UTF-16LE, sixteen\n"
+     u"columns, rows in scan order, ending with a note of what\n"
+     u"the scan did not examine)",
+     [](CliOptions& o, std::u16string value) {
+         o.csvPath = std::move(value);
+         return noProblem();
+     }},
+    {u"--remove", 0, u"NAME", false,
+     u"after the scan, remove every listed stream named NAME\n"
+     u"(letters A-Z in any case), after listing them and asking",
+     [](CliOptions& o, std::u16string value) {
+         o.removeName = std::move(value);
+         return noProblem();
+     }},
+    {u"--yes",
+     u'y',
+     {},
+     false,
+     u"do not ask (needed for --remove when standard input is\n"
+     u"not a terminal)",
+     [](CliOptions& o, std::u16string) {
+         o.yes = true;
+         return noProblem();
+     }},
+    {u"--quiet",
+     u'q',
+     {},
+     false,
+     u"print no rows, only the summary",
+     [](CliOptions& o, std::u16string) {
+         o.quiet = true;
+         return noProblem();
+     }},
+    {u"--demo",
+     0,
+     {},
+     false,
+     u"make a sample tree in a new temporary folder (under\n"
+     u"TMPDIR), scan it, and say where it is",
+     [](CliOptions& o, std::u16string) {
+         o.demo = true;
+         return noProblem();
+     }},
+    {u"--help",
+     u'h',
+     {},
+     false,
+     u"show this help and exit",
+     [](CliOptions& o, std::u16string) {
+         o.help = true;
+         return noProblem();
+     }},
+    {u"--version",
+     u'V',
+     {},
+     false,
+     u"show the version and exit",
+     [](CliOptions& o, std::u16string) {
+         o.version = true;
+         return noProblem();
+     }},
+    {u"--", 0, {}, false, u"every argument after it is a PATH", nullptr},
 };
 
-constexpr ValueOption kCsvOption{u"--csv", u"FILE"};
-constexpr ValueOption kRemoveOption{u"--remove", u"NAME"};
+// Where the help of each option starts, counted from the start of its line.
+constexpr std::size_t kHelpColumn = 24;
+
+std::u16string optionHelpLines() {
+    std::u16string text;
+    for (const OptionSpec& spec : kOptions) {
+        std::u16string usage = u"  ";
+        if (spec.shortName != 0) {
+            usage += u'-';
+            usage += spec.shortName;
+            usage += u", ";
+        }
+        usage += spec.longName;
+        if (!spec.valueName.empty()) {
+            usage += u' ';
+            usage += spec.valueName;
+        }
+        if (usage.size() + 2 > kHelpColumn)
+            usage += u'\n';
+        usage.resize(usage.size() + 2 > kHelpColumn ? usage.size() + kHelpColumn : kHelpColumn,
+                     u' ');
+        text += usage;
+        for (char16_t c : spec.help) {
+            text += c;
+            if (c == u'\n')
+                text.append(kHelpColumn, u' ');
+        }
+        text += u'\n';
+    }
+    return text;
+}
+
+const OptionSpec* findLong(std::u16string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.longName == name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* findShort(char16_t letter) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName == letter && spec.valueName.empty())
+            return &spec;
+    }
+    return nullptr;
+}
 
 }  // namespace
+
+std::span<const OptionSpec> optionTable() {
+    return kOptions;
+}
 
 ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
     ParseResult result;
@@ -35,30 +174,39 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
         if (firstError.empty())
             firstError = std::move(reason);
     };
+    std::vector<const OptionSpec*> seen;
 
-    // Takes the value of --csv or --remove, from "--csv=FILE" or the next argument.
-    auto takeValue = [&](std::size_t& i, const std::u16string& argument, const ValueOption& option,
-                         std::optional<std::u16string>& target) {
+    // A value comes from "--csv=FILE" or from the next argument.
+    auto applyLong = [&](std::size_t& i, const OptionSpec& spec,
+                         std::optional<std::u16string> inlineValue) {
         std::u16string value;
-        if (argument.size() > option.name.size()) {
-            value = argument.substr(option.name.size() + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
+        if (spec.valueName.empty()) {
+            if (inlineValue.has_value()) {
+                fail(u"option " + quoted(spec.longName) + u" takes no value");
+                return;
+            }
         } else {
-            fail(u"option " + quoted(option.name) + u" needs a " +
-                 std::u16string(option.valueName));
-            return;
+            if (inlineValue.has_value()) {
+                value = std::move(*inlineValue);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                fail(u"option " + quoted(spec.longName) + u" needs a " +
+                     std::u16string(spec.valueName));
+                return;
+            }
+            if (!spec.repeatable && std::find(seen.begin(), seen.end(), &spec) != seen.end()) {
+                fail(u"option " + quoted(spec.longName) + u" was given twice");
+                return;
+            }
+            if (value.empty()) {
+                fail(u"option " + quoted(spec.longName) + u" needs a " +
+                     std::u16string(spec.valueName) + u" that is not empty");
+                return;
+            }
         }
-        if (target.has_value()) {
-            fail(u"option " + quoted(option.name) + u" was given twice");
-            return;
-        }
-        if (value.empty()) {
-            fail(u"option " + quoted(option.name) + u" needs a " +
-                 std::u16string(option.valueName) + u" that is not empty");
-            return;
-        }
-        target = std::move(value);
+        seen.push_back(&spec);
+        fail(spec.apply(options, std::move(value)));
     };
 
     bool optionsEnded = false;
@@ -71,47 +219,24 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
         }
         if (argument == u"--") {
             optionsEnded = true;
-        } else if (argument == u"--no-subfolders") {
-            options.scan.includeSubfolders = false;
-        } else if (argument == u"--no-folder-streams") {
-            options.scan.includeFolders = false;
-        } else if (argument == u"--all-items") {
-            options.scan.showItemsWithoutStreams = true;
-        } else if (argument == kCsvOption.name || startsWith(argument, u"--csv=")) {
-            takeValue(i, argument, kCsvOption, options.csvPath);
-        } else if (argument == kRemoveOption.name || startsWith(argument, u"--remove=")) {
-            takeValue(i, argument, kRemoveOption, options.removeName);
-        } else if (argument == u"--yes") {
-            options.yes = true;
-        } else if (argument == u"--quiet") {
-            options.quiet = true;
-        } else if (argument == u"--demo") {
-            options.demo = true;
-        } else if (argument == u"--help") {
-            options.help = true;
-        } else if (argument == u"--version") {
-            options.version = true;
         } else if (argument[1] == u'-') {
-            fail(u"unknown option " + quoted(argument));
+            const std::size_t equals = argument.find(u'=');
+            const OptionSpec* spec = findLong(std::u16string_view(argument).substr(0, equals));
+            if (spec == nullptr || spec->apply == nullptr) {
+                fail(u"unknown option " + quoted(argument));
+            } else if (equals == std::u16string::npos) {
+                applyLong(i, *spec, std::nullopt);
+            } else {
+                applyLong(i, *spec, argument.substr(equals + 1));
+            }
         } else {
             // A cluster of one-letter switches, such as -qy.
             for (std::size_t k = 1; k < argument.size(); ++k) {
-                switch (argument[k]) {
-                    case u'y':
-                        options.yes = true;
-                        break;
-                    case u'q':
-                        options.quiet = true;
-                        break;
-                    case u'h':
-                        options.help = true;
-                        break;
-                    case u'V':
-                        options.version = true;
-                        break;
-                    default:
-                        fail(u"unknown option " + quoted(std::u16string{u'-', argument[k]}));
-                        break;
+                const OptionSpec* spec = findShort(argument[k]);
+                if (spec == nullptr) {
+                    fail(u"unknown option " + quoted(std::u16string{u'-', argument[k]}));
+                } else {
+                    fail(spec->apply(options, {}));
                 }
             }
         }
@@ -161,23 +286,8 @@ std::u16string helpText() {
            u"everything it could not examine. On Linux the streams of NTFS volumes (ntfs-3g)\n"
            u"and of Samba shares are the user. extended attributes, and those are read.\n"
            u"\n"
-           u"Options:\n"
-           u"  --no-subfolders       list only the entries of each folder named\n"
-           u"  --no-folder-streams   do not list the streams of folders themselves\n"
-           u"  --all-items           also list items that carry no alternate stream\n"
-           u"  --csv FILE            also write the CSV report to FILE (UTF-16LE, sixteen\n"
-           u"                        columns, rows in scan order, ending with a note of what\n"
-           u"                        the scan did not examine)\n"
-           u"  --remove NAME         after the scan, remove every listed stream named NAME\n"
-           u"                        (letters A-Z in any case), after listing them and asking\n"
-           u"  -y, --yes             do not ask (needed for --remove when standard input is\n"
-           u"                        not a terminal)\n"
-           u"  -q, --quiet           print no rows, only the summary\n"
-           u"  --demo                make a sample tree in a new temporary folder (under\n"
-           u"                        TMPDIR), scan it, and say where it is\n"
-           u"  -h, --help            show this help and exit\n"
-           u"  -V, --version         show the version and exit\n"
-           u"  --                    every argument after it is a PATH\n"
+           u"Options:\n" +
+           optionHelpLines() +
            u"\n"
            u"Output:\n"
            u"  One row per stream on standard output, as it is found: severity (Alert or\n"

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,22 @@ struct CliOptions {
     bool help = false;
     bool version = false;
 };
+
+// One option of the command line. The parser and --help both read the table of
+// these, so an option cannot be accepted without being documented, or the reverse.
+struct OptionSpec {
+    std::u16string_view longName;   // "--csv"
+    char16_t shortName = 0;         // u'q' for -q; 0 when there is none
+    std::u16string_view valueName;  // "FILE" when it takes a value; empty for a switch
+    bool repeatable = false;        // a value option that may be given more than once
+    std::u16string_view help;       // its --help lines, joined by '\n'
+    // Records the option (with its value, empty for a switch) and returns the usage
+    // problem with it, empty when there is none. Null for "--", which the parser
+    // itself handles.
+    std::u16string (*apply)(CliOptions& options, std::u16string value) = nullptr;
+};
+
+std::span<const OptionSpec> optionTable();
 
 struct ParseResult {
     CliOptions options;

@@ -11,7 +11,7 @@
 
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
-#include "window/delete_plan.h"
+#include "frontend/delete_plan.h"
 
 namespace tessalin::cli {
 

@@ -6,9 +6,9 @@
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
-#include "window/column_text.h"
-#include "window/scan_texts.h"
-#include "window/status_texts.h"
+#include "frontend/column_text.h"
+#include "frontend/scan_texts.h"
+#include "frontend/status_texts.h"
 
 namespace tessalin::cli {
 namespace {

@@ -12,9 +12,9 @@
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
-#include "window/export_texts.h"
-#include "window/root_preparation.h"
-#include "window/scan_texts.h"
+#include "frontend/export_texts.h"
+#include "frontend/root_preparation.h"
+#include "frontend/scan_texts.h"
 
 namespace tessalin::cli {
 namespace {
@@ -83,119 +83,165 @@ class ProgressLine {
     Clock::time_point lastDraw;
 };
 
-}  // namespace
+// One run's shared state, and its steps in the order they happen.
+class ScanRun {
+  public:
+    ScanRun(const CliOptions& options, const RunSettings& settings, Console& console,
+            streamscan::FileSystem& fs)
+        : options(options),
+          settings(settings),
+          console(console),
+          fs(fs),
+          prepared(prepareRoots(options.paths, fs)),
+          keepAll(options.csvPath.has_value()) {}
 
-int runScanner(const CliOptions& options, const RunSettings& settings, Console& console,
-               streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
-    const PreparedRoots prepared = prepareRoots(options.paths, fs);
-    const RowLayout layout = rowLayoutForWidth(console.outWidth());
-    const bool keepAll = options.csvPath.has_value();
-    const bool keepMatching = options.removeName.has_value();
-    setColourInUse(settings.colour);
+    // Scans on this thread; each row goes out as it is found, and only what the
+    // report or the removal needs is kept after that.
+    void scan(const std::atomic<bool>& cancel) {
+        const RowLayout layout = rowLayoutForWidth(console.outWidth());
+        setColourInUse(settings.colour);
+        ProgressLine progress(console);
+        const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
 
-    ScanOutcome outcome;
-    // Only what the report or the removal needs stays after its row went out.
-    std::vector<streamscan::StreamRecord> kept;
-    ProgressLine progress(console);
-    const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
+        const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& record) {
+            count(record);
+            if (!options.quiet) {
+                if (rowsShareTerminal)
+                    progress.hide();
+                if (outcome.rows == 1)
+                    console.out(formatHeader(layout));
+                console.out(formatRow(record, layout, settings.colour));
+            }
+            if (keepAll || isRemovalCandidate(record))
+                kept.push_back(record);
+        };
+        const streamscan::ContinueCheck continueCheck = [&] {
+            if (!cancel.load())
+                return true;
+            progress.cancelling();
+            return false;
+        };
+        const streamscan::ProgressSink progressSink = [&](const std::u16string& folder,
+                                                          const streamscan::ScanStats& stats) {
+            progress.update(folder, stats, outcome.streamRows);
+        };
 
-    const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& record) {
-        ++outcome.rows;
-        if (!record.streamName.empty())
-            ++outcome.streamRows;
-        if (!record.streamName.empty() && (record.severity == streamscan::kSeverityNotice ||
-                                           record.severity == streamscan::kSeverityAlert)) {
-            outcome.flagged = true;
-        }
-        if (!options.quiet) {
-            if (rowsShareTerminal)
-                progress.hide();
-            if (outcome.rows == 1)
-                console.out(formatHeader(layout));
-            console.out(formatRow(record, layout, settings.colour));
-        }
-        if (keepAll || (keepMatching && matchesRemovalName(record, *options.removeName)))
-            kept.push_back(record);
-    };
-    const streamscan::ContinueCheck continueCheck = [&] {
-        if (!cancel.load()) {
+        outcome.stats = streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck,
+                                              progressSink, fs);
+        progress.hide();
+    }
+
+    void showSummary() {
+        if (outcome.rows > 0 && !options.quiet)
+            console.out("\n");
+        console.out(
+            shown(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs)));
+    }
+
+    // False when the report was asked for and could not be written; then nothing
+    // may be removed, since the report is the record of what was there.
+    bool writeReport() {
+        if (!options.csvPath.has_value())
             return true;
-        }
-        progress.cancelling();
-        return false;
-    };
-    const streamscan::ProgressSink progressSink = [&](const std::u16string& folder,
-                                                      const streamscan::ScanStats& stats) {
-        progress.update(folder, stats, outcome.streamRows);
-    };
-
-    outcome.stats =
-        streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck, progressSink, fs);
-    progress.hide();
-
-    if (outcome.rows > 0 && !options.quiet)
-        console.out("\n");
-    console.out(
-        shown(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs)));
-
-    if (options.csvPath.has_value()) {
         const std::u16string path = fs.fullPath(*options.csvPath);
         std::u16string writerError;
         if (!streamscan::writeCsvReport(path, kept, &writerError, &outcome.stats, fs)) {
             console.flushOut();
-            // Nothing is removed without its report: the report is the record of what was there.
             console.err(shown(std::u16string(kProgramName) + u": " +
                               exportFailedMessage(path, writerError).text + u"\n"));
             if (options.removeName.has_value())
                 console.err("Nothing was removed, since the report could not be written.\n");
-            return kExitInternal;
+            return false;
         }
         console.out("\n");
         console.out(shown(exportSucceededMessage(kept.size(), path, outcome.stats).text));
         console.out("\n");
+        return true;
     }
 
-    bool removalFailed = false;
-    if (options.removeName.has_value()) {
+    // True when a requested removal failed, was refused or was not made.
+    bool removeRequested() {
+        if (!options.removeName.has_value())
+            return false;
         console.out("\n");
         RemovalRequest request;
         request.name = *options.removeName;
         request.scanCancelled = outcome.stats.cancelled;
         request.askFirst = !options.yes;
         RemovalIo io;
-        io.say = [&console](const std::u16string& text) { console.out(shown(text)); };
-        io.confirm = [&console](std::u16string_view prompt) {
-            // The question goes where the user is looking.
-            const std::string text = shown(std::u16string(prompt));
-            if (console.outIsTerminal()) {
-                console.out(text);
-                console.flushOut();
-            } else {
-                console.flushOut();
-                console.err(text);
-            }
-            const std::optional<std::string> answer = console.readLine();
-            if (!answer.has_value())
-                console.out("\n");
-            return answer.has_value() && isYesAnswer(*answer);
-        };
+        io.say = [this](const std::u16string& text) { console.out(shown(text)); };
+        io.confirm = [this](std::u16string_view prompt) { return askYes(prompt); };
         std::vector<streamscan::StreamRecord> matching;
-        if (keepAll) {
-            for (const streamscan::StreamRecord& record : kept) {
-                if (matchesRemovalName(record, *options.removeName))
-                    matching.push_back(record);
-            }
+        for (const streamscan::StreamRecord& record : kept) {
+            if (isRemovalCandidate(record))
+                matching.push_back(record);
         }
-        removalFailed = runRemoval(keepAll ? matching : kept, request, io, fs);
+        return runRemoval(matching, request, io, fs);
     }
 
-    console.flushOut();
-    if (console.outFailed()) {
-        console.err(shown(std::u16string(kProgramName)) +
-                    ": the output could not be written in full\n");
-        return kExitInternal;
+    int exitStatusAfter(bool removalFailed) {
+        console.flushOut();
+        if (console.outFailed()) {
+            console.err(shown(std::u16string(kProgramName)) +
+                        ": the output could not be written in full\n");
+            return kExitInternal;
+        }
+        return exitStatus(outcome, removalFailed);
     }
-    return exitStatus(outcome, removalFailed);
+
+  private:
+    void count(const streamscan::StreamRecord& record) {
+        ++outcome.rows;
+        if (record.streamName.empty())
+            return;
+        ++outcome.streamRows;
+        if (record.severity == streamscan::kSeverityNotice ||
+            record.severity == streamscan::kSeverityAlert) {
+            outcome.flagged = true;
+        }
+    }
+
+    bool isRemovalCandidate(const streamscan::StreamRecord& record) const {
+        return options.removeName.has_value() && matchesRemovalName(record, *options.removeName);
+    }
+
+    bool askYes(std::u16string_view prompt) {
+        // The question goes where the user is looking.
+        const std::string text = shown(std::u16string(prompt));
+        if (console.outIsTerminal()) {
+            console.out(text);
+            console.flushOut();
+        } else {
+            console.flushOut();
+            console.err(text);
+        }
+        const std::optional<std::string> answer = console.readLine();
+        if (!answer.has_value())
+            console.out("\n");
+        return answer.has_value() && isYesAnswer(*answer);
+    }
+
+    const CliOptions& options;
+    const RunSettings& settings;
+    Console& console;
+    streamscan::FileSystem& fs;
+    const PreparedRoots prepared;
+    const bool keepAll;
+    ScanOutcome outcome;
+    std::vector<streamscan::StreamRecord> kept;
+};
+
+}  // namespace
+
+int runScanner(const CliOptions& options, const RunSettings& settings, Console& console,
+               streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
+    ScanRun run(options, settings, console, fs);
+    run.scan(cancel);
+    run.showSummary();
+    if (!run.writeReport())
+        return kExitInternal;
+    const bool removalFailed = run.removeRequested();
+    return run.exitStatusAfter(removalFailed);
 }
 
 }  // namespace tessalin::cli

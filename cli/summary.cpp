@@ -1,7 +1,7 @@
 #include "cli/summary.h"
 
-#include "window/scan_texts.h"
-#include "window/status_texts.h"
+#include "frontend/scan_texts.h"
+#include "frontend/status_texts.h"
 
 namespace tessalin::cli {
 

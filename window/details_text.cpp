@@ -5,7 +5,7 @@
 #include "engine/path_forms.h"
 #include "engine/value_text.h"
 #include "engine/zone_identifier.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 
 namespace tessalin {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
-#include "window/message_box_style.h"
+#include "frontend/message_box_style.h"
 
 namespace tessalin {
 

@@ -6,7 +6,7 @@
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 
 namespace tessalin {
 

@@ -3,7 +3,7 @@
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/value_text.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 
 namespace tessalin {
 namespace {

@@ -15,7 +15,7 @@
 #include "engine/scan_types.h"
 #include "window/command_ids.h"
 #include "window/layout.h"
-#include "window/message_box_style.h"
+#include "frontend/message_box_style.h"
 
 namespace tessalin {
 

@@ -47,6 +47,7 @@ TEST(CliOptions, UsageErrorsNameTheProblem) {
         {{u"--bogus", u"a"}, u"unknown option '--bogus'"},
         {{u"-qx", u"a"}, u"unknown option '-x'"},
         {{u"--csvfile", u"a"}, u"unknown option '--csvfile'"},
+        {{u"--quiet=yes", u"a"}, u"option '--quiet' takes no value"},
         {{u"a", u"--csv"}, u"option '--csv' needs a FILE"},
         {{u"a", u"--remove"}, u"option '--remove' needs a NAME"},
         {{u"a", u"--remove="}, u"option '--remove' needs a NAME that is not empty"},
@@ -84,12 +85,22 @@ TEST(CliOptions, UsageErrorIsOneReasonLineAndAPointerToHelp) {
               u"Try 'tessalin-scan --help' for more information.\n");
 }
 
-TEST(CliOptions, HelpDocumentsEveryOptionAndExitStatus) {
+TEST(CliOptions, HelpDocumentsEveryOptionOfTheTableAndEveryExitStatus) {
     const std::u16string help = helpText();
+    for (const OptionSpec& spec : optionTable()) {
+        std::u16string usage(spec.longName);
+        if (!spec.valueName.empty())
+            usage += u" " + std::u16string(spec.valueName);
+        if (spec.shortName != 0)
+            usage = u"-" + std::u16string(1, spec.shortName) + u", " + usage;
+        const std::size_t at = help.find(u"\n  " + usage + u" ");
+        ASSERT_NE(at, std::u16string::npos) << std::string(usage.begin(), usage.end());
+        // Its first help line follows on the same line or the next.
+        EXPECT_NE(help.find(spec.help.substr(0, spec.help.find(u'\n')), at),
+                  std::u16string::npos);
+    }
     for (const char16_t* word :
-         {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv FILE",
-          u"--remove NAME", u"--yes", u"--quiet", u"--demo", u"--help", u"--version", u"NO_COLOR",
-          u"\n  64 ", u"\n  70 ", u"\n  130 ", u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
+         {u"NO_COLOR", u"\n  64 ", u"\n  70 ", u"\n  130 ", u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
         EXPECT_NE(help.find(word), std::u16string::npos) << std::string(word, word + 3);
     }
     EXPECT_EQ(versionText(), u"tessalin-scan 1.0.0\n");

@@ -4,7 +4,7 @@
 
 #include "cli/removal_flow.h"
 #include "engine/scan_types.h"
-#include "window/status_texts.h"
+#include "frontend/status_texts.h"
 
 namespace tessalin::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "gui/gui_support.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 #include "window/layout.h"
 
 namespace tessalin::gui {

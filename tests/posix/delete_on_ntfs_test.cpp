@@ -15,7 +15,7 @@
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
 #include "support/real_volumes.h"
-#include "window/delete_plan.h"
+#include "frontend/delete_plan.h"
 
 namespace tessalin {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/file_system.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 #include "support/allocation_failure.h"
 
 namespace tessalin {

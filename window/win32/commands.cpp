@@ -7,8 +7,8 @@
 #include "window/command_ids.h"
 #include "window/command_states.h"
 #include "window/product_info.h"
-#include "window/scan_texts.h"
-#include "window/status_texts.h"
+#include "frontend/scan_texts.h"
+#include "frontend/status_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 

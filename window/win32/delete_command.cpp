@@ -7,7 +7,7 @@
 #include <new>
 
 #include "engine/removal.h"
-#include "window/delete_plan.h"
+#include "frontend/delete_plan.h"
 #include "window/win32/main_window.h"
 
 namespace tessalin {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/csv_report.h"
-#include "window/export_texts.h"
+#include "frontend/export_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 

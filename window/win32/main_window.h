@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "window/message_box_style.h"
+#include "frontend/message_box_style.h"
 #include "window/win32/main_window_state.h"
 
 namespace tessalin {

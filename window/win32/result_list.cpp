@@ -6,10 +6,10 @@
 #include <new>
 
 #include "engine/display_escape.h"
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 #include "window/layout.h"
 #include "window/row_colour.h"
-#include "window/status_texts.h"
+#include "frontend/status_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 

@@ -9,8 +9,8 @@
 
 #include "window/command_ids.h"
 #include "window/handover.h"
-#include "window/root_preparation.h"
-#include "window/scan_texts.h"
+#include "frontend/root_preparation.h"
+#include "frontend/scan_texts.h"
 #include "window/win32/main_window.h"
 
 namespace tessalin {

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "window/status_texts.h"
+#include "frontend/status_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 

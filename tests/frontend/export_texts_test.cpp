@@ -1,4 +1,4 @@
-#include "window/export_texts.h"
+#include "frontend/export_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "engine/platform_text.h"
 #include "engine/scan_types.h"
-#include "window/message_box_style.h"
+#include "frontend/message_box_style.h"
 
 namespace tessalin {
 

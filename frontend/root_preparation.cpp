@@ -1,4 +1,4 @@
-#include "window/root_preparation.h"
+#include "frontend/root_preparation.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "window/column_text.h"
+#include "frontend/column_text.h"
 
 #include "engine/assessment.h"
 #include "engine/path_forms.h"

@@ -1,9 +1,9 @@
-#include "window/scan_texts.h"
+#include "frontend/scan_texts.h"
 
 #include "engine/display_escape.h"
 #include "engine/tree_walk.h"
 #include "engine/value_text.h"
-#include "window/root_preparation.h"
+#include "frontend/root_preparation.h"
 
 namespace tessalin {
 

@@ -1,4 +1,4 @@
-#include "window/scan_texts.h"
+#include "frontend/scan_texts.h"
 
 #include <gtest/gtest.h>
 

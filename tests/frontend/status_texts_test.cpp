@@ -1,4 +1,4 @@
-#include "window/status_texts.h"
+#include "frontend/status_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "window/export_texts.h"
+#include "frontend/export_texts.h"
 
 #include "engine/display_escape.h"
 #include "engine/value_text.h"
-#include "window/status_texts.h"
+#include "frontend/status_texts.h"
 
 namespace tessalin {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/delete_plan.h"
+#include "frontend/delete_plan.h"
 
 #include <functional>
 #include <unordered_map>
