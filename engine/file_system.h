@@ -50,7 +50,7 @@ struct StreamEntry {
 
 // An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.
 class DirectoryListing {
-public:
+  public:
     virtual ~DirectoryListing() = default;
     // Fetches the next entry: 0, or the error the listing ended with
     // (kErrorNoMoreFiles at a normal end).
@@ -59,7 +59,7 @@ public:
 
 // An open stream enumeration (FindFirstStreamW/FindNextStreamW). Closed when destroyed.
 class StreamListing {
-public:
+  public:
     virtual ~StreamListing() = default;
     // Fetches the next entry: 0, or the error the enumeration ended with
     // (kErrorHandleEof or kErrorNoMoreFiles at a normal end).
@@ -68,7 +68,7 @@ public:
 
 // A stream opened for reading (CreateFileW/ReadFile). Closed when destroyed.
 class StreamReader {
-public:
+  public:
     virtual ~StreamReader() = default;
     // Reads up to `size` bytes into `buffer`; `got` is 0 at the end. Returns 0 or an error.
     virtual std::uint32_t read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) = 0;
@@ -76,7 +76,7 @@ public:
 
 // A file created for writing (the CSV report). Closed by close() or when destroyed.
 class FileWriter {
-public:
+  public:
     virtual ~FileWriter() = default;
     // Writes up to `size` bytes; `written` says how many went. Returns 0 or an error.
     virtual std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
@@ -85,7 +85,7 @@ public:
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual PathStyle pathStyle() const = 0;
@@ -120,8 +120,7 @@ public:
                                      std::unique_ptr<StreamReader>& reader) = 0;
 
     // DeleteFileW on the stream hostPath:name:type.
-    virtual std::uint32_t deleteStream(const std::u16string& hostPath,
-                                       const std::u16string& name,
+    virtual std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
                                        const std::u16string& type) = 0;
 
     // CreateFileW with GENERIC_WRITE, no sharing, CREATE_ALWAYS.

@@ -12,7 +12,9 @@ std::u16string fullPathOf(const std::u16string& path) {
     return fullPathOf(path, nativeFileSystem());
 }
 
-VolumeInfo queryVolume(const std::u16string& path) { return queryVolume(path, nativeFileSystem()); }
+VolumeInfo queryVolume(const std::u16string& path) {
+    return queryVolume(path, nativeFileSystem());
+}
 
 ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions& options,
                     const RecordSink& sink, const ContinueCheck& continueCheck,

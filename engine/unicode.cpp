@@ -25,22 +25,28 @@ std::size_t validSequence(std::string_view bytes, std::size_t i, char32_t& cp) {
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         length = 3;
         cp = b0 & 0x0F;
-        if (b0 == 0xE0) low = 0xA0;   // overlong
-        if (b0 == 0xED) high = 0x9F;  // surrogates
+        if (b0 == 0xE0)
+            low = 0xA0;  // overlong
+        if (b0 == 0xED)
+            high = 0x9F;  // surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         length = 4;
         cp = b0 & 0x07;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // above U+10FFFF
+        if (b0 == 0xF0)
+            low = 0x90;  // overlong
+        if (b0 == 0xF4)
+            high = 0x8F;  // above U+10FFFF
     } else {
         return 0;  // stray continuation, C0/C1 overlong lead, F5-FF
     }
-    if (bytes.size() - i < length) return 0;
+    if (bytes.size() - i < length)
+        return 0;
     for (std::size_t k = 1; k < length; ++k) {
         const std::uint8_t b = byteAt(i + k);
         const std::uint8_t lo = k == 1 ? low : 0x80;
         const std::uint8_t hi = k == 1 ? high : 0xBF;
-        if (b < lo || b > hi) return 0;
+        if (b < lo || b > hi)
+            return 0;
         cp = (cp << 6) | (b & 0x3F);
     }
     return length;
@@ -74,8 +80,12 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Walks UTF-16 text by code point; `lone` receives each unpaired surrogate.
 template <typename Whole, typename Lone>
@@ -151,7 +161,8 @@ std::string utf8ForDisplay(std::u16string_view text) {
         text, [&](char32_t cp) { appendUtf8(out, cp); },
         [&](char16_t c) {
             out += "<U+";
-            for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kDigits[(c >> shift) & 0xF]);
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out.push_back(kDigits[(c >> shift) & 0xF]);
             out.push_back('>');
         });
     return out;
@@ -160,16 +171,21 @@ std::string utf8ForDisplay(std::u16string_view text) {
 std::u16string widenAscii(std::string_view ascii) {
     std::u16string out;
     out.reserve(ascii.size());
-    for (char c : ascii) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    for (char c : ascii)
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
     return out;
 }
 
-char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+char16_t asciiLower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+}
 
 bool equalsAsciiNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
     }
     return true;
 }

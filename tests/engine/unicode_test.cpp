@@ -32,7 +32,10 @@ TEST(Utf8Strict, RejectsWhatTheWindowsDecoderRejects) {
         {"above 10FFFF", "\xF4\x90\x80\x80", false, u""},
         {"F5 lead", "\xF5\x80\x80\x80", false, u""},
         {"truncated", "ab\xE2\x80", false, u""},
-        {"stray continuation", "\x80" "abc", false, u""},
+        {"stray continuation",
+         "\x80"
+         "abc",
+         false, u""},
         {"bad continuation", "\xC3(", false, u""},
     };
     for (const auto& c : cases) {
@@ -47,11 +50,11 @@ TEST(NameCodec, RoundTripsAnyBytes) {
         "",
         "plain.txt",
         "caf\xC3\xA9",
-        "caf\xE9",                  // Latin-1 on disk
-        "\xED\xB2\x80",             // an encoded surrogate, which is not UTF-8
-        "\xFF\xFE\x80\x00x",        // stray bytes and a NUL
-        "a\xF0\x9F\x98",            // truncated emoji
-        "\xC0\xAF../etc",           // overlong slash must not turn into "/"
+        "caf\xE9",            // Latin-1 on disk
+        "\xED\xB2\x80",       // an encoded surrogate, which is not UTF-8
+        "\xFF\xFE\x80\x00x",  // stray bytes and a NUL
+        "a\xF0\x9F\x98",      // truncated emoji
+        "\xC0\xAF../etc",     // overlong slash must not turn into "/"
     };
     for (const auto& bytes : samples) {
         EXPECT_EQ(encodeName(decodeName(bytes)), bytes);
