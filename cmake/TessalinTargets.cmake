@@ -34,15 +34,9 @@ function(tessalin_test_suite name dir)
   endif()
 endfunction()
 
-# A static library of the given sources, or (while a layer has no sources yet)
-# an interface library that only passes its dependencies on.
+# A static library of the given sources that passes its dependencies on.
 function(tessalin_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  if(ARG_SOURCES)
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-  endif()
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
