@@ -96,8 +96,7 @@ TEST(CliOptions, HelpDocumentsEveryOptionOfTheTableAndEveryExitStatus) {
         const std::size_t at = help.find(u"\n  " + usage + u" ");
         ASSERT_NE(at, std::u16string::npos) << std::string(usage.begin(), usage.end());
         // Its first help line follows on the same line or the next.
-        EXPECT_NE(help.find(spec.help.substr(0, spec.help.find(u'\n')), at),
-                  std::u16string::npos);
+        EXPECT_NE(help.find(spec.help.substr(0, spec.help.find(u'\n')), at), std::u16string::npos);
     }
     for (const char16_t* word :
          {u"NO_COLOR", u"\n  64 ", u"\n  70 ", u"\n  130 ", u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
