@@ -30,18 +30,19 @@ void appendGap(std::string& line) {
     line.append(kColumnGap, ' ');
 }
 
-std::string composeRow(const std::string& severity, const std::string& path,
-                       const std::string& size, const std::string& zone, const std::string& note,
+// The fixed-width columns come first, so a long path can only push the note.
+std::string composeRow(const std::string& severity, const std::string& size,
+                       const std::string& zone, const std::string& path, const std::string& note,
                        const RowLayout& layout) {
     std::string line;
     line.reserve(path.size() + note.size() + 64);
     appendPadded(line, severity, kSeverityWidth, false);
     appendGap(line);
-    appendPadded(line, path, layout.pathWidth, false);
-    appendGap(line);
     appendPadded(line, size, kSizeWidth, true);
     appendGap(line);
     appendPadded(line, zone, kZoneWidth, false);
+    appendGap(line);
+    appendPadded(line, path, layout.pathWidth, false);
     if (!note.empty()) {
         appendGap(line);
         line += note;
@@ -105,11 +106,10 @@ std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& l
     // An item row has no stream column here, so the list's "(no alternate streams)"
     // stands where the note would be.
     const std::u16string note = itemRow ? columnText(record, kColumnStream) : noteText(record);
-    std::string line =
-        composeRow(consoleText(columnText(record, kColumnSeverity)),
-                   consoleText(streamscan::recordStreamPath(record)),
-                   consoleText(columnText(record, kColumnSize)),
-                   consoleText(columnText(record, kColumnZone)), consoleText(note), layout);
+    std::string line = composeRow(
+        consoleText(columnText(record, kColumnSeverity)),
+        consoleText(columnText(record, kColumnSize)), consoleText(columnText(record, kColumnZone)),
+        consoleText(streamscan::recordStreamPath(record)), consoleText(note), layout);
     if (colour && !itemRow) {
         if (record.severity == streamscan::kSeverityAlert) {
             line = std::string(kRed) + line + std::string(kReset);
@@ -122,7 +122,7 @@ std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& l
 }
 
 std::string formatHeader(const RowLayout& layout) {
-    return composeRow("Severity", "Path", "Size", "Zone", "Note", layout) + "\n";
+    return composeRow("Severity", "Size", "Zone", "Path", "Note", layout) + "\n";
 }
 
 std::string progressLine(const std::u16string& folder, const streamscan::ScanStats& stats,

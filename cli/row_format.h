@@ -11,8 +11,8 @@
 
 namespace tessalin::cli {
 
-// Rows stream out before the longest path is known, so every column but the
-// path has a fixed width, and the path takes what the terminal leaves.
+// Rows stream out before the longest path is known, so the fixed-width columns
+// come first, then the path, which takes what the terminal leaves, then the note.
 inline constexpr int kSeverityWidth = 8;  // "Severity", the title
 inline constexpr int kSizeWidth = 9;      // "1023.9 KB"
 inline constexpr int kZoneWidth = 16;     // "Restricted sites"

@@ -43,9 +43,9 @@ constexpr RowLayout kLayout{30};
 TEST(CliRows, ColumnsHaveFixedWidthsAndThePathFillsItsOwn) {
     const StreamRecord record = streamRow(u"a.txt", u"s", 5, streamscan::kSeverityAlert, u"why");
     const std::string path = folderText() + kSeparator + "a.txt:s:$DATA";
-    std::string expected = "Alert   " + std::string(2, ' ') + path;
-    expected += std::string(30 - path.size(), ' ') + "  " + "      5 B" + "  " +
-                std::string(16, ' ') + "  why\n";
+    const std::string expected = "Alert   " + std::string(2, ' ') + "      5 B" + "  " +
+                                 std::string(16, ' ') + "  " + path +
+                                 std::string(30 - path.size(), ' ') + "  why\n";
     EXPECT_EQ(formatRow(record, kLayout, false), expected);
 
     const std::string header = formatHeader(kLayout);
@@ -54,10 +54,12 @@ TEST(CliRows, ColumnsHaveFixedWidthsAndThePathFillsItsOwn) {
     EXPECT_EQ(header.find("Note"), expected.find("why"));
 }
 
-TEST(CliRows, ALongPathIsNeverCutButPushesItsRow) {
+TEST(CliRows, ALongPathIsNeverCutAndPushesOnlyTheNote) {
     const std::u16string longName(200, u'n');
-    const std::string row = formatRow(streamRow(longName, u"s", 1), kLayout, false);
-    EXPECT_NE(row.find(std::string(200, 'n') + ":s:$DATA  " + "      1 B"), std::string::npos);
+    const std::string row = formatRow(streamRow(longName, u"s", 1, 0, u"why"), kLayout, false);
+    const std::string shortRow = formatRow(streamRow(u"n", u"s", 1, 0, u"why"), kLayout, false);
+    EXPECT_EQ(row.find(folderText()), shortRow.find(folderText()));
+    EXPECT_NE(row.find(std::string(200, 'n') + ":s:$DATA  why\n"), std::string::npos);
 }
 
 TEST(CliRows, HostileNamesAreShownAsMarkersAndNeverReachTheTerminalRaw) {
@@ -97,7 +99,7 @@ TEST(CliRows, NoteUsesTheListsUnreadableWordingAndItemRowsSayTheyHaveNoStream) {
     item.hostName = u"plain.txt";
     const std::string row = formatRow(item, kLayout, true);
     EXPECT_EQ(row.find("\x1b"), std::string::npos);
-    EXPECT_EQ(row.rfind(std::string(8, ' ') + "  " + folderText(), 0), 0u) << row;
+    EXPECT_EQ(row.rfind(std::string(8 + 2 + 9 + 2 + 16 + 2, ' ') + folderText(), 0), 0u) << row;
     EXPECT_NE(row.find("plain.txt  "), std::string::npos);
     EXPECT_NE(row.find("(no alternate streams)\n"), std::string::npos);
     EXPECT_EQ(row.find(":$DATA"), std::string::npos);
