@@ -13,6 +13,13 @@ struct ScanContext {
     ContinueCheck continueCheck;
     ProgressSink progress;
     ScanStats stats;
+    PlaceSink places;  // may be empty
 };
+
+// Counts a place that was not examined and names it to the place sink.
+void countNotExamined(ScanContext& context, PlaceKind kind, const std::u16string& path,
+                      std::uint32_t error = 0);
+// A refused (error 5) or otherwise failed look-up or listing.
+void countFailure(ScanContext& context, const std::u16string& path, std::uint32_t error);
 
 }  // namespace streamscan

@@ -64,6 +64,26 @@ struct ScanOptions {
     std::uint64_t largeStreamThreshold = kDefaultLargeStreamThreshold;  // 0 reads as 1 MiB
 };
 
+// Which counter a place that was not examined grew. A folder beyond the depth
+// limit counts in listFailed like any failed listing but is told apart, so that
+// it can be named for what it is.
+enum class PlaceKind : std::uint8_t {
+    accessDenied,
+    listFailed,
+    depthLimit,
+    unreadableStream,
+    linkNotFollowed,
+    volumeWithoutStreams,
+    cancelled,
+};
+
+// One place a scan did not examine, reported when its counter grows.
+struct NotExaminedPlace {
+    std::u16string path;  // the root, folder, item or stream path (plain form)
+    PlaceKind kind = PlaceKind::listFailed;
+    std::uint32_t error = 0;  // the Windows code the system gave; 0 when none did
+};
+
 // Called on the scanning thread once per emitted row; the record lives only
 // during the call.
 using RecordSink = std::function<void(const StreamRecord&)>;
@@ -71,5 +91,8 @@ using RecordSink = std::function<void(const StreamRecord&)>;
 using ContinueCheck = std::function<bool()>;
 // Called on the scanning thread once per folder, before it is listed.
 using ProgressSink = std::function<void(const std::u16string& folder, const ScanStats& counters)>;
+// Called on the scanning thread each time a not-examined counter grows (and once
+// for the folder where a cancel took effect); the place lives only during the call.
+using PlaceSink = std::function<void(const NotExaminedPlace& place)>;
 
 }  // namespace streamscan

@@ -35,18 +35,11 @@ void assess(StreamRecord& record, const ScanOptions& options) {
     record.note = std::move(note);
 }
 
-void countFailure(ScanStats& stats, std::uint32_t error) {
-    if (error == kErrorAccessDenied) {
-        ++stats.accessDenied;
-    } else {
-        ++stats.listFailed;
-    }
-}
-
 // Reads the first bytes of one stream into the record and parses a
-// Zone.Identifier stream read whole; says whether the record is unreadable.
+// Zone.Identifier stream read whole; says whether the record is unreadable, and
+// the system's error when one caused it.
 bool probeContent(FileSystem& fs, const std::u16string& hostPath, bool hostIsFolder, bool isZone,
-                  StreamRecord& record) {
+                  StreamRecord& record, std::uint32_t& error) {
     std::uint64_t limit = kProbeLimit;
     if (isZone && record.streamSize > kProbeLimit && record.streamSize <= kZoneReadLimit) {
         limit = record.streamSize;  // read whole, so that it can be parsed
@@ -54,6 +47,7 @@ bool probeContent(FileSystem& fs, const std::u16string& hostPath, bool hostIsFol
     const StreamBytes read =
         readStreamBytes(fs, hostPath, record.streamName, record.streamType, hostIsFolder, limit);
     if (!read.ok) {
+        error = read.error;
         return true;
     }
     const std::size_t kept = std::min<std::size_t>(read.bytes.size(), record.head.size());
@@ -94,7 +88,8 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
                             bool hostIsFolder, std::uint64_t limit) {
     StreamBytes result;
     std::unique_ptr<StreamReader> reader;
-    if (fs.openStream(hostPath, name, type, hostIsFolder, reader) != kErrorSuccess || !reader) {
+    result.error = fs.openStream(hostPath, name, type, hostIsFolder, reader);
+    if (result.error != kErrorSuccess || !reader) {
         return result;
     }
     result.bytes.resize(static_cast<std::size_t>(limit));
@@ -103,7 +98,8 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
         const auto ask =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(limit - total, kReadChunk));
         std::uint32_t got = 0;
-        if (reader->read(result.bytes.data() + total, ask, got) != kErrorSuccess) {
+        result.error = reader->read(result.bytes.data() + total, ask, got);
+        if (result.error != kErrorSuccess) {
             result.bytes.clear();
             return result;
         }
@@ -116,7 +112,8 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
     if (!result.reachedEnd) {
         std::uint8_t extra = 0;
         std::uint32_t got = 0;
-        if (reader->read(&extra, 1, got) != kErrorSuccess) {
+        result.error = reader->read(&extra, 1, got);
+        if (result.error != kErrorSuccess) {
             result.bytes.clear();
             result.reachedEnd = false;
             return result;
@@ -151,7 +148,7 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
         return;
     }
     if (startError != kErrorSuccess || !listing) {
-        countFailure(stats, startError);
+        countFailure(context, hostPath, startError);
         return;
     }
 
@@ -167,10 +164,13 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
             record.streamSize = entry.size;
             const bool isZone = equalsAsciiNoCase(record.streamName, kZoneIdentifierName);
             // A zero-length stream is never opened.
+            std::uint32_t readError = kErrorSuccess;
             if (record.streamSize != 0 &&
-                probeContent(context.fs, hostPath, hostIsFolder, isZone, record)) {
+                probeContent(context.fs, hostPath, hostIsFolder, isZone, record, readError)) {
                 record.unreadable = true;
-                ++stats.unreadableStreams;
+                countNotExamined(context, PlaceKind::unreadableStream,
+                                 streamPathOf(hostPath, record.streamName, record.streamType),
+                                 readError);
             }
             if (isZone) {
                 record.zone.isZoneIdentifier = true;
@@ -190,7 +190,7 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
 
     const bool normalEnd = endError == kErrorHandleEof || endError == kErrorNoMoreFiles;
     if (!normalEnd) {
-        countFailure(stats, endError);
+        countFailure(context, hostPath, endError);
     }
     if (rows > 0) {
         ++stats.itemsWithStreams;

@@ -18,6 +18,7 @@ inline constexpr std::uint32_t kReadChunk = 1048576;
 struct StreamBytes {
     bool ok = false;
     bool reachedEnd = false;
+    std::uint32_t error = 0;  // why the open or a read failed
     std::vector<std::uint8_t> bytes;
 };
 

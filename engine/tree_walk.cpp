@@ -1,6 +1,7 @@
 #include "engine/tree_walk.h"
 
 #include <memory>
+#include <new>
 
 #include "engine/path_forms.h"
 #include "engine/stream_listing.h"
@@ -9,21 +10,14 @@
 namespace streamscan {
 namespace {
 
-void countFailure(ScanStats& stats, std::uint32_t error) {
-    if (error == kErrorAccessDenied) {
-        ++stats.accessDenied;
-    } else {
-        ++stats.listFailed;
-    }
-}
-
-// The continue check: false once the scan is to stop, and then for good.
-bool keepGoing(ScanContext& context) {
+// The continue check: false once the scan is to stop, and then for good. The
+// place where the stop took effect is named once.
+bool keepGoing(ScanContext& context, const std::u16string& place) {
     if (context.stats.cancelled) {
         return false;
     }
     if (context.continueCheck && !context.continueCheck()) {
-        context.stats.cancelled = true;
+        countNotExamined(context, PlaceKind::cancelled, place);
         return false;
     }
     return true;
@@ -44,22 +38,37 @@ VolumeInfo queryVolume(const std::u16string& path, FileSystem& fs) {
 
 ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions& options,
                     const RecordSink& sink, const ContinueCheck& continueCheck,
-                    const ProgressSink& progress, FileSystem& fs) {
-    ScanContext context{fs, options, RecordSink(), ContinueCheck(), ProgressSink(), ScanStats()};
+                    const ProgressSink& progress, FileSystem& fs, const PlaceSink& places) {
+    ScanContext context{fs,          options, RecordSink(), ContinueCheck(), ProgressSink(),
+                        ScanStats(), places};
+    const std::u16string* root = nullptr;
+    std::uint32_t error = kErrorSuccess;
     try {
         context.sink = sink ? sink : RecordSink([](const StreamRecord&) {});
         context.continueCheck = continueCheck;
         context.progress = progress;
-        for (const std::u16string& root : roots) {
+        for (const std::u16string& each : roots) {
             if (context.stats.cancelled) {
                 break;
             }
-            scanRoot(root, context);
+            root = &each;
+            scanRoot(each, context);
+        }
+        return context.stats;
+    } catch (const std::bad_alloc&) {
+        error = kErrorNotEnoughMemory;
+    } catch (...) {
+    }
+    // Whatever it was (in practice running out of memory), the remaining roots are
+    // skipped and what was counted so far is returned, with the root it stopped in.
+    ++context.stats.listFailed;
+    try {
+        if (context.places) {
+            context.places(NotExaminedPlace{root != nullptr ? *root : std::u16string(),
+                                            PlaceKind::listFailed, error});
         }
     } catch (...) {
-        // Whatever it was (in practice running out of memory), the remaining roots
-        // are skipped and what was counted so far is returned.
-        ++context.stats.listFailed;
+        // Naming the place needs memory too; the count stands without it.
     }
     return context.stats;
 }
@@ -67,7 +76,7 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
 void scanRoot(const std::u16string& root, ScanContext& context) {
     ScanStats& stats = context.stats;
     if (root.empty()) {
-        ++stats.listFailed;
+        countNotExamined(context, PlaceKind::listFailed, root, kErrorPathNotFound);
         return;
     }
     const PathStyle style = context.fs.pathStyle();
@@ -75,17 +84,17 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
 
     const VolumeInfo volume = queryVolume(path, context.fs);
     if (volume.known && !volume.namedStreams) {
-        ++stats.volumesWithoutStreams;
+        countNotExamined(context, PlaceKind::volumeWithoutStreams, path);
         return;
     }
 
     ItemFacts facts;
     const std::uint32_t error = context.fs.itemFacts(path, facts);
     if (error != kErrorSuccess) {
-        countFailure(stats, error);
+        countFailure(context, path, error);
         return;
     }
-    if (!keepGoing(context)) {
+    if (!keepGoing(context, path)) {
         return;
     }
 
@@ -94,7 +103,7 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
         // A root chosen by name is always entered, but a link's own streams are
         // not listed, and that is counted.
         if (isLink(facts.attributes)) {
-            ++stats.linksNotFollowed;
+            countNotExamined(context, PlaceKind::linkNotFollowed, path);
         } else if (context.options.includeFolders) {
             listItemStreams(context, path, true, facts.attributes, facts.size, facts.lastWrite);
         }
@@ -107,14 +116,14 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
 
 void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
     ScanStats& stats = context.stats;
-    if (!keepGoing(context)) {
+    if (!keepGoing(context, folder)) {
         return;
     }
     if (context.progress) {
         context.progress(folder, stats);
     }
     if (depth >= kMaxDepth) {
-        ++stats.listFailed;
+        countNotExamined(context, PlaceKind::depthLimit, folder);
         return;
     }
 
@@ -126,7 +135,7 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
         return;  // an empty folder
     }
     if (startError != kErrorSuccess || !listing) {
-        countFailure(stats, startError);
+        countFailure(context, folder, startError);
         return;
     }
 
@@ -134,7 +143,7 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
     std::vector<std::u16string> subfolders;
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
-        if (!keepGoing(context)) {
+        if (!keepGoing(context, folder)) {
             break;
         }
         if (entry.name != u"." && entry.name != u"..") {
@@ -147,7 +156,7 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
             } else {
                 ++stats.folders;
                 if (isLink(facts.attributes) && !context.options.followLinks) {
-                    ++stats.linksNotFollowed;
+                    countNotExamined(context, PlaceKind::linkNotFollowed, child);
                 } else {
                     if (context.options.includeFolders) {
                         listItemStreams(context, child, true, facts.attributes, facts.size,
@@ -167,11 +176,11 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
     }
     listing.reset();
     if (!stats.cancelled && endError != kErrorSuccess && endError != kErrorNoMoreFiles) {
-        countFailure(stats, endError);
+        countFailure(context, folder, endError);
     }
 
     for (const std::u16string& subfolder : subfolders) {
-        if (!keepGoing(context)) {
+        if (!keepGoing(context, subfolder)) {
             return;
         }
         walkFolder(subfolder, context, depth + 1);

@@ -17,7 +17,8 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
                     const ProgressSink& progress);
 ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions& options,
                     const RecordSink& sink, const ContinueCheck& continueCheck,
-                    const ProgressSink& progress, FileSystem& fs);
+                    const ProgressSink& progress, FileSystem& fs,
+                    const PlaceSink& places = PlaceSink());
 void scanRoot(const std::u16string& root, ScanContext& context);
 void walkFolder(const std::u16string& folder, ScanContext& context, int depth);
 VolumeInfo queryVolume(const std::u16string& path);

@@ -8,6 +8,7 @@
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
+#include "support/places.h"
 
 namespace streamscan {
 namespace {
@@ -37,9 +38,11 @@ struct Listing {
                             [this](const StreamRecord& r) { rows.push_back(r); },
                             ContinueCheck(),
                             ProgressSink(),
-                            stats};
+                            stats,
+                            placeLog.sink()};
         listItemStreams(context, host, isFolder, attributes, size, lastWrite);
         stats = context.stats;
+        expectPlacesAddUp(stats, placeLog.places);
     }
     std::vector<std::string> streamNames() const {
         std::vector<std::string> names;
@@ -52,6 +55,7 @@ struct Listing {
     FakeFileSystem fs;
     ScanOptions options;
     ScanStats stats;
+    PlaceLog placeLog;
     std::vector<StreamRecord> rows;
 };
 

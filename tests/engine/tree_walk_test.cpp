@@ -10,6 +10,7 @@
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
+#include "support/places.h"
 
 namespace streamscan {
 namespace {
@@ -37,6 +38,7 @@ struct Counts {
     std::uint64_t linksNotFollowed = 0;
     std::uint64_t volumesWithoutStreams = 0;
     bool cancelled = false;
+    std::uint64_t unreadableStreams = 0;
 
     std::string text() const {
         ScanStats s;
@@ -49,6 +51,7 @@ struct Counts {
         s.linksNotFollowed = linksNotFollowed;
         s.volumesWithoutStreams = volumesWithoutStreams;
         s.cancelled = cancelled;
+        s.unreadableStreams = unreadableStreams;
         return describe(s);
     }
 };
@@ -62,6 +65,7 @@ struct Scan {
         rows.clear();
         records.clear();
         progressFolders.clear();
+        placeLog.places.clear();
         continueCalls = 0;
         const ContinueCheck check = [this] {
             ++continueCalls;
@@ -80,7 +84,8 @@ struct Scan {
             [this](const std::u16string& folder, const ScanStats&) {
                 progressFolders.push_back(text(folder));
             },
-            fs);
+            fs, placeLog.sink());
+        expectPlacesAddUp(stats, placeLog.places);
         EXPECT_EQ(fs.openListings(), 0);
         EXPECT_EQ(fs.openStreamListings(), 0);
         EXPECT_EQ(fs.openReaders(), 0);
@@ -95,6 +100,7 @@ struct Scan {
     std::vector<std::string> rows;
     std::vector<StreamRecord> records;
     std::vector<std::string> progressFolders;
+    PlaceLog placeLog;
     int continueCalls = 0;
 };
 
@@ -118,18 +124,20 @@ TEST(ScanRoots, FailureTable) {
         std::u16string root;
         std::vector<std::string> rows;
         Counts counts;
+        std::vector<std::string> places;
     };
     const std::vector<std::string> all = {"C:\\data\\a.txt:s:$DATA", "C:\\data\\sub:f:$DATA",
                                           "C:\\data\\c.txt:s:$DATA",
                                           "C:\\data\\sub\\b.txt:s:$DATA"};
     const Case cases[] = {
-        {"no fault", [](FakeFileSystem&) {}, u"C:\\data", all, {3, 2, 4, 4}},
-        {"empty root", [](FakeFileSystem&) {}, u"", {}, {.listFailed = 1}},
+        {"no fault", [](FakeFileSystem&) {}, u"C:\\data", all, {3, 2, 4, 4}, {}},
+        {"empty root", [](FakeFileSystem&) {}, u"", {}, {.listFailed = 1}, {"failed||3"}},
         {"volume without streams",
          [](FakeFileSystem& fs) { fs.addVolume(u"C:\\", u"FAT32", false); },
          u"C:\\data",
          {},
-         {.volumesWithoutStreams = 1}},
+         {.volumesWithoutStreams = 1},
+         {"volume|C:\\data|0"}},
         {"volume with streams",
          [](FakeFileSystem& fs) {
              fs.addVolume(u"C:\\", u"FAT32", false);
@@ -137,7 +145,8 @@ TEST(ScanRoots, FailureTable) {
          },
          u"C:\\data",
          all,
-         {3, 2, 4, 4}},
+         {3, 2, 4, 4},
+         {}},
         {"volume unknown",
          [](FakeFileSystem& fs) {
              fs.addVolume(u"C:\\", u"FAT32", false);
@@ -145,38 +154,50 @@ TEST(ScanRoots, FailureTable) {
          },
          u"C:\\data",
          all,
-         {3, 2, 4, 4}},
+         {3, 2, 4, 4},
+         {}},
         {"root refused",
          [](FakeFileSystem& fs) { fs.refuse(FakeOp::itemFacts, u"C:\\data"); },
          u"C:\\data",
          {},
-         {.accessDenied = 1}},
-        {"root missing", [](FakeFileSystem&) {}, u"C:\\gone", {}, {.listFailed = 1}},
+         {.accessDenied = 1},
+         {"denied|C:\\data|5"}},
+        {"root missing",
+         [](FakeFileSystem&) {},
+         u"C:\\gone",
+         {},
+         {.listFailed = 1},
+         {"failed|C:\\gone|2"}},
         {"root listing refused",
          [](FakeFileSystem& fs) { fs.refuse(FakeOp::startListing, u"C:\\data"); },
          u"C:\\data",
          {},
-         {.folders = 1, .accessDenied = 1}},
+         {.folders = 1, .accessDenied = 1},
+         {"denied|C:\\data|5"}},
         {"root listing fails",
          [](FakeFileSystem& fs) { fs.setFault(FakeOp::startListing, u"C:\\data", {21}); },
          u"C:\\data",
          {},
-         {.folders = 1, .listFailed = 1}},
+         {.folders = 1, .listFailed = 1},
+         {"failed|C:\\data|21"}},
         {"root listing says empty (2)",
          [](FakeFileSystem& fs) { fs.setFault(FakeOp::startListing, u"C:\\data", {2}); },
          u"C:\\data",
          {},
-         {.folders = 1}},
+         {.folders = 1},
+         {}},
         {"root listing says empty (18)",
          [](FakeFileSystem& fs) { fs.setFault(FakeOp::startListing, u"C:\\data", {18}); },
          u"C:\\data",
          {},
-         {.folders = 1}},
+         {.folders = 1},
+         {}},
         {"subfolder listing refused",
          [](FakeFileSystem& fs) { fs.refuse(FakeOp::startListing, u"C:\\data\\sub"); },
          u"C:\\data",
          {all[0], all[1], all[2]},
-         {2, 2, 3, 3, 1, 0}},
+         {2, 2, 3, 3, 1, 0},
+         {"denied|C:\\data\\sub|5"}},
         // ".", "..", a.txt, sub: c.txt is never seen, the queued sub is still walked.
         {"listing breaks off refused",
          [](FakeFileSystem& fs) {
@@ -184,31 +205,57 @@ TEST(ScanRoots, FailureTable) {
          },
          u"C:\\data",
          {all[0], all[1], all[3]},
-         {2, 2, 3, 3, 1, 0}},
+         {2, 2, 3, 3, 1, 0},
+         {"denied|C:\\data|5"}},
         {"listing breaks off failing",
          [](FakeFileSystem& fs) {
              fs.setFault(FakeOp::startListing, u"C:\\data", {59, 4});
          },
          u"C:\\data",
          {all[0], all[1], all[3]},
-         {2, 2, 3, 3, 0, 1}},
+         {2, 2, 3, 3, 0, 1},
+         {"failed|C:\\data|59"}},
         {"listing ends with 18 early",
          [](FakeFileSystem& fs) {
              fs.setFault(FakeOp::startListing, u"C:\\data", {18, 4});
          },
          u"C:\\data",
          {all[0], all[1], all[3]},
-         {2, 2, 3, 3}},
+         {2, 2, 3, 3},
+         {}},
         {"stream enumeration refused",
          [](FakeFileSystem& fs) { fs.refuse(FakeOp::startStreams, u"C:\\data\\a.txt"); },
          u"C:\\data",
          {all[1], all[2], all[3]},
-         {3, 2, 3, 3, 1, 0}},
+         {3, 2, 3, 3, 1, 0},
+         {"denied|C:\\data\\a.txt|5"}},
+        {"stream enumeration breaks off",
+         [](FakeFileSystem& fs) {
+             fs.addStream(u"C:\\data\\c.txt", u"t", "5");
+             fs.setFault(FakeOp::startStreams, u"C:\\data\\c.txt", {59, 2});
+         },
+         u"C:\\data",
+         all,
+         {3, 2, 4, 4, 0, 1},
+         {"failed|C:\\data\\c.txt|59"}},
+        {"stream unreadable",
+         [](FakeFileSystem& fs) { fs.refuse(FakeOp::openStream, u"C:\\data\\c.txt:s:$DATA"); },
+         u"C:\\data",
+         all,
+         {.files = 3, .folders = 2, .itemsWithStreams = 4, .streams = 4, .unreadableStreams = 1},
+         {"unreadable|C:\\data\\c.txt:s:$DATA|5"}},
         {"inner link",
          [](FakeFileSystem& fs) { fs.setAttributes(u"C:\\data\\sub", 0x410); },
          u"C:\\data",
          {all[0], all[2]},
-         {2, 2, 2, 2, 0, 0, 1}},
+         {2, 2, 2, 2, 0, 0, 1},
+         {"link|C:\\data\\sub|0"}},
+        {"root is a link",
+         [](FakeFileSystem& fs) { fs.setAttributes(u"C:\\data", 0x410); },
+         u"C:\\data",
+         {all[0], all[1], all[2], all[3]},
+         {3, 2, 4, 4, 0, 0, 1},
+         {"link|C:\\data|0"}},
     };
     for (const auto& c : cases) {
         Scan scan;
@@ -218,6 +265,7 @@ TEST(ScanRoots, FailureTable) {
         const ScanStats stats = scan.run({c.root});
         EXPECT_EQ(scan.rows, c.rows) << c.label;
         EXPECT_EQ(describe(stats), c.counts.text()) << c.label;
+        EXPECT_EQ(scan.placeLog.lines(), c.places) << c.label;
     }
 }
 
@@ -401,6 +449,7 @@ TEST(ScanRoots, CancellingStopsBetweenItemsNeverWithinOne) {
     EXPECT_TRUE(stats.cancelled);
     EXPECT_EQ(stats.files, 1u);
     EXPECT_EQ(stats.listFailed + stats.accessDenied, 0u);  // a stop is not a failure
+    EXPECT_EQ(scan.placeLog.lines(), std::vector<std::string>{"cancelled|C:\\r|0"});
     // The check is not asked again once it said stop.
     const int callsAtStop = scan.continueCalls;
     EXPECT_EQ(callsAtStop, 1 + 1 + 3 + 1);
@@ -437,7 +486,9 @@ TEST(ScanRoots, DepthLimitListsDownTo255LevelsBelowTheRoot) {
             scan.fs.addStream(file, u"s", "x");
             scan.run({root});
             const bool listed = levels == 255;
-            EXPECT_EQ(scan.stats.listFailed, listed ? 0u : 1u) << levels;
+            const std::vector<std::string> beyond = {"depth|" + text(deepest) + "|0"};
+            EXPECT_EQ(scan.placeLog.lines(), listed ? std::vector<std::string>() : beyond)
+                << levels;
             EXPECT_EQ(scan.rows.size(), listed ? 1u : 0u) << levels;
             EXPECT_EQ(scan.stats.folders, static_cast<std::uint64_t>(levels) + 1) << levels;
             // The folder beyond the limit still has its progress report.
@@ -540,7 +591,7 @@ TEST(ScanRoots, NoExceptionLeavesTheScan) {
         scan.fs.setFault(c.op, c.path, fault);
         ScanStats stats;
         EXPECT_NO_THROW(stats = scan.run({u"C:\\data", u"C:\\second.txt"})) << c.label;
-        EXPECT_EQ(stats.listFailed, 1u) << c.label;
+        EXPECT_EQ(scan.placeLog.lines(), std::vector<std::string>{"failed|C:\\data|8"}) << c.label;
         for (const auto& row : scan.rows) {
             EXPECT_EQ(row.find("second"), std::string::npos) << c.label;
         }
@@ -551,7 +602,7 @@ TEST(ScanRoots, NoExceptionLeavesTheScan) {
     scan.onRecord = [](const StreamRecord&) { throw std::runtime_error("sink"); };
     ScanStats stats;
     EXPECT_NO_THROW(stats = scan.run({u"C:\\data"}));
-    EXPECT_EQ(stats.listFailed, 1u);
+    EXPECT_EQ(scan.placeLog.lines(), std::vector<std::string>{"failed|C:\\data|0"});
     EXPECT_EQ(stats.streams, 1u);
 }
 

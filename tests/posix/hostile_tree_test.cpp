@@ -25,6 +25,7 @@
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
 #include "support/hostile_tree.h"
+#include "support/places.h"
 #include "support/real_volumes.h"
 
 namespace streamscan {
@@ -40,6 +41,7 @@ struct ScanResult {
     ScanStats stats;
     std::vector<StreamRecord> records;
     std::uint64_t progressReports = 0;
+    PlaceLog places;
 };
 
 ScanOptions withItemRows() {
@@ -53,7 +55,9 @@ ScanResult scan(FileSystem& fs, const std::string& root, const ScanOptions& opti
     result.stats = scanRoots(
         {decodeName(root)}, options,
         [&](const StreamRecord& record) { result.records.push_back(record); }, {},
-        [&](const std::u16string&, const ScanStats&) { ++result.progressReports; }, fs);
+        [&](const std::u16string&, const ScanStats&) { ++result.progressReports; }, fs,
+        result.places.sink());
+    expectPlacesAddUp(result.stats, result.places.places);
     return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
+#include "support/places.h"
 #include "support/real_volumes.h"
 
 namespace streamscan {
@@ -34,6 +36,7 @@ using realfs::VolumeKind;
 struct ScanResult {
     ScanStats stats;
     std::vector<StreamRecord> records;
+    PlaceLog places;
 
     // The row of one stream of one host, by the host's leaf name.
     const StreamRecord* find(const std::u16string& hostName,
@@ -51,7 +54,9 @@ ScanResult scan(FileSystem& fs, const std::string& root, ScanOptions options = {
     ScanResult result;
     result.stats = scanRoots(
         {decodeName(root)}, options,
-        [&](const StreamRecord& record) { result.records.push_back(record); }, {}, {}, fs);
+        [&](const StreamRecord& record) { result.records.push_back(record); }, {}, {}, fs,
+        result.places.sink());
+    expectPlacesAddUp(result.stats, result.places.places);
     return result;
 }
 
@@ -239,6 +244,54 @@ TEST(PosixScan, FolderAndStreamsRefusedToAnUnprivilegedUserCountAsDenied) {
     const ScanResult asRoot = scan(fs, root);
     EXPECT_EQ(asRoot.stats.accessDenied, 0u);
     EXPECT_EQ(asRoot.stats.streams, 3u);
+}
+
+TEST(PosixScan, EveryPlaceNotExaminedIsNamedWhereItHappened) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to drop to nobody and to make what nobody is refused";
+    }
+    TempFolder folder("places");
+    ASSERT_TRUE(folder.valid());
+    const std::string root = folder.at("root");
+    ASSERT_TRUE(realfs::makeFolder(root));
+    ASSERT_TRUE(realfs::makeFolder(root + "/locked", 0700));
+    ASSERT_TRUE(realfs::makeFolder(root + "/open"));
+    ASSERT_TRUE(realfs::makeSymlink("../open", root + "/open/up"));
+    const std::string missing = folder.at("missing");
+
+    // Nobody is refused the locked folder; the missing root and the link are the
+    // same for anyone.
+    std::string named;
+    std::string error;
+    ASSERT_TRUE(realfs::runAsNobody(
+        [&] {
+            PosixFileSystem fs;
+            PlaceLog log;
+            const ScanStats stats = scanRoots({decodeName(root), decodeName(missing)},
+                                              ScanOptions{}, {}, {}, {}, fs, log.sink());
+            std::vector<std::string> lines = log.lines();
+            std::sort(lines.begin(), lines.end());  // listing order is the file system's
+            lines.push_back(
+                std::to_string(stats.accessDenied + stats.listFailed + stats.linksNotFollowed));
+            std::string text;
+            for (const std::string& line : lines) {
+                text += line + "\n";
+            }
+            return text;
+        },
+        named, error))
+        << error;
+    EXPECT_EQ(named, "denied|" + root + "/locked|5\nfailed|" + missing + "|2\nlink|" + root +
+                         "/open/up|0\n3\n");
+
+    // A stop names the folder where it took effect: here the root, before its listing.
+    PosixFileSystem fs;
+    PlaceLog log;
+    int polls = 0;
+    const ScanStats stopped = scanRoots(
+        {decodeName(root)}, ScanOptions{}, {}, [&] { return ++polls < 2; }, {}, fs, log.sink());
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"cancelled|" + root + "|0"});
 }
 
 // ---- real NTFS and FAT volumes ----

@@ -1,0 +1,14 @@
+// How a place a scan did not examine reads. The counting is in scan_context.h.
+#pragma once
+
+#include <string>
+
+#include "engine/scan_types.h"
+
+namespace streamscan {
+
+// Why the place was not examined, for a person: the error text for a system
+// error, else the kind's own words ("link not followed").
+std::u16string notExaminedReason(const NotExaminedPlace& place);
+
+}  // namespace streamscan
