@@ -53,7 +53,9 @@ int run(const std::vector<std::u16string>& arguments) {
                 consoleText(demo.error) + "\n");
             return kExitInternal;
         }
-        console.out(shown(demoIntroText(demo)));
+        // Standard output carries only JSON when it was asked for.
+        const std::string intro = shown(demoIntroText(demo));
+        options.json ? console.err(intro) : console.out(intro);
         options.paths = {demo.root};
     }
 
@@ -64,7 +66,9 @@ int run(const std::vector<std::u16string>& arguments) {
     const int status =
         runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
     if (options.demo) {
-        console.out(shown(demoClosingText(demo)));
+        console.flushOut();
+        const std::string closing = shown(demoClosingText(demo));
+        options.json ? console.err(closing) : console.out(closing);
         console.flushOut();
     }
     return status;

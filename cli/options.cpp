@@ -55,6 +55,46 @@ const OptionSpec kOptions[] = {
          o.csvPath = std::move(value);
          return noProblem();
      }},
+    {u"--name", 0, u"PATTERN", true,
+     u"list only streams whose name matches PATTERN (* is any\n"
+     u"run, ? one character, letters A-Z in any case); give it\n"
+     u"again to list the streams that match any of them",
+     [](CliOptions& o, std::u16string value) {
+         o.filter.namePatterns.push_back(std::move(value));
+         return noProblem();
+     }},
+    {u"--min-size", 0, u"SIZE", false,
+     u"list only streams of at least SIZE bytes (K, M and G\n"
+     u"multiply by 1024, 1024^2 and 1024^3: 64K, 1M)",
+     [](CliOptions& o, std::u16string value) {
+         const std::optional<std::uint64_t> size = parseSizeArgument(value);
+         if (!size.has_value()) {
+             return u"option '--min-size' needs a SIZE such as 4096, 64K or 1M, not " +
+                    quoted(value);
+         }
+         o.filter.minimumSize = *size;
+         return noProblem();
+     }},
+    {u"--flagged",
+     0,
+     {},
+     false,
+     u"list only Alert and Notice rows",
+     [](CliOptions& o, std::u16string) {
+         o.filter.flaggedOnly = true;
+         return noProblem();
+     }},
+    {u"--json",
+     0,
+     {},
+     false,
+     u"write JSON Lines instead of rows: one object per row as\n"
+     u"it is found, then one with the summary (the schema is in\n"
+     u"docs/json.md); every other text goes to standard error",
+     [](CliOptions& o, std::u16string) {
+         o.json = true;
+         return noProblem();
+     }},
     {u"--remove", 0, u"NAME", false,
      u"after the scan, remove every listed stream named NAME\n"
      u"(letters A-Z in any case), after listing them and asking",
@@ -301,6 +341,10 @@ std::u16string helpText() {
            u"  scan completed, the counts, what was not examined, and an explanation when an\n"
            u"  empty or partial result must not be read as clean. While scanning, a progress\n"
            u"  line is shown on standard error when it is a terminal.\n"
+           u"\n"
+           u"  The filters (--name, --min-size, --flagged) narrow the rows shown, written\n"
+           u"  to the report and offered for --remove; the counts and the exit status still\n"
+           u"  speak for every row found, and the summary says how many rows they left out.\n"
            u"\n"
            u"  Ctrl+C stops the scan between items; what was listed is kept, the summary and\n"
            u"  the report say the scan was cancelled, and nothing is removed. A second\n"

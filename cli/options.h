@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/row_filter.h"
 #include "engine/scan_types.h"
 
 namespace tessalin::cli {
@@ -21,6 +22,8 @@ struct CliOptions {
     std::vector<std::u16string> paths;
     std::optional<std::u16string> csvPath;
     std::optional<std::u16string> removeName;
+    RowFilter filter;
+    bool json = false;  // JSON Lines on standard output; every other text on stderr
     bool yes = false;
     bool quiet = false;
     bool demo = false;

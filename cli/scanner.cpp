@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/json_lines.h"
 #include "cli/removal_flow.h"
 #include "cli/row_format.h"
 #include "cli/summary.h"
@@ -93,7 +94,9 @@ class ScanRun {
           console(console),
           fs(fs),
           prepared(prepareRoots(options.paths, fs)),
-          keepAll(options.csvPath.has_value()) {}
+          keepAll(options.csvPath.has_value()) {
+        outcome.filtered = options.filter.active();
+    }
 
     // Scans on this thread; each row goes out as it is found, and only what the
     // report or the removal needs is kept after that.
@@ -104,13 +107,18 @@ class ScanRun {
         const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
 
         const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& record) {
-            count(record);
+            if (!count(record))
+                return;
             if (!options.quiet) {
                 if (rowsShareTerminal)
                     progress.hide();
-                if (outcome.rows == 1)
-                    console.out(formatHeader(layout));
-                console.out(formatRow(record, layout, settings.colour));
+                if (options.json) {
+                    console.out(jsonRow(record, RowExtras{}));
+                } else {
+                    if (outcome.rows == 1)
+                        console.out(formatHeader(layout));
+                    console.out(formatRow(record, layout, settings.colour));
+                }
             }
             if (keepAll || isRemovalCandidate(record))
                 kept.push_back(record);
@@ -132,10 +140,17 @@ class ScanRun {
     }
 
     void showSummary() {
-        if (outcome.rows > 0 && !options.quiet)
+        if (options.json) {
+            JsonSummaryFacts facts;
+            facts.outcome = &outcome;
+            facts.roots = &prepared.roots;
+            facts.duplicates = prepared.duplicates;
+            facts.nested = prepared.nested;
+            console.out(jsonSummary(facts, fs));
+        } else if (outcome.rows > 0 && !options.quiet) {
             console.out("\n");
-        console.out(
-            shown(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs)));
+        }
+        say(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs));
     }
 
     // False when the report was asked for and could not be written; then nothing
@@ -153,9 +168,7 @@ class ScanRun {
                 console.err("Nothing was removed, since the report could not be written.\n");
             return false;
         }
-        console.out("\n");
-        console.out(shown(exportSucceededMessage(kept.size(), path, outcome.stats).text));
-        console.out("\n");
+        say(u"\n" + exportSucceededMessage(kept.size(), path, outcome.stats).text + u"\n");
         return true;
     }
 
@@ -163,13 +176,13 @@ class ScanRun {
     bool removeRequested() {
         if (!options.removeName.has_value())
             return false;
-        console.out("\n");
+        say(u"\n");
         RemovalRequest request;
         request.name = *options.removeName;
         request.scanCancelled = outcome.stats.cancelled;
         request.askFirst = !options.yes;
         RemovalIo io;
-        io.say = [this](const std::u16string& text) { console.out(shown(text)); };
+        io.say = [this](const std::u16string& text) { say(text); };
         io.confirm = [this](std::u16string_view prompt) { return askYes(prompt); };
         std::vector<streamscan::StreamRecord> matching;
         for (const streamscan::StreamRecord& record : kept) {
@@ -190,14 +203,28 @@ class ScanRun {
     }
 
   private:
-    void count(const streamscan::StreamRecord& record) {
-        ++outcome.rows;
-        if (record.streamName.empty())
-            return;
-        ++outcome.streamRows;
-        if (record.severity == streamscan::kSeverityNotice ||
-            record.severity == streamscan::kSeverityAlert) {
+    // Counts a row found; false when the filters leave it out.
+    bool count(const streamscan::StreamRecord& record) {
+        if (!record.streamName.empty() && (record.severity == streamscan::kSeverityNotice ||
+                                           record.severity == streamscan::kSeverityAlert)) {
             outcome.flagged = true;
+        }
+        if (!options.filter.passes(record)) {
+            ++outcome.filteredOut;
+            return false;
+        }
+        ++outcome.rows;
+        if (!record.streamName.empty())
+            ++outcome.streamRows;
+        return true;
+    }
+
+    // Escaped text for the person: stdout, or stderr when stdout carries JSON.
+    void say(const std::u16string& text) {
+        if (options.json) {
+            console.err(shown(text));
+        } else {
+            console.out(shown(text));
         }
     }
 
@@ -208,7 +235,7 @@ class ScanRun {
     bool askYes(std::u16string_view prompt) {
         // The question goes where the user is looking.
         const std::string text = shown(std::u16string(prompt));
-        if (console.outIsTerminal()) {
+        if (console.outIsTerminal() && !options.json) {
             console.out(text);
             console.flushOut();
         } else {

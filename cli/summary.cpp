@@ -1,6 +1,7 @@
 #include "cli/summary.h"
 
 #include "frontend/scan_texts.h"
+#include "engine/value_text.h"
 #include "frontend/status_texts.h"
 
 namespace tessalin::cli {
@@ -29,7 +30,9 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     state.scanEnded = true;
     state.stats = outcome.stats;
     state.streamRowCount = outcome.streamRows;
-    state.listEmpty = outcome.rows == 0;
+    // Rows a filter left out were found: the list is not empty in the sense of
+    // "nothing there", and the filter line says where they went.
+    state.listEmpty = outcome.rows == 0 && outcome.filteredOut == 0;
 
     std::u16string text = scanEndText(outcome.stats, duplicates, nested);
     text += u"\n";
@@ -37,6 +40,10 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     text += u"\n";
     text += streamsListedText(state);
     text += u"\n";
+    if (outcome.filtered) {
+        text += streamscan::countPhrase(outcome.filteredOut, u"row", u"rows");
+        text += u" left out by the filters\n";
+    }
     text += notExaminedSummary(outcome.stats, true);
     text += u"\n";
     // The empty list's sentence for a partly unreadable tree points at the

@@ -22,9 +22,13 @@ inline constexpr int kExitInterrupted = 130;
 // What the scan produced, gathered while its rows went out.
 struct ScanOutcome {
     streamscan::ScanStats stats;
-    std::uint64_t rows = 0;        // every row emitted, item rows included
-    std::uint64_t streamRows = 0;  // rows with a stream name
-    bool flagged = false;          // a row had severity Notice or Alert
+    std::uint64_t rows = 0;        // every row shown, item rows included
+    std::uint64_t streamRows = 0;  // shown rows with a stream name
+    // A row had severity Notice or Alert, shown or not: a filter narrows the
+    // rows, never the verdict.
+    bool flagged = false;
+    std::uint64_t filteredOut = 0;  // rows the filters left out
+    bool filtered = false;          // a filter was asked for
 };
 
 // Whether the scan left anything unexamined: exactly when the not-examined

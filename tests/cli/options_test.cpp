@@ -11,9 +11,10 @@ namespace {
 using Args = std::vector<std::u16string>;
 
 TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
-    const ParseResult parsed =
-        parseArguments({u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv",
-                        u"out.csv", u"--remove=Zone.Identifier", u"-qy", u"a", u"b"});
+    const ParseResult parsed = parseArguments(
+        {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv", u"out.csv",
+         u"--remove=Zone.Identifier", u"-qy", u"--name", u"*.exe", u"--name=zone.*", u"--min-size",
+         u"64K", u"--flagged", u"--json", u"a", u"b"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
     EXPECT_FALSE(o.scan.includeSubfolders);
@@ -25,6 +26,10 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     EXPECT_EQ(o.removeName.value_or(u""), u"Zone.Identifier");
     EXPECT_TRUE(o.quiet);
     EXPECT_TRUE(o.yes);
+    EXPECT_EQ(o.filter.namePatterns, (Args{u"*.exe", u"zone.*"}));
+    EXPECT_EQ(o.filter.minimumSize, 65536u);
+    EXPECT_TRUE(o.filter.flaggedOnly);
+    EXPECT_TRUE(o.json);
     EXPECT_EQ(o.paths, (Args{u"a", u"b"}));
 }
 
@@ -48,6 +53,8 @@ TEST(CliOptions, UsageErrorsNameTheProblem) {
         {{u"-qx", u"a"}, u"unknown option '-x'"},
         {{u"--csvfile", u"a"}, u"unknown option '--csvfile'"},
         {{u"--quiet=yes", u"a"}, u"option '--quiet' takes no value"},
+        {{u"a", u"--min-size", u"1.5M"},
+         u"option '--min-size' needs a SIZE such as 4096, 64K or 1M, not '1.5M'"},
         {{u"a", u"--csv"}, u"option '--csv' needs a FILE"},
         {{u"a", u"--remove"}, u"option '--remove' needs a NAME"},
         {{u"a", u"--remove="}, u"option '--remove' needs a NAME that is not empty"},

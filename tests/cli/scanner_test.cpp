@@ -242,6 +242,38 @@ TEST_F(ScannerRun, ANameNoRowCarriesRemovesNothingAndIsNoFailure) {
               std::string::npos);
 }
 
+TEST_F(ScannerRun, FiltersNarrowRowsReportAndRemovalButNeitherCountsNorVerdict) {
+    fs.addFile(at(u"data/d.txt"), "dddd");
+    fs.addStream(at(u"data/d.txt"), u"payload", "MZ\x90");
+    const int status = run({u"--name", u"ZONE.*", u"--min-size", u"1", u"--csv", at(u"r.csv"),
+                            u"--remove", u"payload", u"-y"});
+    // The Alert row is left out but still decides the status.
+    EXPECT_EQ(status, kExitFlagged);
+    const std::string& out = console.output;
+    EXPECT_NE(out.find(text(at(u"data/a.txt:Zone.Identifier:$DATA"))), std::string::npos);
+    EXPECT_NE(out.find(text(at(u"data/c.txt:zone.identifier:$DATA"))), std::string::npos);
+    EXPECT_EQ(out.find("notes"), std::string::npos) << out;
+    EXPECT_EQ(out.find(":payload"), std::string::npos) << out;
+    EXPECT_NE(out.find("4 files, 1 folder, 4 with streams\n2 streams listed\n"
+                       "2 rows left out by the filters\nNothing was skipped\n"),
+              std::string::npos)
+        << out;
+    const std::string report = fs.fileBytes(at(u"r.csv"));
+    EXPECT_EQ(report.find(std::string("n\0o\0t\0e\0s\0", 10)), std::string::npos);
+    EXPECT_NE(report.find(std::string("Z\0o\0n\0e\0", 8)), std::string::npos);
+    EXPECT_TRUE(fs.hasStream(at(u"data/d.txt"), u"payload"));
+    EXPECT_NE(out.find("No listed stream is named 'payload'"), std::string::npos) << out;
+}
+
+TEST_F(ScannerRun, JsonKeepsStandardOutputForObjectsAndSaysEverythingElseOnStandardError) {
+    EXPECT_EQ(run({u"--json", u"--flagged", u"--csv", at(u"r.csv")}), 0);
+    EXPECT_EQ(console.output.rfind("{\"type\":\"summary\",", 0), 0u) << console.output;
+    EXPECT_NE(console.output.find("\"rowsFilteredOut\":3,"), std::string::npos);
+    EXPECT_EQ(console.output.find("Scan complete."), std::string::npos);
+    EXPECT_NE(console.errors.find("Scan complete."), std::string::npos);
+    EXPECT_NE(console.errors.find("Exported 0 rows to:"), std::string::npos) << console.errors;
+}
+
 TEST_F(ScannerRun, TheReportHoldsEveryRowInScanOrder) {
     EXPECT_EQ(run({u"--csv", at(u"r.csv"), u"--all-items", u"-q"}), 0);
     const std::string bytes = fs.fileBytes(at(u"r.csv"));

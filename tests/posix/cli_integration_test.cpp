@@ -151,6 +151,26 @@ std::size_t countOf(const std::string& text, const std::string& what) {
     return count;
 }
 
+// What a shell command prints on stdout; the command runs under `timeout`.
+std::string shellOutput(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(("timeout 60 " + command).c_str(), "r");
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, got);
+    pclose(pipe);
+    return out;
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 class CliOnLocalDisk : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -219,6 +239,44 @@ TEST_F(CliOnLocalDisk, RowsSummaryAndReportOfATreeWithHostileNames) {
     ASSERT_GT(written.size(), 2u);
     EXPECT_EQ(written.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(countOf(written, std::string("\r\0\n\0", 4)), 5u);  // header and four rows
+}
+
+TEST_F(CliOnLocalDisk, JsonLinesAreTypedObjectsThatJqReads) {
+    ASSERT_TRUE(realfs::makeFolder(folder.at("tree")));
+    stream(file("tree/setup.exe", "MZ"), "Zone.Identifier", kInternetZone);
+    stream(file("tree/bad\xFF.txt"), "s\x01", "MZ\x90");
+    file("tree/plain.txt");
+    const RunResult run = runScan({folder.at("tree"), "--json", "--all-items"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::string lines = folder.at("scan.jsonl");
+    ASSERT_TRUE(realfs::writeFile(lines, run.out));
+    const std::string file = " " + shellQuoted(lines);
+
+    // Every line is one object; jq -e fails on anything else.
+    EXPECT_EQ(shellOutput("jq -c -e 'type == \"object\"'" + file),
+              "true\ntrue\ntrue\ntrue\ntrue\n");
+    const std::string rows = shellOutput(
+        "jq -s -r 'map(select(.type == \"row\")) | sort_by(.path) | .[] | "
+        "[(.path | sub(\".*/tree\"; \"tree\")), .stream, .streamSize, .zone, .zoneName, "
+        ".hostUrl, .severity, (.hostAttributes | join(\"+\")), .readable, "
+        "(.hostModified | test(\"^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z$\"))] | @json'" +
+        file);
+    EXPECT_EQ(
+        rows,
+        "[\"tree\",null,null,null,null,null,null,\"Directory\",null,true]\n"
+        "[\"tree/bad<U+DCFF>.txt\",\"s\\u0001\",3,null,null,null,\"Alert\",\"Archive\",true,true]\n"
+        "[\"tree/plain.txt\",null,null,null,null,null,null,\"Archive\",null,true]\n"
+        "[\"tree/setup.exe\",\"Zone.Identifier\",99,3,\"Internet\","
+        "\"https://example.net/setup.exe\",null,\"Archive\",true,true]\n")
+        << rows;
+    // The exact bytes of a name that is not UTF-8 reach the file again.
+    EXPECT_EQ(shellOutput("jq -j 'select(.pathBytes) | .pathBytes'" + file + " | base64 -d"),
+              folder.at("tree/bad\xFF.txt"));
+    EXPECT_EQ(shellOutput("jq -r 'select(.type == \"summary\") | [.complete, "
+                          ".everythingExamined, .flagged, .files, .folders, .streams, .rows, "
+                          ".rowsFilteredOut, .roots[0].path == \"" +
+                          folder.at("tree") + "\"] | @csv'" + file),
+              "true,true,true,3,1,2,4,0,true\n");
 }
 
 TEST_F(CliOnLocalDisk, DemoMakesItsTreeUnderTmpdirAndExplainsIt) {

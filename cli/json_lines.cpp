@@ -1,0 +1,304 @@
+#include "cli/json_lines.h"
+
+#include <cstdio>
+
+#include "engine/assessment.h"
+#include "engine/path_forms.h"
+#include "engine/tree_walk.h"
+#include "engine/unicode.h"
+#include "engine/zone_identifier.h"
+
+namespace tessalin::cli {
+namespace {
+
+struct AttributeName {
+    std::uint32_t bit;
+    const char* name;
+};
+
+constexpr AttributeName kAttributeNames[] = {
+    {0x1, "Read-only"},
+    {0x2, "Hidden"},
+    {0x4, "System"},
+    {0x10, "Directory"},
+    {0x20, "Archive"},
+    {0x100, "Temporary"},
+    {0x200, "Sparse"},
+    {0x400, "Reparse point"},
+    {0x800, "Compressed"},
+    {0x1000, "Offline"},
+    {0x2000, "Not content indexed"},
+    {0x4000, "Encrypted"},
+};
+
+bool hasLoneSurrogate(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The name as the system holds it: a Linux name's bytes, a Windows name's UTF-16LE.
+std::string exactBytes(std::u16string_view name) {
+#ifdef _WIN32
+    std::string bytes;
+    for (const char16_t c : name) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+#else
+    return streamscan::encodeName(name);
+#endif
+}
+
+void appendKey(std::string& out, std::string_view key) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+}
+
+void appendNumber(std::string& out, std::string_view key, std::uint64_t value) {
+    appendKey(out, key);
+    out += std::to_string(value);
+}
+
+void appendBool(std::string& out, std::string_view key, bool value) {
+    appendKey(out, key);
+    out += value ? "true" : "false";
+}
+
+void appendText(std::string& out, std::string_view key, std::u16string_view text) {
+    appendKey(out, key);
+    appendJsonString(out, text);
+}
+
+void appendNull(std::string& out, std::string_view key) {
+    appendKey(out, key);
+    out += "null";
+}
+
+void appendZone(std::string& out, const streamscan::ZoneInfo& zone) {
+    if (!zone.isZoneIdentifier) {
+        for (const char* key : {"zone", "zoneName", "zoneId", "hostUrl", "referrerUrl"})
+            appendNull(out, key);
+        return;
+    }
+    if (zone.zone != streamscan::kNoZone) {
+        appendNumber(out, "zone", zone.zone);
+    } else {
+        appendNull(out, "zone");
+    }
+    // The report's Zone column: a name, "Unknown" outside 0-4, or why there is none.
+    std::u16string name;
+    if (zone.zoneIdParsed) {
+        name = streamscan::zoneName(zone.zone);
+    } else {
+        name = zone.zoneIdPresent ? u"(unreadable ZoneId)" : u"(no ZoneId)";
+    }
+    appendText(out, "zoneName", name);
+    appendKey(out, "zoneId");
+    out += zone.zoneIdParsed ? std::to_string(zone.zoneId) : "null";
+    appendText(out, "hostUrl", zone.hostUrl);
+    appendText(out, "referrerUrl", zone.referrerUrl);
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::u16string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : streamscan::utf8ForDisplay(text)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            out += "\\u00";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void appendJsonName(std::string& out, std::string_view key, std::u16string_view name) {
+    out += '"';
+    out += key;
+    out += "\":";
+    appendJsonString(out, name);
+    if (hasLoneSurrogate(name)) {
+        appendKey(out, std::string(key) + "Bytes");
+        out += '"';
+        out += base64(exactBytes(name));
+        out += '"';
+    }
+}
+
+std::string base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t left = bytes.size() - i;
+        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        if (left > 1)
+            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (left > 2)
+            group |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kDigits[(group >> 18) & 63];
+        out += kDigits[(group >> 12) & 63];
+        out += left > 1 ? kDigits[(group >> 6) & 63] : '=';
+        out += left > 2 ? kDigits[group & 63] : '=';
+    }
+    return out;
+}
+
+std::string isoUtcTime(std::uint64_t fileTime) {
+    if (fileTime == 0)
+        return {};
+    const std::int64_t seconds = static_cast<std::int64_t>(fileTime / 10000000);
+    std::int64_t days = seconds / 86400;
+    const std::int64_t inDay = seconds % 86400;
+    // Days since 1601-01-01 to a civil date (the proleptic Gregorian calendar);
+    // 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift of era.
+    const std::int64_t cycles = days / 146097;
+    days %= 146097;
+    std::int64_t centuries = days / 36524;
+    if (centuries == 4)
+        centuries = 3;
+    days -= centuries * 36524;
+    const std::int64_t quads = days / 1461;
+    days %= 1461;
+    std::int64_t years = days / 365;
+    if (years == 4)
+        years = 3;
+    days -= years * 365;
+    const std::int64_t year = 1601 + cycles * 400 + centuries * 100 + quads * 4 + years;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    const int monthDays[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int month = 0;
+    while (days >= monthDays[month]) {
+        days -= monthDays[month];
+        ++month;
+    }
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02lldT%02lld:%02lld:%02lldZ",
+                  static_cast<long long>(year), month + 1, static_cast<long long>(days + 1),
+                  static_cast<long long>(inDay / 3600), static_cast<long long>(inDay / 60 % 60),
+                  static_cast<long long>(inDay % 60));
+    return buffer;
+}
+
+std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras) {
+    const bool itemRow = record.streamName.empty();
+    std::string out = "{\"type\":\"row\",\"schema\":" + std::to_string(kJsonSchema);
+    appendKey(out, "severity");
+    const char16_t* severity = streamscan::severityName(record.severity);
+    if (severity[0] == u'\0') {
+        out += "null";
+    } else {
+        appendJsonString(out, severity);
+    }
+    appendText(out, "note", record.note);
+    out += ',';
+    appendJsonName(out, "path", streamscan::hostPathOf(record));
+    appendBool(out, "hostIsFolder", record.hostIsFolder);
+    if (itemRow) {
+        for (const char* key : {"stream", "streamType", "streamSize"})
+            appendNull(out, key);
+    } else {
+        out += ',';
+        appendJsonName(out, "stream", record.streamName);
+        appendText(out, "streamType", record.streamType);
+        appendNumber(out, "streamSize", record.streamSize);
+    }
+    appendNumber(out, "hostSize", record.hostSize);
+    appendKey(out, "hostAttributes");
+    out += '[';
+    bool first = true;
+    for (const AttributeName& attribute : kAttributeNames) {
+        if ((record.hostAttributes & attribute.bit) == 0)
+            continue;
+        if (!first)
+            out += ',';
+        first = false;
+        out += '"';
+        out += attribute.name;
+        out += '"';
+    }
+    out += ']';
+    appendNumber(out, "hostAttributeBits", record.hostAttributes);
+    const std::string modified = isoUtcTime(record.hostModified);
+    appendKey(out, "hostModified");
+    out += modified.empty() ? "null" : "\"" + modified + "\"";
+    appendZone(out, record.zone);
+    appendKey(out, "readable");
+    out += itemRow ? "null" : (record.unreadable ? "false" : "true");
+    if (extras.hashed) {
+        appendKey(out, "sha256");
+        out += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";
+        if (!extras.hashError.empty())
+            appendText(out, "hashError", extras.hashError);
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& fs) {
+    const ScanOutcome& outcome = *facts.outcome;
+    const streamscan::ScanStats& stats = outcome.stats;
+    std::string out = "{\"type\":\"summary\",\"schema\":" + std::to_string(kJsonSchema);
+    appendBool(out, "complete", !stats.cancelled);
+    appendBool(out, "everythingExamined", !somethingNotExamined(stats));
+    appendBool(out, "flagged", outcome.flagged);
+    appendKey(out, "roots");
+    out += '[';
+    for (std::size_t i = 0; i < facts.roots->size(); ++i) {
+        out += i == 0 ? "{" : ",{";
+        appendJsonName(out, "path", (*facts.roots)[i]);
+        out += '}';
+    }
+    out += ']';
+    appendNumber(out, "duplicateRoots", facts.duplicates);
+    appendNumber(out, "nestedRoots", facts.nested);
+    appendNumber(out, "files", stats.files);
+    appendNumber(out, "folders", stats.folders);
+    appendNumber(out, "itemsWithStreams", stats.itemsWithStreams);
+    appendNumber(out, "streams", stats.streams);
+    appendNumber(out, "rows", outcome.rows);
+    appendNumber(out, "rowsFilteredOut", outcome.filteredOut);
+    appendNumber(out, "accessDenied", stats.accessDenied);
+    appendNumber(out, "listFailed", stats.listFailed);
+    appendNumber(out, "unreadableStreams", stats.unreadableStreams);
+    appendNumber(out, "linksNotFollowed", stats.linksNotFollowed);
+    appendNumber(out, "volumesWithoutStreams", stats.volumesWithoutStreams);
+    appendKey(out, "volumesWithoutStreamSupport");
+    out += '[';
+    bool first = true;
+    if (stats.volumesWithoutStreams != 0) {
+        for (const std::u16string& root : *facts.roots) {
+            const streamscan::VolumeInfo volume = streamscan::queryVolume(root, fs);
+            if (!volume.known || volume.namedStreams)
+                continue;
+            out += first ? "{" : ",{";
+            first = false;
+            appendJsonName(out, "path", root);
+            appendText(out, "fileSystem", volume.fileSystemName);
+            out += '}';
+        }
+    }
+    out += "]}\n";
+    return out;
+}
+
+}  // namespace tessalin::cli

@@ -1,0 +1,70 @@
+// The value forms of the JSON lines; the objects themselves are read by jq in
+// the console's tests on real trees.
+#include "cli/json_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/unicode.h"
+
+namespace tessalin::cli {
+namespace {
+
+constexpr std::uint64_t kTicksPerSecond = 10000000;
+constexpr std::uint64_t kUnixEpoch = 11644473600ull * kTicksPerSecond;
+
+TEST(JsonLines, TimesAreUtcToTheSecond) {
+    struct Case {
+        std::uint64_t fileTime;
+        std::string text;
+    };
+    const Case cases[] = {
+        {0, ""},
+        {1, "1601-01-01T00:00:00Z"},
+        {kUnixEpoch, "1970-01-01T00:00:00Z"},
+        {kUnixEpoch + 951782400ull * kTicksPerSecond, "2000-02-29T00:00:00Z"},
+        {kUnixEpoch + 4102444799ull * kTicksPerSecond + 9999999, "2099-12-31T23:59:59Z"},
+        {kUnixEpoch + 1796585086ull * kTicksPerSecond, "2026-12-06T19:24:46Z"},
+        {kUnixEpoch + 1709164800ull * kTicksPerSecond, "2024-02-29T00:00:00Z"},
+        {kUnixEpoch - 86400ull * kTicksPerSecond, "1969-12-31T00:00:00Z"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isoUtcTime(c.fileTime), c.text) << c.fileTime;
+    }
+}
+
+TEST(JsonLines, Base64PadsEveryTailLength) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},        {"f", "Zg=="},          {"fo", "Zm8="},
+        {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe", "//4="},
+    };
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(base64(bytes), text);
+    }
+}
+
+TEST(JsonLines, NamesAreValidJsonAndCarryTheirBytesOnlyWhenTheTextCouldNotHoldThem) {
+    struct Case {
+        std::u16string name;
+        std::string json;
+    };
+    const Case cases[] = {
+        {u"plain", R"("n":"plain")"},
+        {u"q\"b\\c\x01\n", R"("n":"q\"b\\c\u0001\u000a")"},
+        {u"caf\u00E9\u202E", "\"n\":\"caf\xC3\xA9\xE2\x80\xAE\""},
+#ifndef _WIN32
+        {streamscan::decodeName("bad\xFF"), R"("n":"bad<U+DCFF>","nBytes":"YmFk/w==")"},
+#else
+        {u"bad\xDCFF", R"("n":"bad<U+DCFF>","nBytes":"YgBhAGQA/9w=")"},
+#endif
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        appendJsonName(out, "n", c.name);
+        EXPECT_EQ(out, c.json);
+    }
+}
+
+}  // namespace
+}  // namespace tessalin::cli
