@@ -133,9 +133,16 @@ class ScanRun {
                                                           const streamscan::ScanStats& stats) {
             progress.update(folder, stats, outcome.streamRows);
         };
+        // Also with --quiet: these lines say which parts of the tree a clean
+        // result does not speak for.
+        const streamscan::PlaceSink placeSink = [&](const streamscan::NotExaminedPlace& place) {
+            progress.hide();
+            console.flushOut();  // after the rows found before it, also in "2>&1"
+            console.err(shown(notExaminedPlaceLine(place)));
+        };
 
         outcome.stats = streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck,
-                                              progressSink, fs);
+                                              progressSink, fs, placeSink);
         progress.hide();
     }
 

@@ -1,5 +1,9 @@
 #include "cli/summary.h"
 
+#include "cli/options.h"
+#include "engine/display_escape.h"
+#include "engine/not_examined.h"
+
 #include "frontend/scan_texts.h"
 #include "engine/value_text.h"
 #include "frontend/status_texts.h"
@@ -21,6 +25,11 @@ int exitStatus(const ScanOutcome& outcome, bool removalFailed) {
     if (removalFailed)
         status |= kExitRemovalFailed;
     return status;
+}
+
+std::u16string notExaminedPlaceLine(const streamscan::NotExaminedPlace& place) {
+    return std::u16string(kProgramName) + u": " + streamscan::escapeForDisplay(place.path) + u": " +
+           streamscan::notExaminedReason(place) + u"\n";
 }
 
 std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u16string>& roots,
@@ -45,6 +54,8 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
         text += u" left out by the filters\n";
     }
     text += notExaminedSummary(outcome.stats, true);
+    if (somethingNotExamined(outcome.stats))
+        text += u" (each place is named on standard error)";
     text += u"\n";
     // The empty list's sentence for a partly unreadable tree points at the
     // window's status bar; here the not-examined line just above says it.

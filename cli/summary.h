@@ -38,10 +38,15 @@ bool somethingNotExamined(const streamscan::ScanStats& stats);
 // Bits 1 and 2 from the scan; bit 4 from the removal.
 int exitStatus(const ScanOutcome& outcome, bool removalFailed);
 
+// The line that names one place the scan did not examine, on standard error
+// as it is found: the program, the escaped path and the reason, "\n"-ended.
+std::u16string notExaminedPlaceLine(const streamscan::NotExaminedPlace& place);
+
 // The summary, already escaped, lines ended by "\n": the end-of-scan line with
 // the root-list note, the counts, the streams listed, what was not examined; the
 // empty list's text when no row was listed; then, after an empty line, the
-// explanation the window would show in a box. `roots` are the prepared roots,
+// explanation the window would show in a box. The not-examined line points at
+// the places named on standard error. `roots` are the prepared roots,
 // whose volumes are asked again through `fs` for the explanation.
 std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u16string>& roots,
                            std::uint64_t duplicates, std::uint64_t nested,

@@ -18,7 +18,9 @@
 
 #include "cli/console.h"
 #include "cli/summary.h"
+#include "engine/display_escape.h"
 #include "engine/file_system.h"
+#include "engine/not_examined.h"
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
 
@@ -84,6 +86,15 @@ class FakeConsole : public Console {
 };
 
 const std::string kInternetZone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://x.test/a\r\n";
+
+// What standard error says of one place: computed, so that the reasons' own
+// words stay pinned where they are made.
+std::string placeLine(const std::u16string& path, streamscan::PlaceKind kind,
+                      std::uint32_t error = 0) {
+    return "tessalin-scan: " + streamscan::utf8ForDisplay(streamscan::escapeForDisplay(path)) +
+           ": " + streamscan::utf8ForDisplay(streamscan::notExaminedReason({path, kind, error})) +
+           "\n";
+}
 
 class ScannerRun : public ::testing::Test {
   protected:
@@ -159,7 +170,8 @@ TEST_F(ScannerRun, AVolumeWithoutStreamsIsExplainedAndCountsAsNotExamined) {
     fat.addFolder(at(u"stick"));
     const ParseResult parsed = parseArguments({at(u"stick")});
     EXPECT_EQ(runScanner(parsed.options, {}, console, fat, cancel), kExitNotExamined);
-    EXPECT_NE(console.output.find("\u26A0 Not examined: 1 not NTFS\n"
+    EXPECT_NE(console.output.find("\u26A0 Not examined: 1 not NTFS (each place is named on "
+                                  "standard error)\n"
                                   "This volume cannot hold alternate data streams.\n\n"
                                   "Alternate data streams are an NTFS feature, and 1 location in "
                                   "this scan sit on a volume that cannot hold one.\n\n    " +
@@ -178,9 +190,11 @@ TEST_F(ScannerRun, ACancelledScanSaysSoInTheSummaryTheReportAndTheStatusAndRemov
     EXPECT_EQ(status, kExitNotExamined | kExitRemovalFailed);
     EXPECT_NE(console.output.find("\nScan cancelled - what is listed covers only part of the "
                                   "tree.\n1 file, 1 folder, 1 with streams\n1 stream listed\n"
-                                  "\u26A0 Stopped before the end\n"),
+                                  "\u26A0 Stopped before the end (each place is named on "
+                                  "standard error)\n"),
               std::string::npos)
         << console.output;
+    EXPECT_EQ(console.errors, placeLine(at(u"data"), streamscan::PlaceKind::cancelled));
     EXPECT_NE(console.output.find("The scan was cancelled, so nothing was removed"),
               std::string::npos);
     EXPECT_TRUE(fs.hasStream(at(u"data/a.txt"), u"Zone.Identifier"));
@@ -191,6 +205,36 @@ TEST_F(ScannerRun, ACancelledScanSaysSoInTheSummaryTheReportAndTheStatusAndRemov
         cancelLine16 += std::string{c, '\0'};
     ASSERT_GE(report.size(), cancelLine16.size());
     EXPECT_EQ(report.substr(report.size() - cancelLine16.size()), cancelLine16);
+}
+
+TEST_F(ScannerRun, EachPlaceNotExaminedIsNamedOnStandardErrorAsFoundAlsoWhenQuiet) {
+    using streamscan::PlaceKind;
+    const std::u16string hostile = at(u"data/\x1b[2J\u202Elocked");
+    fs.addFolder(hostile);
+    fs.refuse(FakeOp::startListing, hostile);
+    fs.addFolder(at(u"data/broken"));
+    fs.setFault(FakeOp::startListing, at(u"data/broken"), {21});
+    fs.refuse(FakeOp::openStream, at(u"data/b.txt:notes:$DATA"));
+    fs.addFolder(at(u"data/link"));
+    fs.setAttributes(at(u"data/link"), 0x410);
+    std::u16string deepest = at(u"data/deep");
+    for (int level = 1; level < 256; ++level)
+        deepest += kSep + std::u16string(u"d");
+    fs.addFolder(deepest);
+    fs.addVolume(at(u"fat"), u"FAT32", false);
+    fs.addFolder(at(u"fat"));
+
+    EXPECT_EQ(run({u"-q", at(u"fat"), at(u"gone")}), kExitNotExamined);
+    EXPECT_EQ(console.errors,
+              placeLine(at(u"fat"), PlaceKind::volumeWithoutStreams) +
+                  placeLine(at(u"gone"), PlaceKind::listFailed, 2) +
+                  placeLine(at(u"data/b.txt:notes:$DATA"), PlaceKind::unreadableStream, 5) +
+                  placeLine(at(u"data/link"), PlaceKind::linkNotFollowed) +
+                  placeLine(hostile, PlaceKind::accessDenied, 5) +
+                  placeLine(at(u"data/broken"), PlaceKind::listFailed, 21) +
+                  placeLine(deepest, PlaceKind::depthLimit));
+    // The hostile name reaches the terminal only as markers.
+    EXPECT_EQ(console.errors.find('\x1b'), std::string::npos);
 }
 
 TEST_F(ScannerRun, RemoveWithYesTakesEveryStreamOfThatNameInAnyAsciiCase) {

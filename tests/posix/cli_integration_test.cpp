@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "cli/summary.h"
 #include "engine/csv_report.h"
+#include "engine/not_examined.h"
 #include "engine/posix/posix_file_system.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
@@ -50,6 +52,11 @@ std::string lineWith(const std::string& out, const std::string& needle) {
     const std::size_t start =
         out.rfind('\n', at) == std::string::npos ? 0 : out.rfind('\n', at) + 1;
     return out.substr(start, out.find('\n', at) - start);
+}
+
+// The line standard error carries for one place not examined.
+std::string placeLine(const std::string& path, PlaceKind kind, std::uint32_t error = 0) {
+    return utf8ForDisplay(tessalin::cli::notExaminedPlaceLine({decodeName(path), kind, error}));
 }
 
 struct RunResult {
@@ -353,9 +360,10 @@ TEST_F(CliOnLocalDisk, AFolderDeniedToNobodyIsCountedAndSetsBitTwo) {
     EXPECT_NE(run.out.find("root/open.txt:note:$DATA"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("inside.txt"), std::string::npos);
     EXPECT_NE(run.out.find("\nScan complete.\n1 file, 2 folders, 1 with streams\n"
-                           "1 stream listed\n\xE2\x9A\xA0 Not examined: 1 denied\n"),
+                           "1 stream listed\n\xE2\x9A\xA0 Not examined: 1 denied"),
               std::string::npos)
         << run.out;
+    EXPECT_EQ(run.err, placeLine(folder.at("root/locked"), PlaceKind::accessDenied, 5));
 
     // As root nothing is refused: the difference is the refusal.
     EXPECT_EQ(runScan({folder.at("root")}).status, 0);
@@ -433,6 +441,10 @@ TEST_F(CliInterrupt, CtrlCStopsTheScanAndEverythingSaysSo) {
     EXPECT_NE(run.out.find("\nScan cancelled - what is listed covers only part of the tree.\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("\xE2\x9A\xA0 Stopped before the end"), std::string::npos);
+    // Standard error names the folder where the stop took effect.
+    const std::string stoppedHere =
+        utf8ForDisplay(notExaminedReason({{}, PlaceKind::cancelled, 0})) + "\n";
+    EXPECT_NE(run.err.find(stoppedHere), std::string::npos) << run.err;
     std::string written;
     ASSERT_TRUE(realfs::readFile(report, written));
     unlink(report.c_str());
@@ -494,8 +506,9 @@ TEST_F(CliOnVolumes, AFatVolumeIsReportedAsUnableToHoldStreams) {
     ASSERT_TRUE(realfs::writeFile(volume.at("a.txt"), "a"));
     const RunResult run = runScan({volume.mountPoint()});
     EXPECT_EQ(run.status, 2) << run.out << run.err;
-    EXPECT_NE(run.out.find("\xE2\x9A\xA0 Not examined: 1 not NTFS\n"
-                           "This volume cannot hold alternate data streams.\n\n"
+    EXPECT_EQ(run.err, placeLine(volume.mountPoint(), PlaceKind::volumeWithoutStreams));
+    EXPECT_NE(run.out.find("\xE2\x9A\xA0 Not examined: 1 not NTFS"), std::string::npos);
+    EXPECT_NE(run.out.find("\nThis volume cannot hold alternate data streams.\n\n"
                            "Alternate data streams are an NTFS feature, and 1 location in this "
                            "scan sit on a volume that cannot hold one.\n\n    " +
                            volume.mountPoint()),
