@@ -54,6 +54,8 @@ struct ScanStats {
     std::uint64_t linksNotFollowed = 0;
     std::uint64_t volumesWithoutStreams = 0;
     bool cancelled = false;
+
+    bool operator==(const ScanStats&) const = default;
 };
 
 struct ScanOptions {

@@ -30,6 +30,7 @@ namespace {
 using streamscan::FakeFault;
 using streamscan::FakeFileSystem;
 using streamscan::FakeOp;
+using streamscan::utf8ForDisplay;
 
 #ifdef _WIN32
 constexpr char16_t kRoot[] = u"C:\\";
@@ -46,13 +47,6 @@ std::u16string at(std::u16string relative) {
             c = kSep;
     }
     return kRoot + relative;
-}
-
-std::string text(const std::u16string& wide) {
-    std::string out;
-    for (char16_t c : wide)
-        out += static_cast<char>(c);
-    return out;
 }
 
 class FakeConsole : public Console {
@@ -127,8 +121,8 @@ TEST_F(ScannerRun, RowsGoOutAsFoundAndTheSummaryUsesTheWindowsWords) {
     EXPECT_EQ(run({}), kExitFlagged);
     const std::string& out = console.output;
     EXPECT_EQ(out.rfind("Severity       Size  Zone", 0), 0u) << out;
-    const std::size_t a = out.find(text(at(u"data/a.txt:Zone.Identifier:$DATA")));
-    const std::size_t d = out.find(text(at(u"data/d.txt:payload:$DATA")));
+    const std::size_t a = out.find(utf8ForDisplay(at(u"data/a.txt:Zone.Identifier:$DATA")));
+    const std::size_t d = out.find(utf8ForDisplay(at(u"data/d.txt:payload:$DATA")));
     ASSERT_NE(a, std::string::npos) << out;
     ASSERT_NE(d, std::string::npos) << out;
     EXPECT_LT(a, d);
@@ -175,7 +169,7 @@ TEST_F(ScannerRun, AVolumeWithoutStreamsIsExplainedAndCountsAsNotExamined) {
                                   "This volume cannot hold alternate data streams.\n\n"
                                   "Alternate data streams are an NTFS feature, and 1 location in "
                                   "this scan sit on a volume that cannot hold one.\n\n    " +
-                                  text(at(u"stick")) + "  (FAT32)\n\n"),
+                                  utf8ForDisplay(at(u"stick")) + "  (FAT32)\n\n"),
               std::string::npos)
         << console.output;
 }
@@ -244,8 +238,9 @@ TEST_F(ScannerRun, RemoveWithYesTakesEveryStreamOfThatNameInAnyAsciiCase) {
     EXPECT_TRUE(fs.hasStream(at(u"data/b.txt"), u"notes"));
     EXPECT_EQ(fs.fileBytes(at(u"data/a.txt")), "aaaa");
     const std::string& out = console.output;
-    EXPECT_NE(out.find("Remove 2 streams from 2 files?\n\n    " + text(at(u"data/a.txt")) +
-                       " : Zone.Identifier\n    " + text(at(u"data/c.txt")) + " : zone.identifier"),
+    EXPECT_NE(out.find("Remove 2 streams from 2 files?\n\n    " +
+                       utf8ForDisplay(at(u"data/a.txt")) + " : Zone.Identifier\n    " +
+                       utf8ForDisplay(at(u"data/c.txt")) + " : zone.identifier"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("Remove them? yes (--yes)\nRemoved 2 streams.\n"), std::string::npos) << out;
@@ -274,7 +269,8 @@ TEST_F(ScannerRun, ARemovalThatFailsIsNamedWithItsReasonAndSetsBitFour) {
     fs.setFault(FakeOp::deleteStream, u"", FakeFault{});
     EXPECT_EQ(run({u"--remove", u"notes", u"-y"}), kExitRemovalFailed);
     EXPECT_NE(console.output.find("Removed 0 streams.\n\n1 could not be removed:\n    " +
-                                  text(at(u"data/b.txt")) + " : notes  --  Access denied (5)\n"),
+                                  utf8ForDisplay(at(u"data/b.txt")) +
+                                  " : notes  --  Access denied (5)\n"),
               std::string::npos)
         << console.output;
 }
@@ -327,7 +323,7 @@ TEST_F(ScannerRun, TheReportHoldsEveryRowInScanOrder) {
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
         narrow += bytes[i];
     // The folder's item row, then a, b, c in listing order; no coverage note.
-    const std::size_t folderRow = narrow.find(text(at(u"data")) + ",Folder");
+    const std::size_t folderRow = narrow.find(utf8ForDisplay(at(u"data")) + ",Folder");
     const std::size_t a = narrow.find("a.txt,File,Zone.Identifier");
     const std::size_t b = narrow.find("b.txt,File,notes");
     const std::size_t c = narrow.find("c.txt,File,zone.identifier");
@@ -336,7 +332,7 @@ TEST_F(ScannerRun, TheReportHoldsEveryRowInScanOrder) {
     EXPECT_LT(a, b);
     EXPECT_LT(b, c);
     EXPECT_EQ(narrow.find("Not examined"), std::string::npos);
-    EXPECT_NE(console.output.find("\nExported 4 rows to:\n" + text(at(u"r.csv")) + "\n"),
+    EXPECT_NE(console.output.find("\nExported 4 rows to:\n" + utf8ForDisplay(at(u"r.csv")) + "\n"),
               std::string::npos)
         << console.output;
 }
@@ -346,7 +342,7 @@ TEST_F(ScannerRun, AReportThatCannotBeWrittenStopsBeforeAnythingIsRemoved) {
     EXPECT_EQ(run({u"--csv", at(u"r.csv"), u"--remove", u"notes", u"-y"}), kExitInternal);
     EXPECT_TRUE(fs.hasStream(at(u"data/b.txt"), u"notes"));
     EXPECT_NE(console.errors.find("tessalin-scan: The report could not be written to:\n" +
-                                  text(at(u"r.csv"))),
+                                  utf8ForDisplay(at(u"r.csv"))),
               std::string::npos)
         << console.errors;
     EXPECT_NE(console.errors.find("Nothing was removed"), std::string::npos);
@@ -389,7 +385,7 @@ TEST_F(ScannerRun, ASigintFromAnotherThreadStopsTheScanBetweenItems) {
               std::string::npos)
         << console.output;
     // It stopped between items, long before the 500 files were reached.
-    EXPECT_EQ(console.output.find(text(at(u"data/many/f499"))), std::string::npos);
+    EXPECT_EQ(console.output.find(utf8ForDisplay(at(u"data/many/f499"))), std::string::npos);
 }
 #endif
 

@@ -23,10 +23,6 @@ std::string zoneContentOfSize(std::size_t size) {
     return head + std::string(size - head.size() - tail.size(), 'a') + tail;
 }
 
-std::string text(const std::u16string& s) {
-    return utf8ForDisplay(s);
-}
-
 // Lists the streams of one item the way the walk does, collecting the rows.
 struct Listing {
     explicit Listing(PathStyle style = PathStyle::windows) : fs(style) {}
@@ -47,7 +43,7 @@ struct Listing {
     std::vector<std::string> streamNames() const {
         std::vector<std::string> names;
         for (const auto& row : rows) {
-            names.push_back(text(row.streamName) + "|" + text(row.streamType));
+            names.push_back(utf8ForDisplay(row.streamName) + "|" + utf8ForDisplay(row.streamType));
         }
         return names;
     }
@@ -77,8 +73,8 @@ TEST(SplitStreamName, TakesNameAndTypeFromTheListedForm) {
     };
     for (const auto& c : cases) {
         const auto [name, type] = splitStreamName(c.listed);
-        EXPECT_EQ(name, c.name) << text(c.listed);
-        EXPECT_EQ(type, c.type) << text(c.listed);
+        EXPECT_EQ(name, c.name) << utf8ForDisplay(c.listed);
+        EXPECT_EQ(type, c.type) << utf8ForDisplay(c.listed);
     }
 }
 
@@ -219,7 +215,7 @@ TEST(ListItemStreams, FailureTable) {
             l.run(kHost);
             std::vector<std::string> names;
             for (const auto& row : l.rows) {
-                names.push_back(text(row.streamName));
+                names.push_back(utf8ForDisplay(row.streamName));
                 EXPECT_EQ(row.unreadable, c.unreadable > 0) << c.label;
                 EXPECT_EQ(row.headLength, c.unreadable > 0 ? 0u : 3u) << c.label;
             }

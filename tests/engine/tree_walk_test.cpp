@@ -11,50 +11,10 @@
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
 #include "support/places.h"
+#include "support/scan_stats_printer.h"
 
 namespace streamscan {
 namespace {
-
-std::string text(const std::u16string& s) {
-    return utf8ForDisplay(s);
-}
-
-std::string describe(const ScanStats& s) {
-    return "files " + std::to_string(s.files) + ", folders " + std::to_string(s.folders) +
-           ", withStreams " + std::to_string(s.itemsWithStreams) + ", streams " +
-           std::to_string(s.streams) + ", denied " + std::to_string(s.accessDenied) + ", failed " +
-           std::to_string(s.listFailed) + ", unreadable " + std::to_string(s.unreadableStreams) +
-           ", links " + std::to_string(s.linksNotFollowed) + ", noStreams " +
-           std::to_string(s.volumesWithoutStreams) + (s.cancelled ? ", cancelled" : "");
-}
-
-struct Counts {
-    std::uint64_t files = 0;
-    std::uint64_t folders = 0;
-    std::uint64_t itemsWithStreams = 0;
-    std::uint64_t streams = 0;
-    std::uint64_t accessDenied = 0;
-    std::uint64_t listFailed = 0;
-    std::uint64_t linksNotFollowed = 0;
-    std::uint64_t volumesWithoutStreams = 0;
-    bool cancelled = false;
-    std::uint64_t unreadableStreams = 0;
-
-    std::string text() const {
-        ScanStats s;
-        s.files = files;
-        s.folders = folders;
-        s.itemsWithStreams = itemsWithStreams;
-        s.streams = streams;
-        s.accessDenied = accessDenied;
-        s.listFailed = listFailed;
-        s.linksNotFollowed = linksNotFollowed;
-        s.volumesWithoutStreams = volumesWithoutStreams;
-        s.cancelled = cancelled;
-        s.unreadableStreams = unreadableStreams;
-        return describe(s);
-    }
-};
 
 // One scan over a fake file system, keeping the rows as stream paths and every
 // progress report.
@@ -75,14 +35,14 @@ struct Scan {
             roots, options,
             [this](const StreamRecord& r) {
                 records.push_back(r);
-                rows.push_back(text(recordStreamPath(r, fs.pathStyle())));
+                rows.push_back(utf8ForDisplay(recordStreamPath(r, fs.pathStyle())));
                 if (onRecord) {
                     onRecord(r);
                 }
             },
             check,
             [this](const std::u16string& folder, const ScanStats&) {
-                progressFolders.push_back(text(folder));
+                progressFolders.push_back(utf8ForDisplay(folder));
             },
             fs, placeLog.sink());
         expectPlacesAddUp(stats, placeLog.places);
@@ -123,7 +83,7 @@ TEST(ScanRoots, FailureTable) {
         std::function<void(FakeFileSystem&)> setUp;
         std::u16string root;
         std::vector<std::string> rows;
-        Counts counts;
+        ScanStats counts;
         std::vector<std::string> places;
     };
     const std::vector<std::string> all = {"C:\\data\\a.txt:s:$DATA", "C:\\data\\sub:f:$DATA",
@@ -248,13 +208,13 @@ TEST(ScanRoots, FailureTable) {
          [](FakeFileSystem& fs) { fs.setAttributes(u"C:\\data\\sub", 0x410); },
          u"C:\\data",
          {all[0], all[2]},
-         {2, 2, 2, 2, 0, 0, 1},
+         {.files = 2, .folders = 2, .itemsWithStreams = 2, .streams = 2, .linksNotFollowed = 1},
          {"link|C:\\data\\sub|0"}},
         {"root is a link",
          [](FakeFileSystem& fs) { fs.setAttributes(u"C:\\data", 0x410); },
          u"C:\\data",
          {all[0], all[1], all[2], all[3]},
-         {3, 2, 4, 4, 0, 0, 1},
+         {.files = 3, .folders = 2, .itemsWithStreams = 4, .streams = 4, .linksNotFollowed = 1},
          {"link|C:\\data|0"}},
     };
     for (const auto& c : cases) {
@@ -264,7 +224,7 @@ TEST(ScanRoots, FailureTable) {
         c.setUp(scan.fs);
         const ScanStats stats = scan.run({c.root});
         EXPECT_EQ(scan.rows, c.rows) << c.label;
-        EXPECT_EQ(describe(stats), c.counts.text()) << c.label;
+        EXPECT_EQ(stats, c.counts) << c.label;
         EXPECT_EQ(scan.placeLog.lines(), c.places) << c.label;
     }
 }
@@ -486,14 +446,14 @@ TEST(ScanRoots, DepthLimitListsDownTo255LevelsBelowTheRoot) {
             scan.fs.addStream(file, u"s", "x");
             scan.run({root});
             const bool listed = levels == 255;
-            const std::vector<std::string> beyond = {"depth|" + text(deepest) + "|0"};
+            const std::vector<std::string> beyond = {"depth|" + utf8ForDisplay(deepest) + "|0"};
             EXPECT_EQ(scan.placeLog.lines(), listed ? std::vector<std::string>() : beyond)
                 << levels;
             EXPECT_EQ(scan.rows.size(), listed ? 1u : 0u) << levels;
             EXPECT_EQ(scan.stats.folders, static_cast<std::uint64_t>(levels) + 1) << levels;
             // The folder beyond the limit still has its progress report.
             ASSERT_EQ(scan.progressFolders.size(), static_cast<std::size_t>(levels) + 1);
-            EXPECT_EQ(scan.progressFolders.back(), text(deepest));
+            EXPECT_EQ(scan.progressFolders.back(), utf8ForDisplay(deepest));
             EXPECT_EQ(scan.fs.listedFolders().size(), 256u);
             EXPECT_EQ(scan.fs.maxOpenListings(), 1);
         }
@@ -528,9 +488,10 @@ TEST(ScanRoots, WindowsRootsKeepPlainPaths) {
         EXPECT_EQ(hostPathOf(own, PathStyle::windows), c.hostFolder) << c.label;
         EXPECT_EQ(file.hostFolder, c.hostFolder) << c.label;
         EXPECT_EQ(file.hostName, u"a.txt") << c.label;
-        EXPECT_EQ(scan.progressFolders, std::vector<std::string>{text(c.hostFolder)}) << c.label;
+        EXPECT_EQ(scan.progressFolders, std::vector<std::string>{utf8ForDisplay(c.hostFolder)})
+            << c.label;
         for (const auto& folder : scan.fs.listedFolders()) {
-            EXPECT_NE(text(folder).rfind("\\\\?\\", 0), 0u) << c.label;
+            EXPECT_NE(utf8ForDisplay(folder).rfind("\\\\?\\", 0), 0u) << c.label;
         }
     }
     // The drive root is its own parent: hostFolder C:\ and no host name.
