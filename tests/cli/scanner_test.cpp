@@ -290,8 +290,8 @@ TEST_F(ScannerRun, FiltersNarrowRowsReportAndRemovalButNeitherCountsNorVerdict) 
     // The Alert row is left out but still decides the status.
     EXPECT_EQ(status, kExitFlagged);
     const std::string& out = console.output;
-    EXPECT_NE(out.find(text(at(u"data/a.txt:Zone.Identifier:$DATA"))), std::string::npos);
-    EXPECT_NE(out.find(text(at(u"data/c.txt:zone.identifier:$DATA"))), std::string::npos);
+    EXPECT_NE(out.find(utf8ForDisplay(at(u"data/a.txt:Zone.Identifier:$DATA"))), std::string::npos);
+    EXPECT_NE(out.find(utf8ForDisplay(at(u"data/c.txt:zone.identifier:$DATA"))), std::string::npos);
     EXPECT_EQ(out.find("notes"), std::string::npos) << out;
     EXPECT_EQ(out.find(":payload"), std::string::npos) << out;
     EXPECT_NE(out.find("4 files, 1 folder, 4 with streams\n2 streams listed\n"
