@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/win_codes.h"
+
 namespace streamscan {
 
 enum class PathStyle {
@@ -31,16 +33,31 @@ struct VolumeInfo {
     std::u16string fileSystemName;
 };
 
-// What a directory listing or an attribute query says of one item.
+// What an attribute query says of one item: what its record shows of it.
 struct ItemFacts {
     std::uint32_t attributes = 0;
     std::uint64_t size = 0;
     std::uint64_t lastWrite = 0;  // FILETIME
 };
 
+// What a listing knows of an entry without asking more: enough for the walk to
+// count it and to descend into it or skip it.
+enum class EntryKind {
+    file,  // anything the walk does not enter: a file, a device, a link to a file
+    folder,
+    folderLink,  // a folder with the reparse-point attribute (a junction, a link to a folder)
+};
+
+inline EntryKind entryKindOf(std::uint32_t attributes) {
+    if ((attributes & kAttributeDirectory) == 0) {
+        return EntryKind::file;
+    }
+    return (attributes & kAttributeReparsePoint) != 0 ? EntryKind::folderLink : EntryKind::folder;
+}
+
 struct DirectoryEntry {
     std::u16string name;  // leaf name; "." and ".." may appear
-    ItemFacts facts;
+    EntryKind kind = EntryKind::file;
 };
 
 struct StreamEntry {
@@ -55,6 +72,11 @@ class DirectoryListing {
     // Fetches the next entry: 0, or the error the listing ended with
     // (kErrorNoMoreFiles at a normal end).
     virtual std::uint32_t next(DirectoryEntry& entry) = 0;
+    // The facts of the entry handed out last. The engine asks only for an item
+    // it is about to show, as most items have no stream and show nothing; a
+    // port whose listing carries the facts answers from what it has. Returns 0
+    // or an error.
+    virtual std::uint32_t entryFacts(ItemFacts& facts) = 0;
 };
 
 // An open stream enumeration (FindFirstStreamW/FindNextStreamW). Closed when destroyed.

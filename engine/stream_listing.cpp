@@ -17,13 +17,13 @@ constexpr std::u16string_view kZoneIdentifierName = u"Zone.Identifier";
 
 // A record with the host fields filled and everything else at its defaults.
 StreamRecord hostRecord(const std::pair<std::u16string, std::u16string>& split, bool hostIsFolder,
-                        std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+                        const ItemFacts& facts) {
     StreamRecord record;
     record.hostFolder = split.first;
     record.hostName = split.second;
-    record.hostAttributes = attributes;
-    record.hostSize = size;
-    record.hostModified = lastWrite;
+    record.hostAttributes = facts.attributes;
+    record.hostSize = facts.size;
+    record.hostModified = facts.lastWrite;
     record.hostIsFolder = hostIsFolder;
     return record;
 }
@@ -65,6 +65,15 @@ bool probeContent(FileSystem& fs, const std::u16string& hostPath, bool hostIsFol
 }
 
 }  // namespace
+
+std::uint32_t HostFacts::get(const ItemFacts*& answer) {
+    if (!asked) {
+        asked = true;
+        error = listing->entryFacts(facts);
+    }
+    answer = &facts;
+    return error;
+}
 
 std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& listed) {
     if (listed.empty()) {
@@ -127,24 +136,29 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
 }
 
 void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
-                 std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+                 HostFacts& facts) {
     if (!context.options.showItemsWithoutStreams) {
         return;
     }
-    StreamRecord record = hostRecord(splitHostPath(hostPath, context.fs.pathStyle()), hostIsFolder,
-                                     attributes, size, lastWrite);
+    const ItemFacts* known = nullptr;
+    if (const std::uint32_t error = facts.get(known); error != kErrorSuccess) {
+        countFailure(context, hostPath, error);
+        return;
+    }
+    StreamRecord record =
+        hostRecord(splitHostPath(hostPath, context.fs.pathStyle()), hostIsFolder, *known);
     assess(record, context.options);
     context.sink(record);
 }
 
 void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
-                     std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite) {
+                     HostFacts& facts) {
     ScanStats& stats = context.stats;
     StreamEntry entry;
     std::unique_ptr<StreamListing> listing;
     const std::uint32_t startError = context.fs.startStreams(hostPath, entry, listing);
     if (startError == kErrorHandleEof) {
-        emitItemRow(context, hostPath, hostIsFolder, attributes, size, lastWrite);
+        emitItemRow(context, hostPath, hostIsFolder, facts);
         return;
     }
     if (startError != kErrorSuccess || !listing) {
@@ -158,7 +172,14 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
     for (;;) {
         auto [name, type] = splitStreamName(entry.name);
         if (!isMainStream(name, type)) {
-            StreamRecord record = hostRecord(split, hostIsFolder, attributes, size, lastWrite);
+            // Asked before the first row: an item whose facts cannot be read
+            // fails as a whole, like an enumeration that could not start.
+            const ItemFacts* known = nullptr;
+            if (const std::uint32_t error = facts.get(known); error != kErrorSuccess) {
+                countFailure(context, hostPath, error);
+                return;
+            }
+            StreamRecord record = hostRecord(split, hostIsFolder, *known);
             record.streamName = std::move(name);
             record.streamType = std::move(type);
             record.streamSize = entry.size;
@@ -195,7 +216,7 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
     if (rows > 0) {
         ++stats.itemsWithStreams;
     } else if (normalEnd) {
-        emitItemRow(context, hostPath, hostIsFolder, attributes, size, lastWrite);
+        emitItemRow(context, hostPath, hostIsFolder, facts);
     }
 }
 

@@ -22,10 +22,28 @@ struct StreamBytes {
     std::vector<std::uint8_t> bytes;
 };
 
+// The facts of the item being listed: known already (a root's attribute query),
+// or asked of the folder listing that handed the item out, once, when the
+// item's first record needs them.
+class HostFacts {
+  public:
+    explicit HostFacts(const ItemFacts& known) : facts(known), asked(true) {}
+    explicit HostFacts(DirectoryListing& listing) : listing(&listing) {}
+
+    // 0 with the facts, or the error the question failed with.
+    std::uint32_t get(const ItemFacts*& answer);
+
+  private:
+    DirectoryListing* listing = nullptr;
+    ItemFacts facts;
+    bool asked = false;
+    std::uint32_t error = 0;
+};
+
 void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
-                     std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite);
+                     HostFacts& facts);
 void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
-                 std::uint32_t attributes, std::uint64_t size, std::uint64_t lastWrite);
+                 HostFacts& facts);
 // (name, type) of a listed name such as ":Zone.Identifier:$DATA".
 std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& listed);
 bool isMainStream(const std::u16string& name, const std::u16string& type);

@@ -98,6 +98,7 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
         return;
     }
 
+    HostFacts known(facts);
     if ((facts.attributes & kAttributeDirectory) != 0) {
         ++stats.folders;
         // A root chosen by name is always entered, but a link's own streams are
@@ -105,12 +106,12 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
         if (isLink(facts.attributes)) {
             countNotExamined(context, PlaceKind::linkNotFollowed, path);
         } else if (context.options.includeFolders) {
-            listItemStreams(context, path, true, facts.attributes, facts.size, facts.lastWrite);
+            listItemStreams(context, path, true, known);
         }
         walkFolder(path, context, 0);
     } else {
         ++stats.files;
-        listItemStreams(context, path, false, facts.attributes, facts.size, facts.lastWrite);
+        listItemStreams(context, path, false, known);
     }
 }
 
@@ -148,19 +149,18 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
         }
         if (entry.name != u"." && entry.name != u"..") {
             const std::u16string child = joinPath(folder, entry.name, style);
-            const ItemFacts& facts = entry.facts;
-            if ((facts.attributes & kAttributeDirectory) == 0) {
+            // The entry's facts are asked of the listing only if it shows a record.
+            HostFacts facts(*listing);
+            if (entry.kind == EntryKind::file) {
                 ++stats.files;
-                listItemStreams(context, child, false, facts.attributes, facts.size,
-                                facts.lastWrite);
+                listItemStreams(context, child, false, facts);
             } else {
                 ++stats.folders;
-                if (isLink(facts.attributes) && !context.options.followLinks) {
+                if (entry.kind == EntryKind::folderLink && !context.options.followLinks) {
                     countNotExamined(context, PlaceKind::linkNotFollowed, child);
                 } else {
                     if (context.options.includeFolders) {
-                        listItemStreams(context, child, true, facts.attributes, facts.size,
-                                        facts.lastWrite);
+                        listItemStreams(context, child, true, facts);
                     }
                     if (context.options.includeSubfolders) {
                         subfolders.push_back(child);

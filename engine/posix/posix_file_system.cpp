@@ -229,13 +229,19 @@ class PosixDirectoryListing : public DirectoryListing {
                 pathForNtfs = folder.c_str();
             }
             const int fd = handle;
-            entry.facts = factsOf(st, item->d_name, pathForNtfs, [&] {
+            currentFacts = factsOf(st, item->d_name, pathForNtfs, [&] {
                 struct stat target;
                 return fstatat(fd, item->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
             });
+            entry.kind = entryKindOf(currentFacts.attributes);
             entry.name = textOf(item->d_name);
             return kErrorSuccess;
         }
+    }
+
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        facts = currentFacts;
+        return kErrorSuccess;
     }
 
   private:
@@ -247,6 +253,7 @@ class PosixDirectoryListing : public DirectoryListing {
     std::u16string folderText;  // with its trailing /
     dev_t folderDevice = 0;
     bool folderNtfs = false;
+    ItemFacts currentFacts;  // of the entry handed out last
 };
 
 // ---- stream enumeration ----

@@ -93,10 +93,16 @@ using FindHandle = ScopedHandle<CloseFindHandle>;
 DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
     DirectoryEntry entry;
     entry.name = textOf(data.cFileName);
-    entry.facts.attributes = data.dwFileAttributes;
-    entry.facts.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
-    entry.facts.lastWrite = fileTimeOf(data.ftLastWriteTime);
+    entry.kind = entryKindOf(data.dwFileAttributes);
     return entry;
+}
+
+ItemFacts factsOf(const WIN32_FIND_DATAW& data) {
+    ItemFacts facts;
+    facts.attributes = data.dwFileAttributes;
+    facts.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
+    facts.lastWrite = fileTimeOf(data.ftLastWriteTime);
+    return facts;
 }
 
 StreamEntry entryOf(const WIN32_FIND_STREAM_DATA& data) {
@@ -113,8 +119,9 @@ template <typename Listing, typename Entry, typename FindData, auto findNext>
 class Win32FindListing : public Listing {
   public:
     // Takes the handle over only once the object exists, so a failed allocation
-    // leaves it with its owner, which closes it.
-    explicit Win32FindListing(FindHandle& source) : find(source.release()) {}
+    // leaves it with its owner, which closes it. `first` is what the start found.
+    Win32FindListing(FindHandle& source, const FindData& first)
+        : find(source.release()), current(first) {}
 
     std::uint32_t next(Entry& entry) override {
         if (endError != 0) {
@@ -126,17 +133,30 @@ class Win32FindListing : public Listing {
             find.reset();
             return endError;
         }
+        current = data;
         entry = entryOf(data);
         return kErrorSuccess;
     }
+
+  protected:
+    FindData current;  // the entry handed out last
 
   private:
     FindHandle find;
     std::uint32_t endError = 0;
 };
 
-using Win32DirectoryListing =
-    Win32FindListing<DirectoryListing, DirectoryEntry, WIN32_FIND_DATAW, FindNextFileW>;
+// The listing already carries every entry's facts: asking costs nothing.
+class Win32DirectoryListing
+    : public Win32FindListing<DirectoryListing, DirectoryEntry, WIN32_FIND_DATAW, FindNextFileW> {
+  public:
+    using Win32FindListing::Win32FindListing;
+
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        facts = factsOf(current);
+        return kErrorSuccess;
+    }
+};
 using Win32StreamListing =
     Win32FindListing<StreamListing, StreamEntry, WIN32_FIND_STREAM_DATA, FindNextStreamW>;
 
@@ -278,7 +298,7 @@ std::uint32_t Win32FileSystem::startListing(const std::u16string& folder, Direct
         return lastError();
     }
     first = entryOf(data);
-    listing = std::make_unique<Win32DirectoryListing>(find);
+    listing = std::make_unique<Win32DirectoryListing>(find, data);
     return kErrorSuccess;
 }
 
@@ -294,7 +314,7 @@ std::uint32_t Win32FileSystem::startStreams(const std::u16string& hostPath, Stre
         return lastError();
     }
     first = entryOf(data);
-    listing = std::make_unique<Win32StreamListing>(find);
+    listing = std::make_unique<Win32StreamListing>(find, data);
     return kErrorSuccess;
 }
 

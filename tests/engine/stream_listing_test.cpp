@@ -36,7 +36,8 @@ struct Listing {
                             ProgressSink(),
                             stats,
                             placeLog.sink()};
-        listItemStreams(context, host, isFolder, attributes, size, lastWrite);
+        HostFacts facts(ItemFacts{attributes, size, lastWrite});
+        listItemStreams(context, host, isFolder, facts);
         stats = context.stats;
         expectPlacesAddUp(stats, placeLog.places);
     }

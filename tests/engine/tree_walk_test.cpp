@@ -204,6 +204,12 @@ TEST(ScanRoots, FailureTable) {
          all,
          {.files = 3, .folders = 2, .itemsWithStreams = 4, .streams = 4, .unreadableStreams = 1},
          {"unreadable|C:\\data\\c.txt:s:$DATA|5"}},
+        {"entry facts refused",
+         [](FakeFileSystem& fs) { fs.refuse(FakeOp::entryFacts, u"C:\\data\\a.txt"); },
+         u"C:\\data",
+         {all[1], all[2], all[3]},
+         {3, 2, 3, 3, 1, 0},
+         {"denied|C:\\data\\a.txt|5"}},
         {"inner link",
          [](FakeFileSystem& fs) { fs.setAttributes(u"C:\\data\\sub", 0x410); },
          u"C:\\data",
@@ -226,6 +232,45 @@ TEST(ScanRoots, FailureTable) {
         EXPECT_EQ(scan.rows, c.rows) << c.label;
         EXPECT_EQ(stats, c.counts) << c.label;
         EXPECT_EQ(scan.placeLog.lines(), c.places) << c.label;
+    }
+}
+
+TEST(ScanRoots, AnEntrysFactsAreAskedForOnlyWhenItShowsARecord) {
+    struct Case {
+        const char* label;
+        bool includeFolders;
+        bool showItems;
+        std::uint64_t factsQueries;
+        std::vector<std::string> rowsWithoutStreams;
+    };
+    // The three files with streams, and sub when folders are listed, show rows;
+    // plain.txt and empty only as item rows; the link never. The root's facts
+    // come from its own query, not from a listing.
+    const Case cases[] = {
+        {"streams only", false, false, 3, {}},
+        {"folders too", true, false, 4, {}},
+        {"every item", true, true, 6, {"C:\\data", "C:\\data\\plain.txt", "C:\\data\\sub\\empty"}},
+        {"items without folders", false, true, 4, {"C:\\data\\plain.txt"}},
+    };
+    for (const auto& c : cases) {
+        Scan scan;
+        buildData(scan.fs);
+        scan.fs.addFile(u"C:\\data\\plain.txt", "p");
+        scan.fs.addFolder(u"C:\\data\\sub\\empty");
+        scan.fs.addFolder(u"C:\\data\\link", 0x410);
+        scan.options.includeFolders = c.includeFolders;
+        scan.options.showItemsWithoutStreams = c.showItems;
+        scan.run({u"C:\\data"});
+        EXPECT_EQ(scan.fs.calls(FakeOp::entryFacts), c.factsQueries) << c.label;
+        std::vector<std::string> itemRows;
+        for (const StreamRecord& record : scan.records) {
+            if (record.streamName.empty()) {
+                itemRows.push_back(text(hostPathOf(record, PathStyle::windows)));
+            } else {
+                EXPECT_EQ(record.hostSize, record.hostIsFolder ? 0u : 1u) << c.label;
+            }
+        }
+        EXPECT_EQ(itemRows, c.rowsWithoutStreams) << c.label;
     }
 }
 

@@ -73,7 +73,10 @@ std::map<std::u16string, ItemFacts> listFolder(FileSystem& fs, const std::string
     std::unique_ptr<DirectoryListing> listing;
     endError = fs.startListing(wide(folder), entry, listing);
     while (endError == kErrorSuccess) {
-        entries[entry.name] = entry.facts;
+        ItemFacts& facts = entries[entry.name];
+        EXPECT_EQ(listing->entryFacts(facts), kErrorSuccess);
+        // The kind the listing gives alone agrees with the facts asked for.
+        EXPECT_EQ(entry.kind, entryKindOf(facts.attributes)) << utf8ForDisplay(entry.name);
         endError = listing->next(entry);
     }
     return entries;

@@ -42,8 +42,11 @@ bool isAsciiLetter(char16_t c) {
 class FakeDirectoryListing : public DirectoryListing {
   public:
     FakeDirectoryListing(FakeFileSystem& fs, std::vector<DirectoryEntry> entries,
-                         const FakeFault* fault)
-        : fs_(fs), entries_(std::move(entries)), hasFault_(fault != nullptr) {
+                         std::vector<std::u16string> paths, const FakeFault* fault)
+        : fs_(fs),
+          entries_(std::move(entries)),
+          paths_(std::move(paths)),
+          hasFault_(fault != nullptr) {
         if (fault) {
             fault_ = *fault;
         }
@@ -64,11 +67,25 @@ class FakeDirectoryListing : public DirectoryListing {
         entry = entries_[handed_++];
         return kErrorSuccess;
     }
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        std::lock_guard lock(fs_.mutex_);
+        const std::u16string& path = paths_[handed_ - 1];
+        if (const FakeFault* fault = fs_.enter(FakeOp::entryFacts, path)) {
+            return FakeFileSystem::failWith(*fault);
+        }
+        const FakeFileSystem::Item* item = fs_.find(path);
+        if (!item) {
+            return kErrorFileNotFound;
+        }
+        facts = item->facts;
+        return kErrorSuccess;
+    }
 
   private:
     FakeFileSystem& fs_;
     std::vector<DirectoryEntry> entries_;
-    std::size_t handed_ = 1;  // the first entry went out with the start
+    std::vector<std::u16string> paths_;  // each entry's own path
+    std::size_t handed_ = 1;             // the first entry went out with the start
     bool hasFault_;
     FakeFault fault_;
 };
@@ -612,20 +629,24 @@ std::uint32_t FakeFileSystem::startListing(const std::u16string& folder, Directo
         return kErrorPathNotFound;
     }
     std::vector<DirectoryEntry> entries;
+    std::vector<std::u16string> paths;
     if (item->dots) {
-        ItemFacts dotFacts = item->facts;
-        entries.push_back({u".", dotFacts});
-        entries.push_back({u"..", dotFacts});
+        for (const char16_t* dots : {u".", u".."}) {
+            entries.push_back({dots, EntryKind::folder});
+            paths.push_back(item->path);
+        }
     }
     for (const auto& childKey : item->children) {
         const Item& child = items_.at(childKey);
-        entries.push_back({leafName(child.path, style_), child.facts});
+        entries.push_back({leafName(child.path, style_), entryKindOf(child.facts.attributes)});
+        paths.push_back(child.path);
     }
     if (entries.empty()) {
         return kErrorFileNotFound;  // an empty drive root
     }
     first = entries.front();
-    listing = std::make_unique<FakeDirectoryListing>(*this, std::move(entries), fault);
+    listing =
+        std::make_unique<FakeDirectoryListing>(*this, std::move(entries), std::move(paths), fault);
     maxOpenListings_ = std::max(maxOpenListings_, ++openListings_);
     return kErrorSuccess;
 }

@@ -8,6 +8,8 @@
 // - A folder listing starts with "." and ".." except at a drive or share root
 //   (Windows) and in a folder made with dots switched off; an empty root fails
 //   to start with error 2.
+// - A listing's entries say only name and kind; their facts are asked of the
+//   listing (entryFacts), which answers from the tree.
 // - A file's stream enumeration lists "::$DATA" first (Windows style); a folder
 //   without named streams, or a POSIX item without any, fails to start with 38.
 // - Opening a folder's stream without hostIsFolder is refused (5); reading a
@@ -39,6 +41,7 @@ enum class FakeOp {
     plainAttributes,
     startListing,  // a fault's `after` breaks the listing off after that many entries
     nextEntry,
+    entryFacts,    // the path is the entry's own
     startStreams,  // as startListing, for stream enumerations
     nextStream,
     openStream,

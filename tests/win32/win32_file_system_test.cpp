@@ -181,7 +181,10 @@ std::uint32_t listAll(FileSystem& fs, const std::u16string& folder,
     }
     std::uint32_t end = 0;
     do {
-        EXPECT_TRUE(entries.emplace(entry.name, entry.facts).second) << narrow(entry.name);
+        ItemFacts facts;
+        EXPECT_EQ(listing->entryFacts(facts), 0u);
+        EXPECT_EQ(entry.kind, entryKindOf(facts.attributes)) << narrow(entry.name);
+        EXPECT_TRUE(entries.emplace(entry.name, facts).second) << narrow(entry.name);
     } while ((end = listing->next(entry)) == 0);
     // A finished listing keeps saying how it ended.
     EXPECT_EQ(listing->next(entry), end);
