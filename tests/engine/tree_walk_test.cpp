@@ -265,7 +265,7 @@ TEST(ScanRoots, AnEntrysFactsAreAskedForOnlyWhenItShowsARecord) {
         std::vector<std::string> itemRows;
         for (const StreamRecord& record : scan.records) {
             if (record.streamName.empty()) {
-                itemRows.push_back(text(hostPathOf(record, PathStyle::windows)));
+                itemRows.push_back(utf8ForDisplay(hostPathOf(record, PathStyle::windows)));
             } else {
                 EXPECT_EQ(record.hostSize, record.hostIsFolder ? 0u : 1u) << c.label;
             }
