@@ -7,6 +7,9 @@
 
 #include "cli/console.h"
 #include "cli/demo_tree.h"
+#ifndef _WIN32
+#include "cli/image_scan.h"
+#endif
 #include "cli/options.h"
 #include "cli/row_format.h"
 #include "cli/scanner.h"
@@ -63,8 +66,19 @@ int run(const std::vector<std::u16string>& arguments) {
     settings.colour = console.outTakesColour() &&
                       colourWanted(console.outIsTerminal(), environmentValue("NO_COLOR"),
                                    environmentValue("TERM"));
+#ifdef _WIN32
+    if (options.image) {
+        console.err(shown(usageErrorText(u"--image reads disk images in the Linux build only")));
+        return kExitUsage;
+    }
     const int status =
         runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
+#else
+    const int status =
+        options.image
+            ? runImageScan(options, settings, console, streamscan::nativeFileSystem(), cancel)
+            : runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
+#endif
     if (options.demo) {
         console.flushOut();
         const std::string closing = shown(demoClosingText(demo));

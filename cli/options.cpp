@@ -19,6 +19,21 @@ std::u16string noProblem() {
     return {};
 }
 
+// A partition number: decimal digits only, 1 to 9999.
+std::optional<std::uint32_t> partitionNumber(const std::u16string& text) {
+    if (text.empty() || text.size() > 4)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (char16_t c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(c - u'0');
+    }
+    if (value == 0)
+        return std::nullopt;
+    return value;
+}
+
 const OptionSpec kOptions[] = {
     {u"--no-subfolders",
      0,
@@ -100,6 +115,39 @@ const OptionSpec kOptions[] = {
      u"(letters A-Z in any case), after listing them and asking",
      [](CliOptions& o, std::u16string value) {
          o.removeName = std::move(value);
+         return noProblem();
+     }},
+    {u"--image",
+     0,
+     {},
+     false,
+     u"every PATH is a disk image or device (raw or split\n"
+     u"images, E01, VMDK, VHD/VHDX), read directly and never\n"
+     u"written; its NTFS file systems are scanned partition by\n"
+     u"partition, with exact stream sizes. Paths inside are\n"
+     u"written IMAGE//pN/FOLDER/NAME (p0: no partition table)",
+     [](CliOptions& o, std::u16string) {
+         o.image = true;
+         return noProblem();
+     }},
+    {u"--partition", 0, u"N", false,
+     u"with --image: scan only the Nth partition (numbered\n"
+     u"from 1 in disk order)",
+     [](CliOptions& o, std::u16string value) {
+         o.partition = partitionNumber(value);
+         if (o.partition.has_value())
+             return noProblem();
+         return u"option '--partition' needs a partition number from 1 to 9999, not " +
+                quoted(value);
+     }},
+    {u"--deleted",
+     0,
+     {},
+     false,
+     u"with --image: also list the streams of deleted files\n"
+     u"whose entries are still intact, marked as deleted",
+     [](CliOptions& o, std::u16string) {
+         o.deleted = true;
          return noProblem();
      }},
     {u"--yes",
@@ -288,7 +336,17 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
         if (options.demo && !options.paths.empty()) {
             fail(u"--demo scans a sample tree of its own and takes no PATH");
         } else if (!options.demo && options.paths.empty()) {
-            fail(u"no PATH to scan (or --demo for a sample tree)");
+            fail(options.image ? u"--image needs an IMAGE to scan"
+                               : u"no PATH to scan (or --demo for a sample tree)");
+        } else if ((options.partition.has_value() || options.deleted) && !options.image) {
+            fail(options.deleted ? u"--deleted lists deleted items of disk images: add --image"
+                                 : u"--partition chooses a partition of a disk image: add --image");
+        } else if (options.image && options.demo) {
+            fail(u"--demo scans a sample tree of its own and reads no image");
+        } else if (options.image && options.removeName.has_value()) {
+            fail(
+                u"--remove cannot be used with --image: images are evidence and are never "
+                u"written");
         }
     }
     result.error = std::move(firstError);
@@ -318,6 +376,7 @@ std::u16string versionText() {
 
 std::u16string helpText() {
     return u"Usage: tessalin-scan [OPTIONS] PATH...\n"
+           u"       tessalin-scan --image [--partition N] [--deleted] [OPTIONS] IMAGE...\n"
            u"       tessalin-scan --demo [OPTIONS]\n"
            u"\n"
            u"Finds and explains alternate data streams: lists every named stream of every\n"

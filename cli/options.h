@@ -3,6 +3,7 @@
 // the terminal or the disk.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,7 +24,10 @@ struct CliOptions {
     std::optional<std::u16string> csvPath;
     std::optional<std::u16string> removeName;
     RowFilter filter;
-    bool json = false;  // JSON Lines on standard output; every other text on stderr
+    bool json = false;   // JSON Lines on standard output; every other text on stderr
+    bool image = false;  // every PATH is a disk image or device
+    std::optional<std::uint32_t> partition;
+    bool deleted = false;
     bool yes = false;
     bool quiet = false;
     bool demo = false;

@@ -84,6 +84,16 @@ class ProgressLine {
     Clock::time_point lastDraw;
 };
 
+// A deleted item's row says so first, before what the assessment found.
+std::u16string deletedNote(const streamscan::StreamRecord& record) {
+    std::u16string note = record.hostIsFolder ? u"Deleted folder" : u"Deleted file";
+    if (!record.note.empty()) {
+        note += u"; ";
+        note += record.note;
+    }
+    return note;
+}
+
 // One run's shared state, and its steps in the order they happen.
 class ScanRun {
   public:
@@ -106,8 +116,16 @@ class ScanRun {
         ProgressLine progress(console);
         const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
 
-        const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& record) {
-            if (!count(record))
+        outcome.deletedListed = static_cast<bool>(settings.hostDeleted);
+        const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& found) {
+            streamscan::StreamRecord marked;
+            const bool deleted = isDeleted(found);
+            if (deleted) {
+                marked = found;
+                marked.note = deletedNote(marked);
+            }
+            const streamscan::StreamRecord& record = deleted ? marked : found;
+            if (!count(record, deleted))
                 return;
             if (!options.quiet) {
                 if (rowsShareTerminal)
@@ -211,7 +229,7 @@ class ScanRun {
 
   private:
     // Counts a row found; false when the filters leave it out.
-    bool count(const streamscan::StreamRecord& record) {
+    bool count(const streamscan::StreamRecord& record, bool deleted) {
         if (!record.streamName.empty() && (record.severity == streamscan::kSeverityNotice ||
                                            record.severity == streamscan::kSeverityAlert)) {
             outcome.flagged = true;
@@ -221,8 +239,11 @@ class ScanRun {
             return false;
         }
         ++outcome.rows;
-        if (!record.streamName.empty())
+        if (!record.streamName.empty()) {
             ++outcome.streamRows;
+            if (deleted)
+                ++outcome.deletedStreamRows;
+        }
         return true;
     }
 
@@ -233,6 +254,11 @@ class ScanRun {
         } else {
             console.out(shown(text));
         }
+    }
+
+    bool isDeleted(const streamscan::StreamRecord& record) const {
+        return settings.hostDeleted &&
+               settings.hostDeleted(streamscan::hostPathOf(record, fs.pathStyle()));
     }
 
     bool isRemovalCandidate(const streamscan::StreamRecord& record) const {

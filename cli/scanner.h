@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <string>
 
 #include "cli/console.h"
 #include "cli/options.h"
@@ -13,6 +15,9 @@ namespace tessalin::cli {
 
 struct RunSettings {
     bool colour = false;  // colourWanted, decided by the caller from the environment
+    // Set for a scan that lists deleted items: says whether a host path is one.
+    // Their rows say so in the note and the summary counts their streams.
+    std::function<bool(const std::u16string& hostPath)> hostDeleted;
 };
 
 // Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between

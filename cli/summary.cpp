@@ -3,9 +3,8 @@
 #include "cli/options.h"
 #include "engine/display_escape.h"
 #include "engine/not_examined.h"
-
-#include "frontend/scan_texts.h"
 #include "engine/value_text.h"
+#include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
 
 namespace tessalin::cli {
@@ -52,6 +51,11 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     if (outcome.filtered) {
         text += streamscan::countPhrase(outcome.filteredOut, u"row", u"rows");
         text += u" left out by the filters\n";
+    }
+    if (outcome.deletedListed) {
+        text += streamscan::countPhrase(outcome.deletedStreamRows, u"stream belongs",
+                                        u"streams belong");
+        text += u" to deleted items\n";
     }
     text += notExaminedSummary(outcome.stats, true);
     if (somethingNotExamined(outcome.stats))

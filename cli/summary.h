@@ -29,6 +29,8 @@ struct ScanOutcome {
     bool flagged = false;
     std::uint64_t filteredOut = 0;  // rows the filters left out
     bool filtered = false;          // a filter was asked for
+    bool deletedListed = false;     // deleted items were asked for
+    std::uint64_t deletedStreamRows = 0;
 };
 
 // Whether the scan left anything unexamined: exactly when the not-examined

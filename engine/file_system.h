@@ -18,6 +18,7 @@ namespace streamscan {
 enum class PathStyle {
     windows,  // \ and / separate, drive letters, UNC, the \\?\ prefix
     posix,    // only / separates, / is its own parent, no prefix
+    image,    // inside a disk image: IMAGE//pN/NAME, / separates, IMAGE//pN is its own parent
 };
 
 #ifdef _WIN32

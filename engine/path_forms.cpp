@@ -42,6 +42,17 @@ std::size_t lastSeparatorBefore(const std::u16string& path, std::size_t n, PathS
     return std::u16string::npos;
 }
 
+// Inside a disk image, the image and partition part (IMAGE//pN) is the root:
+// its length, or npos for a path that has no such part.
+std::size_t imageRootLength(const std::u16string& path) {
+    const std::size_t marker = path.find(u"//");
+    if (marker == std::u16string::npos || marker == 0) {
+        return std::u16string::npos;
+    }
+    const std::size_t end = path.find(u'/', marker + 2);
+    return end == std::u16string::npos ? path.size() : end;
+}
+
 }  // namespace
 
 bool isPathSeparator(char16_t c, PathStyle style) {
@@ -91,6 +102,9 @@ std::u16string parentPath(const std::u16string& path, PathStyle style) {
     }
     if (style == PathStyle::windows && n == 2 && path[1] == u':' && path.size() > 2) {
         return path;  // a drive root is its own parent
+    }
+    if (style == PathStyle::image && n <= imageRootLength(path)) {
+        return path;  // so is a partition of an image
     }
     const std::size_t separator = lastSeparatorBefore(path, n, style);
     if (separator == std::u16string::npos) {

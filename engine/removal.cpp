@@ -32,6 +32,8 @@ constexpr ErrorName kErrorNames[] = {
     {kErrorDiskFull, u"The disk is full"},
     {kErrorInvalidName, u"The stream name is not valid"},
     {kErrorFilenameTooLong, u"The path is too long"},
+    {kErrorUnrecognizedVolume, u"The volume holds no file system this can read"},
+    {kErrorFileCorrupt, u"The file or folder is damaged and unreadable"},
 };
 
 constexpr char16_t kReadOnlyHostText[] = u"The host file is read-only (5)";

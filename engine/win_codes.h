@@ -23,6 +23,8 @@ inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorInvalidName = 123;
 inline constexpr std::uint32_t kErrorFilenameTooLong = 206;
+inline constexpr std::uint32_t kErrorUnrecognizedVolume = 1005;
+inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
 // Codes made from a Linux errno e are kErrorFromErrno | e (the customer bit).
 inline constexpr std::uint32_t kErrorFromErrno = 0x20000000;
 

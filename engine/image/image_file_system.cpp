@@ -1,0 +1,676 @@
+#include "engine/image/image_file_system.h"
+
+#include <tsk/libtsk.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "engine/path_forms.h"
+#include "engine/removal.h"
+#include "engine/unicode.h"
+#include "engine/win_codes.h"
+
+namespace streamscan {
+namespace {
+
+constexpr char16_t kMarker[] = u"//";
+// MFT records below this number are the file system's own (reserved) files.
+constexpr TSK_INUM_T kFirstUserRecord = 24;
+// The standard information attribute: modification time at 8, DOS flags at 32.
+constexpr std::size_t kSiModifiedOffset = 8;
+constexpr std::size_t kSiFlagsOffset = 32;
+// Bits of the standard information flags that Win32 attributes carry.
+constexpr std::uint32_t kSiAttributeMask = 0x0FFFFFFF;
+// Seconds from 1601-01-01 (FILETIME) to 1970-01-01 (time_t).
+constexpr std::uint64_t kUnixEpochSeconds = 11644473600ULL;
+
+std::uint64_t littleEndian(const std::uint8_t* bytes, std::size_t count) {
+    std::uint64_t value = 0;
+    for (std::size_t i = count; i > 0; --i) {
+        value = (value << 8) | bytes[i - 1];
+    }
+    return value;
+}
+
+std::u16string nameOf(const char* utf8) {
+    return utf8 == nullptr ? std::u16string() : decodeName(utf8);
+}
+
+// TSK's message for its last error, one line.
+std::u16string libraryError() {
+    const char* text = tsk_error_get();
+    std::u16string message = text == nullptr ? std::u16string() : decodeName(text);
+    tsk_error_reset();
+    for (char16_t& c : message) {
+        if (c == u'\n' || c == u'\r') {
+            c = u' ';
+        }
+    }
+    while (!message.empty() && message.back() == u' ') {
+        message.pop_back();
+    }
+    return message;
+}
+
+std::u16string fileSystemNameOf(TSK_FS_TYPE_ENUM type) {
+    switch (type) {
+        case TSK_FS_TYPE_NTFS:
+            return u"NTFS";
+        case TSK_FS_TYPE_FAT12:
+            return u"FAT12";
+        case TSK_FS_TYPE_FAT16:
+            return u"FAT16";
+        case TSK_FS_TYPE_FAT32:
+            return u"FAT32";
+        case TSK_FS_TYPE_EXFAT:
+            return u"exFAT";
+        default:
+            return decodeName(tsk_fs_type_toname(type));
+    }
+}
+
+bool isDataAttribute(const TSK_FS_ATTR* attribute) {
+    return attribute != nullptr && attribute->type == TSK_FS_ATTR_TYPE_NTFS_DATA;
+}
+
+// The library gives the unnamed $DATA no name; a stream named "$Data" has one.
+bool isUnnamedData(const TSK_FS_ATTR* attribute) {
+    return attribute->name == nullptr || attribute->name[0] == '\0';
+}
+
+ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
+    ItemFacts facts;
+    const TSK_FS_META* meta = file->meta;
+    const bool folder =
+        meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : nameType == TSK_FS_NAME_TYPE_DIR;
+    bool fromStandardInformation = false;
+    if (meta != nullptr) {
+        const int count = tsk_fs_file_attr_getsize(file);
+        for (int i = 0; i < count; ++i) {
+            const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file, i);
+            if (attribute == nullptr || attribute->type != TSK_FS_ATTR_TYPE_NTFS_SI ||
+                (attribute->flags & TSK_FS_ATTR_RES) == 0 || attribute->rd.buf == nullptr ||
+                attribute->rd.buf_size < kSiFlagsOffset + 4 ||
+                attribute->size < static_cast<TSK_OFF_T>(kSiFlagsOffset + 4)) {
+                continue;
+            }
+            facts.lastWrite = littleEndian(attribute->rd.buf + kSiModifiedOffset, 8);
+            facts.attributes = static_cast<std::uint32_t>(
+                littleEndian(attribute->rd.buf + kSiFlagsOffset, 4) & kSiAttributeMask);
+            fromStandardInformation = true;
+            break;
+        }
+        if (!fromStandardInformation && meta->mtime >= 0) {
+            facts.lastWrite =
+                (static_cast<std::uint64_t>(meta->mtime) + kUnixEpochSeconds) * 10000000ULL +
+                meta->mtime_nano / 100;
+        }
+        if (!folder && meta->size > 0) {
+            facts.size = static_cast<std::uint64_t>(meta->size);
+        }
+    }
+    tsk_error_reset();
+    if (folder) {
+        facts.attributes |= kAttributeDirectory;
+    } else {
+        facts.attributes &= ~kAttributeDirectory;
+    }
+    if (facts.attributes == 0) {
+        facts.attributes = kAttributeNormal;  // as a Windows listing reports a plain file
+    }
+    return facts;
+}
+
+struct FileCloser {
+    void operator()(TSK_FS_FILE* file) const { tsk_fs_file_close(file); }
+};
+using FileHandle = std::unique_ptr<TSK_FS_FILE, FileCloser>;
+
+struct DirCloser {
+    void operator()(TSK_FS_DIR* dir) const { tsk_fs_dir_close(dir); }
+};
+
+class VectorListing final : public DirectoryListing {
+  public:
+    explicit VectorListing(std::vector<DirectoryEntry> entries) : entries(std::move(entries)) {}
+    std::uint32_t next(DirectoryEntry& entry) override {
+        if (position >= entries.size()) {
+            return kErrorNoMoreFiles;
+        }
+        entry = std::move(entries[position++]);
+        return kErrorSuccess;
+    }
+
+  private:
+    std::vector<DirectoryEntry> entries;
+    std::size_t position = 1;  // the first went out with the start
+};
+
+class VectorStreamListing final : public StreamListing {
+  public:
+    explicit VectorStreamListing(std::vector<StreamEntry> entries) : entries(std::move(entries)) {}
+    std::uint32_t next(StreamEntry& entry) override {
+        if (position >= entries.size()) {
+            return kErrorHandleEof;
+        }
+        entry = std::move(entries[position++]);
+        return kErrorSuccess;
+    }
+
+  private:
+    std::vector<StreamEntry> entries;
+    std::size_t position = 1;
+};
+
+class AttributeReader final : public StreamReader {
+  public:
+    AttributeReader(FileHandle file, const TSK_FS_ATTR* attribute)
+        : file(std::move(file)), attribute(attribute) {}
+    std::uint32_t read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) override {
+        got = 0;
+        if (offset >= attribute->size || size == 0) {
+            return kErrorSuccess;
+        }
+        const TSK_OFF_T left = attribute->size - offset;
+        const std::size_t want =
+            left < static_cast<TSK_OFF_T>(size) ? static_cast<std::size_t>(left) : size;
+        const ssize_t read = tsk_fs_attr_read(attribute, offset, reinterpret_cast<char*>(buffer),
+                                              want, TSK_FS_FILE_READ_FLAG_NONE);
+        if (read <= 0) {
+            tsk_error_reset();
+            return kErrorFileCorrupt;
+        }
+        offset += read;
+        got = static_cast<std::uint32_t>(read);
+        return kErrorSuccess;
+    }
+
+  private:
+    FileHandle file;
+    const TSK_FS_ATTR* attribute;
+    TSK_OFF_T offset = 0;
+};
+
+}  // namespace
+
+struct ImageFileSystem::State {
+    struct Volume {
+        std::u16string root;
+        TSK_FS_INFO* fs = nullptr;   // null: no file system could be opened
+        bool looksLikeNtfs = false;  // then a failure to open is damage, not absence
+        VolumeInfo info;
+        std::unordered_set<TSK_INUM_T> listedFolders;
+    };
+    struct Image {
+        std::u16string path;
+        TSK_IMG_INFO* img = nullptr;
+        TSK_VS_INFO* vs = nullptr;
+        std::vector<std::size_t> volumes;
+        std::uint32_t partitionCount = 0;
+    };
+    struct Node {
+        std::size_t volume;
+        TSK_INUM_T addr;
+        bool deleted;
+    };
+
+    bool includeDeleted = false;
+    std::vector<Image> images;
+    std::vector<Volume> volumes;
+    std::unordered_map<std::u16string, Node> nodes;
+
+    ~State() {
+        for (Volume& volume : volumes) {
+            if (volume.fs != nullptr) {
+                tsk_fs_close(volume.fs);
+            }
+        }
+        for (Image& image : images) {
+            if (image.vs != nullptr) {
+                tsk_vs_close(image.vs);
+            }
+            tsk_img_close(image.img);
+        }
+    }
+
+    // Whether `path` lies in an opened image (IMAGE//...).
+    bool owns(const std::u16string& path) const {
+        const std::size_t marker = path.find(kMarker);
+        if (marker == std::u16string::npos || marker == 0) {
+            return false;
+        }
+        const std::u16string_view image = std::u16string_view(path).substr(0, marker);
+        return std::any_of(images.begin(), images.end(),
+                           [&](const Image& known) { return known.path == image; });
+    }
+
+    const Volume* volumeWithRoot(const std::u16string& path) const {
+        for (const Volume& volume : volumes) {
+            if (volume.root == path) {
+                return &volume;
+            }
+        }
+        return nullptr;
+    }
+
+    const Node* find(const std::u16string& path) const {
+        const auto found = nodes.find(path);
+        return found == nodes.end() ? nullptr : &found->second;
+    }
+
+    // The error for a path this port owns but cannot reach.
+    std::uint32_t missing(const std::u16string& path) const {
+        const Volume* volume = volumeWithRoot(path);
+        if (volume != nullptr && volume->fs == nullptr) {
+            return volume->looksLikeNtfs ? kErrorFileCorrupt : kErrorUnrecognizedVolume;
+        }
+        return kErrorPathNotFound;
+    }
+
+    FileHandle open(const Node& node) {
+        FileHandle file(tsk_fs_file_open_meta(volumes[node.volume].fs, nullptr, node.addr));
+        if (!file) {
+            tsk_error_reset();
+        }
+        return file;
+    }
+
+    void addVolume(Image& image, std::u16string root, TSK_FS_INFO* fs, bool looksLikeNtfs,
+                   const std::u16string& partitionType) {
+        Volume volume;
+        volume.root = std::move(root);
+        volume.fs = fs;
+        volume.looksLikeNtfs = looksLikeNtfs;
+        volume.info.known = true;
+        if (fs != nullptr) {
+            volume.info.namedStreams = TSK_FS_TYPE_ISNTFS(fs->ftype) != 0;
+            volume.info.fileSystemName = fileSystemNameOf(fs->ftype);
+            nodes[volume.root] = Node{volumes.size(), fs->root_inum, false};
+        } else if (!looksLikeNtfs) {
+            volume.info.fileSystemName = u"no file system found";
+            if (!partitionType.empty()) {
+                volume.info.fileSystemName += u", partition type " + partitionType;
+            }
+        }
+        image.volumes.push_back(volumes.size());
+        volumes.push_back(std::move(volume));
+    }
+};
+
+ImageFileSystem::ImageFileSystem(FileSystem& host, bool includeDeleted)
+    : host(host), state(std::make_unique<State>()) {
+    state->includeDeleted = includeDeleted;
+}
+
+ImageFileSystem::~ImageFileSystem() = default;
+
+namespace {
+
+// The image's path as the form writes it: absolute, one slash between names.
+std::u16string imagePathForm(std::u16string path) {
+    std::u16string result;
+    result.reserve(path.size());
+    for (char16_t c : path) {
+        if (c == u'/' && !result.empty() && result.back() == u'/') {
+            continue;
+        }
+        result.push_back(c);
+    }
+    while (result.size() > 1 && result.back() == u'/') {
+        result.pop_back();
+    }
+    return result;
+}
+
+// NTFS boot sectors carry "NTFS    " at offset 3.
+bool startsLikeNtfs(TSK_IMG_INFO* img, TSK_OFF_T offset) {
+    char boot[16] = {};
+    if (tsk_img_read(img, offset, boot, sizeof boot) != static_cast<ssize_t>(sizeof boot)) {
+        tsk_error_reset();
+        return false;
+    }
+    return std::memcmp(boot + 3, "NTFS    ", 8) == 0;
+}
+
+std::u16string decimal(std::uint32_t value) {
+    return widenAscii(std::to_string(value));
+}
+
+}  // namespace
+
+ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::uint32_t partition) {
+    ImageOpening opening;
+    const std::u16string path = imagePathForm(host.fullPath(imagePath));
+    State::Image* image = nullptr;
+    for (State::Image& known : state->images) {
+        if (known.path == path) {
+            image = &known;
+        }
+    }
+    if (image == nullptr) {
+        ItemFacts facts;
+        const std::uint32_t error = host.itemFacts(path, facts);
+        if (error == kErrorFileNotFound || error == kErrorPathNotFound) {
+            opening.error = u"no such file or device";
+            return opening;
+        }
+        if (error != kErrorSuccess) {
+            opening.error = u"the image could not be opened: " + WindowsErrorText(error);
+            return opening;
+        }
+        if ((facts.attributes & kAttributeDirectory) != 0) {
+            opening.error = u"this is a folder, not a disk image or device";
+            return opening;
+        }
+        const std::string bytes = encodeName(path);
+        TSK_IMG_INFO* img = tsk_img_open_utf8_sing(bytes.c_str(), TSK_IMG_TYPE_DETECT, 0);
+        if (img == nullptr) {
+            opening.error = u"the image could not be opened: " + libraryError();
+            return opening;
+        }
+        state->images.push_back(State::Image{path, img, nullptr, {}, 0});
+        image = &state->images.back();
+        image->vs = tsk_vs_open(img, 0, TSK_VS_TYPE_DETECT);
+        if (image->vs != nullptr) {
+            std::uint32_t number = 0;
+            for (TSK_PNUM_T i = 0; i < image->vs->part_count; ++i) {
+                const TSK_VS_PART_INFO* part = tsk_vs_part_get(image->vs, i);
+                if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) {
+                    continue;
+                }
+                ++number;
+                TSK_FS_INFO* fs = tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT);
+                const bool ntfs =
+                    fs == nullptr &&
+                    startsLikeNtfs(img, static_cast<TSK_OFF_T>(part->start) * image->vs->block_size);
+                tsk_error_reset();
+                state->addVolume(*image, path + kMarker + u"p" + decimal(number), fs, ntfs,
+                                 nameOf(part->desc));
+            }
+            image->partitionCount = number;
+        } else {
+            tsk_error_reset();
+            TSK_FS_INFO* fs = tsk_fs_open_img(img, 0, TSK_FS_TYPE_DETECT);
+            if (fs != nullptr || startsLikeNtfs(img, 0)) {
+                state->addVolume(*image, path + kMarker + u"p0", fs, fs == nullptr, {});
+            }
+            tsk_error_reset();
+        }
+    }
+
+    bool anyFileSystem = false;
+    for (std::size_t index : image->volumes) {
+        const State::Volume& volume = state->volumes[index];
+        anyFileSystem = anyFileSystem || volume.fs != nullptr || volume.looksLikeNtfs;
+    }
+    if (!anyFileSystem) {
+        opening.error = u"no file system this can read was found in the image";
+        return opening;
+    }
+    if (partition == kEveryPartition) {
+        for (std::size_t index : image->volumes) {
+            opening.roots.push_back(state->volumes[index].root);
+        }
+        return opening;
+    }
+    if (image->vs == nullptr) {
+        opening.error = u"the image has no partition table, so no partition " + decimal(partition);
+    } else if (partition == 0 || partition > image->partitionCount) {
+        opening.error = u"the image has no partition " + decimal(partition) + u" (it has " +
+                        decimal(image->partitionCount) + u")";
+    } else {
+        opening.roots.push_back(state->volumes[image->volumes[partition - 1]].root);
+    }
+    return opening;
+}
+
+bool ImageFileSystem::isDeleted(const std::u16string& itemPath) const {
+    const State::Node* node = state->find(itemPath);
+    return node != nullptr && node->deleted;
+}
+
+std::u16string ImageFileSystem::fullPath(const std::u16string& path) {
+    return state->owns(path) ? path : host.fullPath(path);
+}
+
+VolumeInfo ImageFileSystem::queryVolume(const std::u16string& path) {
+    if (!state->owns(path)) {
+        return host.queryVolume(path);
+    }
+    for (const State::Volume& volume : state->volumes) {
+        if (path == volume.root ||
+            (path.size() > volume.root.size() && path.compare(0, volume.root.size(), volume.root) == 0 &&
+             path[volume.root.size()] == u'/')) {
+            return volume.fs == nullptr && volume.looksLikeNtfs ? VolumeInfo() : volume.info;
+        }
+    }
+    return {};
+}
+
+std::uint32_t ImageFileSystem::itemFacts(const std::u16string& path, ItemFacts& facts) {
+    if (!state->owns(path)) {
+        return host.itemFacts(path, facts);
+    }
+    const State::Node* node = state->find(path);
+    if (node == nullptr) {
+        return state->missing(path);
+    }
+    const FileHandle file = state->open(*node);
+    if (!file) {
+        return kErrorFileCorrupt;
+    }
+    facts = factsOf(file.get(), TSK_FS_NAME_TYPE_UNDEF);
+    return kErrorSuccess;
+}
+
+std::uint32_t ImageFileSystem::plainAttributes(const std::u16string& path,
+                                               std::uint32_t& attributes) {
+    if (!state->owns(path)) {
+        return host.plainAttributes(path, attributes);
+    }
+    ItemFacts facts;
+    const std::uint32_t error = itemFacts(path, facts);
+    attributes = facts.attributes;
+    return error;
+}
+
+std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, DirectoryEntry& first,
+                                            std::unique_ptr<DirectoryListing>& listing) {
+    if (!state->owns(folder)) {
+        return host.startListing(folder, first, listing);
+    }
+    const State::Node* found = state->find(folder);
+    if (found == nullptr) {
+        return state->missing(folder);
+    }
+    const State::Node node = *found;
+    State::Volume& volume = state->volumes[node.volume];
+    // A folder has one parent in NTFS; meeting its record twice means the
+    // index loops or is damaged, and listing it again could go on for ever.
+    if (!volume.listedFolders.insert(node.addr).second) {
+        return kErrorFileCorrupt;
+    }
+    const std::unique_ptr<TSK_FS_DIR, DirCloser> dir(tsk_fs_dir_open_meta(volume.fs, node.addr));
+    if (!dir) {
+        tsk_error_reset();
+        return kErrorFileCorrupt;
+    }
+
+    struct Found {
+        DirectoryEntry entry;
+        TSK_INUM_T addr;
+        bool deleted;
+    };
+    std::vector<Found> live;
+    std::vector<Found> deleted;
+    const bool ntfs = TSK_FS_TYPE_ISNTFS(volume.fs->ftype) != 0;
+    const std::size_t count = tsk_fs_dir_getsize(dir.get());
+    for (std::size_t i = 0; i < count; ++i) {
+        const FileHandle file(tsk_fs_dir_get(dir.get(), i));
+        if (!file || file->name == nullptr || file->name->name == nullptr) {
+            tsk_error_reset();
+            continue;
+        }
+        const TSK_FS_NAME& name = *file->name;
+        const std::string_view text(name.name);
+        if (text.empty() || text == "." || text == "..") {
+            continue;
+        }
+        // The library's own virtual entries and the file system's reserved files
+        // are not items a listing of the volume shows.
+        if (name.type == TSK_FS_NAME_TYPE_VIRT || name.type == TSK_FS_NAME_TYPE_VIRT_DIR ||
+            (file->meta != nullptr && (file->meta->type == TSK_FS_META_TYPE_VIRT ||
+                                       file->meta->type == TSK_FS_META_TYPE_VIRT_DIR))) {
+            continue;
+        }
+        if (ntfs && name.meta_addr < kFirstUserRecord) {
+            continue;
+        }
+        const bool gone = (name.flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
+        FileHandle record;
+        if (gone) {
+            if (!state->includeDeleted) {
+                continue;
+            }
+            // The library leaves a deleted name's record unread; it still
+            // describes the deleted item only while it is free and not taken by
+            // a later file (NTFS counts the sequence up once when it frees it).
+            record.reset(tsk_fs_file_open_meta(volume.fs, nullptr, name.meta_addr));
+            if (!record || record->meta == nullptr ||
+                (record->meta->flags & TSK_FS_META_FLAG_UNALLOC) == 0 ||
+                (ntfs && record->meta->seq != name.meta_seq &&
+                 record->meta->seq != name.meta_seq + 1)) {
+                tsk_error_reset();
+                continue;
+            }
+        }
+        Found item{DirectoryEntry{decodeName(text), factsOf(gone ? record.get() : file.get(),
+                                                            name.type)},
+                   name.meta_addr, gone};
+        (gone ? deleted : live).push_back(std::move(item));
+    }
+    tsk_error_reset();
+
+    // A deleted entry under a name the folder still uses (or already listed
+    // deleted) would make two items of one path.
+    std::unordered_set<std::u16string> taken;
+    for (const Found& item : live) {
+        taken.insert(item.entry.name);
+    }
+    for (Found& item : deleted) {
+        if (taken.insert(item.entry.name).second) {
+            live.push_back(std::move(item));
+        }
+    }
+    if (live.empty()) {
+        return kErrorFileNotFound;  // an empty folder
+    }
+
+    std::vector<DirectoryEntry> entries;
+    entries.reserve(live.size());
+    for (Found& item : live) {
+        state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] =
+            State::Node{node.volume, item.addr, item.deleted || node.deleted};
+        entries.push_back(std::move(item.entry));
+    }
+    first = entries.front();
+    listing = std::make_unique<VectorListing>(std::move(entries));
+    return kErrorSuccess;
+}
+
+std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, StreamEntry& first,
+                                            std::unique_ptr<StreamListing>& listing) {
+    if (!state->owns(hostPath)) {
+        return host.startStreams(hostPath, first, listing);
+    }
+    const State::Node* node = state->find(hostPath);
+    if (node == nullptr) {
+        return state->missing(hostPath);
+    }
+    const FileHandle file = state->open(*node);
+    if (!file) {
+        return kErrorFileCorrupt;
+    }
+    std::vector<StreamEntry> entries;
+    const int count = tsk_fs_file_attr_getsize(file.get());
+    for (int i = 0; i < count; ++i) {
+        const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file.get(), i);
+        if (!isDataAttribute(attribute)) {
+            continue;
+        }
+        StreamEntry entry;
+        entry.name = isUnnamedData(attribute)
+                         ? std::u16string(u"::$DATA")
+                         : u":" + nameOf(attribute->name) + u":$DATA";
+        entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
+        entries.push_back(std::move(entry));
+    }
+    tsk_error_reset();
+    if (entries.empty()) {
+        return kErrorHandleEof;
+    }
+    first = entries.front();
+    listing = std::make_unique<VectorStreamListing>(std::move(entries));
+    return kErrorSuccess;
+}
+
+std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,
+                                          const std::u16string& name, const std::u16string& type,
+                                          bool hostIsFolder, std::unique_ptr<StreamReader>& reader) {
+    if (!state->owns(hostPath)) {
+        return host.openStream(hostPath, name, type, hostIsFolder, reader);
+    }
+    const State::Node* node = state->find(hostPath);
+    if (node == nullptr) {
+        return state->missing(hostPath);
+    }
+    if (!type.empty() && !equalsAsciiNoCase(type, u"$DATA")) {
+        return kErrorFileNotFound;
+    }
+    FileHandle file = state->open(*node);
+    if (!file) {
+        return kErrorFileCorrupt;
+    }
+    const int count = tsk_fs_file_attr_getsize(file.get());
+    for (int i = 0; i < count; ++i) {
+        const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file.get(), i);
+        if (!isDataAttribute(attribute)) {
+            continue;
+        }
+        const bool unnamed = isUnnamedData(attribute);
+        if (name.empty() ? unnamed : (!unnamed && nameOf(attribute->name) == name)) {
+            reader = std::make_unique<AttributeReader>(std::move(file), attribute);
+            return kErrorSuccess;
+        }
+    }
+    tsk_error_reset();
+    return kErrorFileNotFound;
+}
+
+std::uint32_t ImageFileSystem::deleteStream(const std::u16string& hostPath,
+                                            const std::u16string& name,
+                                            const std::u16string& type) {
+    if (!state->owns(hostPath)) {
+        return host.deleteStream(hostPath, name, type);
+    }
+    return kErrorWriteProtect;  // an image is evidence
+}
+
+std::uint32_t ImageFileSystem::createFile(const std::u16string& path,
+                                          std::unique_ptr<FileWriter>& writer) {
+    if (!state->owns(path)) {
+        return host.createFile(path, writer);
+    }
+    return kErrorWriteProtect;
+}
+
+std::uint32_t ImageFileSystem::deleteFile(const std::u16string& path) {
+    if (!state->owns(path)) {
+        return host.deleteFile(path);
+    }
+    return kErrorWriteProtect;
+}
+
+}  // namespace streamscan

@@ -1,0 +1,79 @@
+// The read-only port over disk images, read through The Sleuth Kit's library:
+// raw and split images, block devices, and whatever container formats the
+// installed library reads (E01, VMDK, VHD/VHDX). The image is evidence: nothing
+// in it is ever written.
+//
+// Paths inside an image are written IMAGE//pN/FOLDER/NAME: the image's absolute
+// path, a doubled slash, the partition (p1, p2, ... in the order of their start
+// on the disk, counting only partitions that hold data; p0 for a file system
+// that fills the whole image), then the path inside with / between names. An
+// absolute path made by the system never holds a doubled slash, so the first one
+// ends the image part and no such path can name a live file.
+//
+// Paths outside every opened image are the host port's: reports are written
+// there, through it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+
+namespace streamscan {
+
+inline constexpr std::uint32_t kEveryPartition = 0xFFFFFFFF;
+
+// What opening one image found.
+struct ImageOpening {
+    // One root (IMAGE//pN) per partition or file system to scan, in disk order.
+    // A partition without a file system this can read is a root too: its facts
+    // fail with kErrorUnrecognizedVolume, so it is counted as not examined.
+    std::vector<std::u16string> roots;
+    // Why the image cannot be scanned at all; empty when roots is not empty.
+    std::u16string error;
+};
+
+class ImageFileSystem final : public FileSystem {
+  public:
+    // `includeDeleted`: folder listings also give entries of deleted items whose
+    // file record is still intact.
+    ImageFileSystem(FileSystem& host, bool includeDeleted);
+    ~ImageFileSystem() override;
+    ImageFileSystem(const ImageFileSystem&) = delete;
+    ImageFileSystem& operator=(const ImageFileSystem&) = delete;
+
+    // Opens the image at `imagePath` (its other segments are found beside it)
+    // and finds its file systems: every partition, or only `partition`.
+    // Opening the same image twice gives the same roots.
+    ImageOpening openImage(const std::u16string& imagePath, std::uint32_t partition);
+
+    // Whether an item this port listed is a deleted one.
+    bool isDeleted(const std::u16string& itemPath) const;
+
+    PathStyle pathStyle() const override { return PathStyle::image; }
+    std::u16string fullPath(const std::u16string& path) override;
+    VolumeInfo queryVolume(const std::u16string& path) override;
+    std::uint32_t itemFacts(const std::u16string& path, ItemFacts& facts) override;
+    std::uint32_t plainAttributes(const std::u16string& path, std::uint32_t& attributes) override;
+    std::uint32_t startListing(const std::u16string& folder, DirectoryEntry& first,
+                               std::unique_ptr<DirectoryListing>& listing) override;
+    std::uint32_t startStreams(const std::u16string& hostPath, StreamEntry& first,
+                               std::unique_ptr<StreamListing>& listing) override;
+    std::uint32_t openStream(const std::u16string& hostPath, const std::u16string& name,
+                             const std::u16string& type, bool hostIsFolder,
+                             std::unique_ptr<StreamReader>& reader) override;
+    std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
+                               const std::u16string& type) override;
+    std::uint32_t createFile(const std::u16string& path,
+                             std::unique_ptr<FileWriter>& writer) override;
+    std::uint32_t deleteFile(const std::u16string& path) override;
+
+  private:
+    struct State;
+    FileSystem& host;
+    std::unique_ptr<State> state;
+};
+
+}  // namespace streamscan
