@@ -134,10 +134,11 @@ struct DirCloser {
 
 class VectorListing final : public DirectoryListing {
   public:
-    explicit VectorListing(std::vector<DirectoryEntry> entries) : entries(std::move(entries)) {}
+    VectorListing(std::vector<DirectoryEntry> entries, std::uint32_t endError)
+        : entries(std::move(entries)), endError(endError) {}
     std::uint32_t next(DirectoryEntry& entry) override {
         if (position >= entries.size()) {
-            return kErrorNoMoreFiles;
+            return endError;
         }
         entry = std::move(entries[position++]);
         return kErrorSuccess;
@@ -145,6 +146,7 @@ class VectorListing final : public DirectoryListing {
 
   private:
     std::vector<DirectoryEntry> entries;
+    std::uint32_t endError;
     std::size_t position = 1;  // the first went out with the start
 };
 
@@ -383,8 +385,8 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
                 ++number;
                 TSK_FS_INFO* fs = tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT);
                 const bool ntfs =
-                    fs == nullptr &&
-                    startsLikeNtfs(img, static_cast<TSK_OFF_T>(part->start) * image->vs->block_size);
+                    fs == nullptr && startsLikeNtfs(img, static_cast<TSK_OFF_T>(part->start) *
+                                                             image->vs->block_size);
                 tsk_error_reset();
                 state->addVolume(*image, path + kMarker + u"p" + decimal(number), fs, ntfs,
                                  nameOf(part->desc));
@@ -440,9 +442,9 @@ VolumeInfo ImageFileSystem::queryVolume(const std::u16string& path) {
         return host.queryVolume(path);
     }
     for (const State::Volume& volume : state->volumes) {
-        if (path == volume.root ||
-            (path.size() > volume.root.size() && path.compare(0, volume.root.size(), volume.root) == 0 &&
-             path[volume.root.size()] == u'/')) {
+        if (path == volume.root || (path.size() > volume.root.size() &&
+                                    path.compare(0, volume.root.size(), volume.root) == 0 &&
+                                    path[volume.root.size()] == u'/')) {
             return volume.fs == nullptr && volume.looksLikeNtfs ? VolumeInfo() : volume.info;
         }
     }
@@ -525,7 +527,11 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
                                        file->meta->type == TSK_FS_META_TYPE_VIRT_DIR))) {
             continue;
         }
-        if (ntfs && name.meta_addr < kFirstUserRecord) {
+        // The file system's own files sit in the root under $ names; an entry
+        // elsewhere that names one of their records is damage, and is listed
+        // so that it is met and counted.
+        if (ntfs && name.meta_addr < kFirstUserRecord && node.addr == volume.fs->root_inum &&
+            text[0] == '$') {
             continue;
         }
         const bool gone = (name.flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
@@ -546,37 +552,46 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
                 continue;
             }
         }
-        Found item{DirectoryEntry{decodeName(text), factsOf(gone ? record.get() : file.get(),
-                                                            name.type)},
-                   name.meta_addr, gone};
+        Found item{
+            DirectoryEntry{decodeName(text), factsOf(gone ? record.get() : file.get(), name.type)},
+            name.meta_addr, gone};
         (gone ? deleted : live).push_back(std::move(item));
     }
     tsk_error_reset();
 
-    // A deleted entry under a name the folder still uses (or already listed
-    // deleted) would make two items of one path.
+    // One path names one item. A name the folder holds twice is damage (the
+    // library also offers files whose record names this folder as parent), so
+    // the listing ends with an error after the first; a deleted entry under a
+    // name still in use is simply older history.
     std::unordered_set<std::u16string> taken;
-    for (const Found& item : live) {
-        taken.insert(item.entry.name);
+    std::vector<Found> kept;
+    bool damaged = false;
+    for (Found& item : live) {
+        if (taken.insert(item.entry.name).second) {
+            kept.push_back(std::move(item));
+        } else {
+            damaged = true;
+        }
     }
     for (Found& item : deleted) {
         if (taken.insert(item.entry.name).second) {
-            live.push_back(std::move(item));
+            kept.push_back(std::move(item));
         }
     }
-    if (live.empty()) {
-        return kErrorFileNotFound;  // an empty folder
+    if (kept.empty()) {
+        return damaged ? kErrorFileCorrupt : kErrorFileNotFound;  // or an empty folder
     }
 
     std::vector<DirectoryEntry> entries;
-    entries.reserve(live.size());
-    for (Found& item : live) {
+    entries.reserve(kept.size());
+    for (Found& item : kept) {
         state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] =
             State::Node{node.volume, item.addr, item.deleted || node.deleted};
         entries.push_back(std::move(item.entry));
     }
     first = entries.front();
-    listing = std::make_unique<VectorListing>(std::move(entries));
+    listing = std::make_unique<VectorListing>(std::move(entries),
+                                              damaged ? kErrorFileCorrupt : kErrorNoMoreFiles);
     return kErrorSuccess;
 }
 
@@ -601,9 +616,8 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
             continue;
         }
         StreamEntry entry;
-        entry.name = isUnnamedData(attribute)
-                         ? std::u16string(u"::$DATA")
-                         : u":" + nameOf(attribute->name) + u":$DATA";
+        entry.name = isUnnamedData(attribute) ? std::u16string(u"::$DATA")
+                                              : u":" + nameOf(attribute->name) + u":$DATA";
         entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
         entries.push_back(std::move(entry));
     }
@@ -618,7 +632,8 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
 
 std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,
                                           const std::u16string& name, const std::u16string& type,
-                                          bool hostIsFolder, std::unique_ptr<StreamReader>& reader) {
+                                          bool hostIsFolder,
+                                          std::unique_ptr<StreamReader>& reader) {
     if (!state->owns(hostPath)) {
         return host.openStream(hostPath, name, type, hostIsFolder, reader);
     }

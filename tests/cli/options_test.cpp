@@ -31,6 +31,13 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     EXPECT_TRUE(o.filter.flaggedOnly);
     EXPECT_TRUE(o.json);
     EXPECT_EQ(o.paths, (Args{u"a", u"b"}));
+    EXPECT_FALSE(o.image);
+
+    const CliOptions images =
+        parseArguments({u"--image", u"--partition=2", u"--deleted", u"d.E01"}).options;
+    EXPECT_TRUE(images.image);
+    EXPECT_EQ(images.partition.value_or(0), 2u);
+    EXPECT_TRUE(images.deleted);
 }
 
 TEST(CliOptions, PathsThatLookLikeOptionsPassAfterDoubleDashOrAlone) {
@@ -60,6 +67,19 @@ TEST(CliOptions, UsageErrorsNameTheProblem) {
         {{u"a", u"--remove="}, u"option '--remove' needs a NAME that is not empty"},
         {{u"a", u"--csv", u"x", u"--csv=y"}, u"option '--csv' was given twice"},
         {{u"--demo", u"a"}, u"--demo scans a sample tree of its own and takes no PATH"},
+        {{u"--image"}, u"--image needs an IMAGE to scan"},
+        {{u"--image", u"--demo"}, u"--demo scans a sample tree of its own and reads no image"},
+        {{u"--deleted", u"a"}, u"--deleted lists deleted items of disk images: add --image"},
+        {{u"--partition", u"1", u"a"},
+         u"--partition chooses a partition of a disk image: add --image"},
+        {{u"--image", u"--partition", u"0", u"a"},
+         u"option '--partition' needs a partition number from 1 to 9999, not '0'"},
+        {{u"--image", u"--partition=1x", u"a"},
+         u"option '--partition' needs a partition number from 1 to 9999, not '1x'"},
+        {{u"--image", u"--partition=1", u"--partition=2", u"a"},
+         u"option '--partition' was given twice"},
+        {{u"--image", u"--remove", u"x", u"a"},
+         u"--remove cannot be used with --image: images are evidence and are never written"},
         // A hostile option is shown escaped, never raw on the terminal.
         {{u"--\x1b[2J", u"a"}, u"unknown option '--<U+001B>[2J'"},
         // The first problem is the one reported.
@@ -105,8 +125,8 @@ TEST(CliOptions, HelpDocumentsEveryOptionOfTheTableAndEveryExitStatus) {
         // Its first help line follows on the same line or the next.
         EXPECT_NE(help.find(spec.help.substr(0, spec.help.find(u'\n')), at), std::u16string::npos);
     }
-    for (const char16_t* word :
-         {u"NO_COLOR", u"\n  64 ", u"\n  70 ", u"\n  130 ", u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
+    for (const char16_t* word : {u"NO_COLOR", u"IMAGE//pN", u"\n  64 ", u"\n  70 ", u"\n  130 ",
+                                 u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
         EXPECT_NE(help.find(word), std::u16string::npos) << std::string(word, word + 3);
     }
     EXPECT_EQ(versionText(), u"tessalin-scan 1.0.0\n");

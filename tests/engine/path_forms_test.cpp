@@ -9,6 +9,7 @@ namespace {
 
 constexpr PathStyle kWin = PathStyle::windows;
 constexpr PathStyle kPosix = PathStyle::posix;
+constexpr PathStyle kImage = PathStyle::image;
 
 // A drive path of exactly `length` characters: C:\ followed by x's.
 std::u16string drivePathOfLength(std::size_t length, char16_t separator = u'\\') {
@@ -116,6 +117,10 @@ TEST(SplitHostPath, SplitsIntoFolderAndLeaf) {
         {u"/home/u/", kPosix, u"/home", u"u", u"/home", u"u"},
         {u"/mnt/c:/x", kPosix, u"/mnt/c:", u"x", u"/mnt/c:", u"x"},
         {u"c:/x", kPosix, u"c:", u"x", u"c:", u"x"},
+        {u"/ev/d.img//p1", kImage, u"/ev/d.img//p1", u"p1", u"/ev/d.img//p1", u""},
+        {u"/ev/d.img//p1/", kImage, u"/ev/d.img//p1/", u"p1", u"/ev/d.img//p1/", u""},
+        {u"/ev/d.img//p1/a.txt", kImage, u"/ev/d.img//p1", u"a.txt", u"/ev/d.img//p1", u"a.txt"},
+        {u"/ev/d.img//p0/d/a", kImage, u"/ev/d.img//p0/d", u"a", u"/ev/d.img//p0/d", u"a"},
     };
     for (const auto& c : cases) {
         const std::string label(c.path.begin(), c.path.end());
@@ -164,6 +169,8 @@ TEST(JoinPath, GivesBackTheHostPathAfterASplit) {
         {u"/", kPosix},
         {u"/a.txt", kPosix},
         {u"/home/u/a.txt", kPosix},
+        {u"/ev/d.img//p2", kImage},
+        {u"/ev/d.img//p2/a.txt", kImage},
     };
     for (const auto& [host, style] : hosts) {
         StreamRecord record;
