@@ -132,22 +132,34 @@ struct DirCloser {
     void operator()(TSK_FS_DIR* dir) const { tsk_fs_dir_close(dir); }
 };
 
+// A folder's entries with their facts, read whole from the folder's index.
+struct ListedEntry {
+    std::u16string name;
+    ItemFacts facts;
+};
+
 class VectorListing final : public DirectoryListing {
   public:
-    VectorListing(std::vector<DirectoryEntry> entries, std::uint32_t endError)
+    VectorListing(std::vector<ListedEntry> entries, std::uint32_t endError)
         : entries(std::move(entries)), endError(endError) {}
     std::uint32_t next(DirectoryEntry& entry) override {
-        if (position >= entries.size()) {
+        if (position + 1 >= entries.size()) {
             return endError;
         }
-        entry = std::move(entries[position++]);
+        ++position;
+        entry =
+            DirectoryEntry{entries[position].name, entryKindOf(entries[position].facts.attributes)};
+        return kErrorSuccess;
+    }
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        facts = entries[position].facts;
         return kErrorSuccess;
     }
 
   private:
-    std::vector<DirectoryEntry> entries;
+    std::vector<ListedEntry> entries;
     std::uint32_t endError;
-    std::size_t position = 1;  // the first went out with the start
+    std::size_t position = 0;  // the first went out with the start
 };
 
 class VectorStreamListing final : public StreamListing {
@@ -501,7 +513,7 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
     }
 
     struct Found {
-        DirectoryEntry entry;
+        ListedEntry entry;
         TSK_INUM_T addr;
         bool deleted;
     };
@@ -553,7 +565,7 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
             }
         }
         Found item{
-            DirectoryEntry{decodeName(text), factsOf(gone ? record.get() : file.get(), name.type)},
+            ListedEntry{decodeName(text), factsOf(gone ? record.get() : file.get(), name.type)},
             name.meta_addr, gone};
         (gone ? deleted : live).push_back(std::move(item));
     }
@@ -582,14 +594,14 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         return damaged ? kErrorFileCorrupt : kErrorFileNotFound;  // or an empty folder
     }
 
-    std::vector<DirectoryEntry> entries;
+    std::vector<ListedEntry> entries;
     entries.reserve(kept.size());
     for (Found& item : kept) {
         state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] =
             State::Node{node.volume, item.addr, item.deleted || node.deleted};
         entries.push_back(std::move(item.entry));
     }
-    first = entries.front();
+    first = DirectoryEntry{entries.front().name, entryKindOf(entries.front().facts.attributes)};
     listing = std::make_unique<VectorListing>(std::move(entries),
                                               damaged ? kErrorFileCorrupt : kErrorNoMoreFiles);
     return kErrorSuccess;
