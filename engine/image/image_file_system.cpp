@@ -1,6 +1,8 @@
 #include "engine/image/image_file_system.h"
 
+#include <fcntl.h>
 #include <tsk/libtsk.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -338,6 +340,39 @@ std::u16string imagePathForm(std::u16string path) {
     return result;
 }
 
+// The container format, from the signature each one starts (or, for VHD,
+// ends) with. Choosing it here, instead of letting the library try each in
+// turn, keeps the failed tries of the container libraries (which leak) away
+// from every raw image.
+TSK_IMG_TYPE_ENUM containerType(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return TSK_IMG_TYPE_DETECT;
+    }
+    char head[32] = {};
+    char tail[8] = {};
+    const bool readHead = pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head);
+    const off_t end = lseek(fd, 0, SEEK_END);
+    const bool readTail =
+        end >= 512 && pread(fd, tail, sizeof tail, end - 512) == static_cast<ssize_t>(sizeof tail);
+    close(fd);
+    const std::string_view start(head, sizeof head);
+    if (!readHead) {
+        return TSK_IMG_TYPE_RAW;
+    }
+    if (start.substr(0, 8) == std::string_view("EVF\x09\x0d\x0a\xff\x00", 8)) {
+        return TSK_IMG_TYPE_EWF_EWF;
+    }
+    if (start.substr(0, 4) == "KDMV" || start.substr(0, 21) == "# Disk DescriptorFile") {
+        return TSK_IMG_TYPE_VMDK_VMDK;
+    }
+    if (start.substr(0, 8) == "vhdxfile" || start.substr(0, 8) == "conectix" ||
+        (readTail && std::string_view(tail, 8) == "conectix")) {
+        return TSK_IMG_TYPE_VHD_VHD;
+    }
+    return TSK_IMG_TYPE_RAW;
+}
+
 // NTFS boot sectors carry "NTFS    " at offset 3.
 bool startsLikeNtfs(TSK_IMG_INFO* img, TSK_OFF_T offset) {
     char boot[16] = {};
@@ -379,7 +414,7 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
             return opening;
         }
         const std::string bytes = encodeName(path);
-        TSK_IMG_INFO* img = tsk_img_open_utf8_sing(bytes.c_str(), TSK_IMG_TYPE_DETECT, 0);
+        TSK_IMG_INFO* img = tsk_img_open_utf8_sing(bytes.c_str(), containerType(bytes), 0);
         if (img == nullptr) {
             opening.error = u"the image could not be opened: " + libraryError();
             return opening;

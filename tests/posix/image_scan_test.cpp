@@ -270,6 +270,9 @@ TEST_F(ImageScan, GivesTheSameRowsFromEveryContainer) {
     };
     const std::string base = images().folder->at("copy");
     const Container containers[] = {
+        {"split raw",
+         {"split", "--numeric-suffixes=1", "-a", "3", "-b", "5M", images().ntfs, base + "-split."},
+         "-split.001"},
         {"VMDK", {"qemu-img", "convert", "-O", "vmdk", images().ntfs, base + ".vmdk"}, ".vmdk"},
         {"VHDX", {"qemu-img", "convert", "-O", "vhdx", images().ntfs, base + ".vhdx"}, ".vhdx"},
         {"E01",
