@@ -271,11 +271,6 @@ struct ImageFileSystem::State {
         return nullptr;
     }
 
-    const Node* find(const std::u16string& path) const {
-        const auto found = nodes.find(path);
-        return found == nodes.end() ? nullptr : &found->second;
-    }
-
     // The error for a path this port owns but cannot reach.
     std::uint32_t missing(const std::u16string& path) const {
         const Volume* volume = volumeWithRoot(path);
@@ -285,12 +280,29 @@ struct ImageFileSystem::State {
         return kErrorPathNotFound;
     }
 
-    FileHandle open(const Node& node) {
-        FileHandle file(tsk_fs_file_open_meta(volumes[node.volume].fs, nullptr, node.addr));
+    // The node of a path this port owns: 0, or the error for one it cannot reach.
+    std::uint32_t reach(const std::u16string& path, Node& node) const {
+        const auto found = nodes.find(path);
+        if (found == nodes.end()) {
+            return missing(path);
+        }
+        node = found->second;
+        return kErrorSuccess;
+    }
+
+    // The item's file record, opened: 0, or the error.
+    std::uint32_t openItem(const std::u16string& path, FileHandle& file) {
+        Node node{};
+        const std::uint32_t error = reach(path, node);
+        if (error != kErrorSuccess) {
+            return error;
+        }
+        file.reset(tsk_fs_file_open_meta(volumes[node.volume].fs, nullptr, node.addr));
         if (!file) {
             tsk_error_reset();
+            return kErrorFileCorrupt;
         }
-        return file;
+        return kErrorSuccess;
     }
 
     void addVolume(Image& image, std::u16string root, TSK_FS_INFO* fs, bool looksLikeNtfs,
@@ -476,8 +488,8 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
 }
 
 bool ImageFileSystem::isDeleted(const std::u16string& itemPath) const {
-    const State::Node* node = state->find(itemPath);
-    return node != nullptr && node->deleted;
+    State::Node node{};
+    return state->reach(itemPath, node) == kErrorSuccess && node.deleted;
 }
 
 std::u16string ImageFileSystem::fullPath(const std::u16string& path) {
@@ -502,13 +514,10 @@ std::uint32_t ImageFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     if (!state->owns(path)) {
         return host.itemFacts(path, facts);
     }
-    const State::Node* node = state->find(path);
-    if (node == nullptr) {
-        return state->missing(path);
-    }
-    const FileHandle file = state->open(*node);
-    if (!file) {
-        return kErrorFileCorrupt;
+    FileHandle file;
+    const std::uint32_t error = state->openItem(path, file);
+    if (error != kErrorSuccess) {
+        return error;
     }
     facts = factsOf(file.get(), TSK_FS_NAME_TYPE_UNDEF);
     return kErrorSuccess;
@@ -530,11 +539,11 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
     if (!state->owns(folder)) {
         return host.startListing(folder, first, listing);
     }
-    const State::Node* found = state->find(folder);
-    if (found == nullptr) {
-        return state->missing(folder);
+    State::Node node{};
+    const std::uint32_t error = state->reach(folder, node);
+    if (error != kErrorSuccess) {
+        return error;
     }
-    const State::Node node = *found;
     State::Volume& volume = state->volumes[node.volume];
     // A folder has one parent in NTFS; meeting its record twice means the
     // index loops or is damaged, and listing it again could go on for ever.
@@ -647,13 +656,10 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
     if (!state->owns(hostPath)) {
         return host.startStreams(hostPath, first, listing);
     }
-    const State::Node* node = state->find(hostPath);
-    if (node == nullptr) {
-        return state->missing(hostPath);
-    }
-    const FileHandle file = state->open(*node);
-    if (!file) {
-        return kErrorFileCorrupt;
+    FileHandle file;
+    const std::uint32_t error = state->openItem(hostPath, file);
+    if (error != kErrorSuccess) {
+        return error;
     }
     std::vector<StreamEntry> entries;
     const int count = tsk_fs_file_attr_getsize(file.get());
@@ -684,16 +690,13 @@ std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,
     if (!state->owns(hostPath)) {
         return host.openStream(hostPath, name, type, hostIsFolder, reader);
     }
-    const State::Node* node = state->find(hostPath);
-    if (node == nullptr) {
-        return state->missing(hostPath);
-    }
     if (!type.empty() && !equalsAsciiNoCase(type, u"$DATA")) {
         return kErrorFileNotFound;
     }
-    FileHandle file = state->open(*node);
-    if (!file) {
-        return kErrorFileCorrupt;
+    FileHandle file;
+    const std::uint32_t error = state->openItem(hostPath, file);
+    if (error != kErrorSuccess) {
+        return error;
     }
     const int count = tsk_fs_file_attr_getsize(file.get());
     for (int i = 0; i < count; ++i) {
