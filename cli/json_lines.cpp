@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/assessment.h"
+#include "engine/origin_marks.h"
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
@@ -84,10 +85,18 @@ void appendNull(std::string& out, std::string_view key) {
     out += "null";
 }
 
-void appendZone(std::string& out, const streamscan::ZoneInfo& zone) {
+void appendZone(std::string& out, const streamscan::StreamRecord& record) {
+    const streamscan::ZoneInfo& zone = record.zone;
     if (!zone.isZoneIdentifier) {
-        for (const char* key : {"zone", "zoneName", "zoneId", "hostUrl", "referrerUrl"})
+        for (const char* key : {"zone", "zoneName", "zoneId"})
             appendNull(out, key);
+        if (streamscan::isXdgOriginStream(record.streamName)) {
+            appendText(out, "hostUrl", zone.hostUrl);
+            appendText(out, "referrerUrl", zone.referrerUrl);
+        } else {
+            appendNull(out, "hostUrl");
+            appendNull(out, "referrerUrl");
+        }
         return;
     }
     if (zone.zone != streamscan::kNoZone) {
@@ -241,9 +250,10 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
     const std::string modified = isoUtcTime(record.hostModified);
     appendKey(out, "hostModified");
     out += modified.empty() ? "null" : "\"" + modified + "\"";
-    appendZone(out, record.zone);
+    appendZone(out, record);
     appendKey(out, "readable");
     out += itemRow ? "null" : (record.unreadable ? "false" : "true");
+    appendBool(out, "sidecarFile", record.sidecarFile);
     if (extras.hashed) {
         appendKey(out, "sha256");
         out += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";

@@ -384,6 +384,10 @@ std::u16string helpText() {
            u"(where a file came from), flags hidden executable content, and counts and says\n"
            u"everything it could not examine. On Linux the streams of NTFS volumes (ntfs-3g)\n"
            u"and of Samba shares are the user. extended attributes, and those are read.\n"
+           u"Where a Linux download came from (user.xdg.origin.url and user.xdg.referrer.url,\n"
+           u"as browsers, wget --xattr and curl --xattr keep it) is explained like a\n"
+           u"Zone.Identifier, and a sidecar file NAME:Zone.Identifier that Windows leaves\n"
+           u"beside NAME is listed as NAME's Zone.Identifier.\n"
            u"\n"
            u"Options:\n" +
            optionHelpLines() +

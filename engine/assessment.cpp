@@ -1,5 +1,7 @@
 #include "engine/assessment.h"
 
+#include "engine/origin_marks.h"
+
 #include "engine/unicode.h"
 #include "engine/value_text.h"
 
@@ -93,6 +95,8 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
     const std::uint64_t threshold =
         largeStreamThreshold == 0 ? kDefaultLargeStreamThreshold : largeStreamThreshold;
     const bool isZone = equalsAsciiNoCase(record.streamName, u"Zone.Identifier");
+    // What a download leaves is expected on a program, whatever its size.
+    const bool isOrigin = isDownloadMark(record.streamName);
     bool quietName = false;
 
     if (record.headLength >= 2 && record.head[0] == 0x4D && record.head[1] == 0x5A) {
@@ -101,7 +105,7 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
     if (hasExecutableExtension(record.streamName)) {
         return conclude(note, u"Stream is named like an executable or script", kSeverityAlert);
     }
-    if (!isZone && hasExecutableExtension(record.hostName)) {
+    if (!isOrigin && hasExecutableExtension(record.hostName)) {
         if (isWellKnownStreamName(record.streamName)) {
             quietName = true;
         } else {
@@ -116,7 +120,7 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
                             u", unusually large for an alternate stream",
                         kSeverityNotice);
     }
-    if (!isZone && record.hostSize != 0 && record.streamSize > record.hostSize &&
+    if (!isOrigin && record.hostSize != 0 && record.streamSize > record.hostSize &&
         record.streamSize >= kLargerThanHostMinimum) {
         if (note == nullptr)
             return kSeverityNotice;
@@ -142,6 +146,11 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
             return conclude(note, u"ZoneId is present but is not a number this can read",
                             kSeverityNotice);
         }
+    }
+    if (isXdgOriginStream(record.streamName) && !record.zone.hostUrl.empty()) {
+        if (note == nullptr)
+            return kSeverityNone;
+        return conclude(note, u"Downloaded from " + record.zone.hostUrl, kSeverityNone);
     }
     if (quietName) {
         return conclude(note,

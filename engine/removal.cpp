@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/display_escape.h"
+#include "engine/origin_marks.h"
 #include "engine/unicode.h"
 #include "engine/value_text.h"
 #include "engine/win_codes.h"
@@ -127,8 +128,12 @@ RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSyste
                 ++result.refusedCount;
                 continue;
             }
-            const std::uint32_t error =
+            std::uint32_t error =
                 fs.deleteStream(target.hostPath, target.streamName, target.streamType);
+            if (fs.pathStyle() == PathStyle::posix &&
+                equalsAsciiNoCase(target.streamName, u"Zone.Identifier")) {
+                error = removeSidecarZone(fs, target.hostPath, error);
+            }
             if (error == kErrorSuccess) {
                 outcome.removed = true;
                 result.outcomes.push_back(std::move(outcome));

@@ -40,6 +40,9 @@ struct StreamRecord {
     bool unreadable = false;
     std::uint32_t severity = 0;  // 0 none, 1 Notice, 2 Alert
     std::u16string note;
+    // The Zone.Identifier came from the sidecar file hostName:Zone.Identifier
+    // beside the host, not from a stream.
+    bool sidecarFile = false;
 };
 
 // The running and final counters of one scan.

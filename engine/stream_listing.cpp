@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/assessment.h"
+#include "engine/origin_marks.h"
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
@@ -195,6 +196,8 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
             }
             if (isZone) {
                 record.zone.isZoneIdentifier = true;
+            } else if (isXdgOriginStream(record.streamName)) {
+                readXdgOrigin(context.fs, hostPath, hostIsFolder, record);
             }
             assess(record, context.options);
             ++stats.streams;

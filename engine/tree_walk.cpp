@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/origin_marks.h"
 #include "engine/path_forms.h"
 #include "engine/stream_listing.h"
 #include "engine/win_codes.h"
@@ -154,6 +155,12 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
             if (entry.kind == EntryKind::file) {
                 ++stats.files;
                 listItemStreams(context, child, false, facts);
+                // No Windows name holds a colon, so only a POSIX folder has sidecars.
+                if (style == PathStyle::posix && !sidecarHostName(entry.name).empty()) {
+                    const ItemFacts* sidecar = nullptr;
+                    if (facts.get(sidecar) == kErrorSuccess)
+                        listSidecarZone(context, folder, entry.name, sidecar->size);
+                }
             } else {
                 ++stats.folders;
                 if (entry.kind == EntryKind::folderLink && !context.options.followLinks) {

@@ -107,6 +107,31 @@ TEST(Assessment, FirstApplicableRuleDecides) {
         expectRule(c);
 }
 
+StreamRecord xdgOrigin(std::u16string stream, std::u16string url, std::uint64_t size = 30) {
+    StreamRecord r = streamOn(u"setup.exe", std::move(stream), size, 10);
+    r.zone.hostUrl = std::move(url);
+    return r;
+}
+
+TEST(Assessment, DownloadMarksAreExpectedOnProgramsAndTheOriginSaysWhere) {
+    const RuleCase cases[] = {
+        {"origin on a program, larger than it", xdgOrigin(u"xdg.origin.url", u"https://a.test/s"),
+         0, u"Downloaded from https://a.test/s"},
+        {"letters in any case", xdgOrigin(u"XDG.Origin.URL", u"https://a.test/s", 5000), 0,
+         u"Downloaded from https://a.test/s"},
+        {"referrer row says the origin too", xdgOrigin(u"xdg.referrer.url", u"https://a.test/s"), 0,
+         u"Downloaded from https://a.test/s"},
+        {"origin without an address", xdgOrigin(u"xdg.origin.url", u""), 0, u""},
+        {"mime type on a program", xdgOrigin(u"mime_type", u""), 0, u""},
+        {"content still comes first",
+         withHead(xdgOrigin(u"xdg.origin.url", u"https://a.test/s"), "MZ"), 2, kMzNote},
+        {"a look-alike name is a finding", xdgOrigin(u"xdg.origin.url2", u""), 2,
+         kOnExecutableNote},
+    };
+    for (const auto& c : cases)
+        expectRule(c);
+}
+
 TEST(Assessment, ZoneIdentifierRules) {
     StreamRecord bigZone = unreadable(zoneStream(u"a.txt", "ZoneId=3"));
     bigZone.streamSize = kMiB;

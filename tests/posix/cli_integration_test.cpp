@@ -1,11 +1,14 @@
 // The built tessalin-scan on real trees: local disk with user. attributes, NTFS
 // and FAT volumes through FUSE, a folder refused to nobody, Ctrl+C, removal.
 // Checks what a user and a script see: stdout, the report's bytes, the status.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,10 +161,17 @@ std::size_t countOf(const std::string& text, const std::string& what) {
     return count;
 }
 
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 // What a shell command prints on stdout; the command runs under `timeout`.
 std::string shellOutput(const std::string& command) {
     std::string out;
-    FILE* pipe = popen(("timeout 60 " + command).c_str(), "r");
+    FILE* pipe = popen(("timeout 60 sh -c " + shellQuoted(command)).c_str(), "r");
     if (pipe == nullptr)
         return out;
     char buffer[4096];
@@ -171,12 +181,59 @@ std::string shellOutput(const std::string& command) {
     return out;
 }
 
-std::string shellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+// python3 -m http.server on 127.0.0.1, serving `folder`; stopped by its pid.
+class HttpServer {
+  public:
+    explicit HttpServer(const std::string& folder) {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            close(probe);
+            return;
+        }
+        close(probe);
+        port = ntohs(address.sin_port);
+        pid = fork();
+        if (pid == 0) {
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            if (chdir(folder.c_str()) != 0)
+                _exit(127);
+            const std::string portText = std::to_string(port);
+            execlp("python3", "python3", "-m", "http.server", "--bind", "127.0.0.1",
+                   portText.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Ready once it accepts a connection; ten seconds at most.
+        for (int attempt = 0; attempt < 100 && !ready; ++attempt) {
+            const int client = socket(AF_INET, SOCK_STREAM, 0);
+            ready = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(client);
+            if (!ready)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ~HttpServer() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    std::string url(const std::string& name) const {
+        return "http://127.0.0.1:" + std::to_string(port) + "/" + name;
+    }
+
+    bool ready = false;
+
+  private:
+    pid_t pid = -1;
+    int port = 0;
+};
 
 class CliOnLocalDisk : public ::testing::Test {
   protected:
@@ -284,6 +341,52 @@ TEST_F(CliOnLocalDisk, JsonLinesAreTypedObjectsThatJqReads) {
                           ".rowsFilteredOut, .roots[0].path == \"" +
                           folder.at("tree") + "\"] | @csv'" + file),
               "true,true,true,3,1,2,4,0,true\n");
+}
+
+TEST_F(CliOnLocalDisk, LinuxDownloadMarksAndWindowsSidecarsExplainWhereAFileCameFrom) {
+    ASSERT_TRUE(realfs::makeFolder(folder.at("site")));
+    ASSERT_TRUE(realfs::makeFolder(folder.at("dl")));
+    file("site/tool.exe", "program");
+    HttpServer server(folder.at("site"));
+    ASSERT_TRUE(server.ready);
+    const std::string into = "cd " + shellQuoted(folder.at("dl")) + " && ";
+    shellOutput(into + "wget -q --xattr " + server.url("tool.exe"));
+    shellOutput(into + "curl -s --xattr -o c.exe -e " + server.url("") + " " +
+                server.url("tool.exe"));
+    // What Windows leaves when it copies a downloaded file into a Linux folder.
+    file("dl/c.exe:Zone.Identifier", kInternetZone);
+
+    const RunResult run = runScan({folder.at("dl"), "--json"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const std::string lines = folder.at("scan.jsonl");
+    ASSERT_TRUE(realfs::writeFile(lines, run.out));
+    const std::string rows = shellOutput(
+        "jq -s -r 'map(select(.type == \"row\")) | sort_by(.path, .stream) | .[] | "
+        "[(.path | sub(\".*/dl/\"; \"\")), .stream, .hostUrl, .referrerUrl, .zoneName, "
+        ".sidecarFile, .note] | @tsv' " +
+        shellQuoted(lines));
+    const std::string origin = server.url("tool.exe");
+    EXPECT_EQ(rows,
+              "c.exe\tZone.Identifier\thttps://example.net/setup.exe\thttps://example.net/\t"
+              "Internet\ttrue\tZone.Identifier kept in a sidecar file beside it\n"
+              "c.exe\tmime_type\t\t\t\tfalse\t\n"
+              "c.exe\txdg.origin.url\t" +
+                  origin + "\t" + server.url("") + "\t\tfalse\tDownloaded from " + origin +
+                  "\n"
+                  "c.exe\txdg.referrer.url\t" +
+                  origin + "\t" + server.url("") + "\t\tfalse\tDownloaded from " + origin +
+                  "\n"
+                  "tool.exe\txdg.origin.url\t" +
+                  origin + "\t\t\tfalse\tDownloaded from " + origin + "\n")
+        << rows;
+
+    // --remove takes the sidecar file and only it.
+    const RunResult removal = runScan({folder.at("dl"), "--remove", "Zone.Identifier", "--yes"});
+    EXPECT_EQ(removal.status, 0) << removal.out;
+    EXPECT_NE(removal.out.find("Removed 1 stream."), std::string::npos) << removal.out;
+    EXPECT_NE(access(folder.at("dl/c.exe").c_str(), F_OK), -1);
+    EXPECT_EQ(access(folder.at("dl/c.exe:Zone.Identifier").c_str(), F_OK), -1);
+    EXPECT_TRUE(realfs::hasAttribute(folder.at("dl/c.exe"), "user.xdg.origin.url"));
 }
 
 TEST_F(CliOnLocalDisk, DemoMakesItsTreeUnderTmpdirAndExplainsIt) {
