@@ -110,6 +110,25 @@ const OptionSpec kOptions[] = {
          o.json = true;
          return noProblem();
      }},
+    {u"--hash",
+     0,
+     {},
+     false,
+     u"add each stream's SHA-256 to its --json row (the whole\n"
+     u"content is read)",
+     [](CliOptions& o, std::u16string) {
+         o.hash = true;
+         return noProblem();
+     }},
+    {u"--extract", 0, u"DIR", false,
+     u"copy the content of every listed stream into DIR, which\n"
+     u"must be new or empty, under names the program makes, with\n"
+     u"manifest.json naming each copy's stream, size and SHA-256\n"
+     u"(and each stream that could not be read, with why)",
+     [](CliOptions& o, std::u16string value) {
+         o.extractDir = std::move(value);
+         return noProblem();
+     }},
     {u"--remove", 0, u"NAME", false,
      u"after the scan, remove every listed stream named NAME\n"
      u"(letters A-Z in any case), after listing them and asking",
@@ -347,6 +366,8 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
             fail(
                 u"--remove cannot be used with --image: images are evidence and are never "
                 u"written");
+        } else if (options.hash && !options.json) {
+            fail(u"--hash adds the SHA-256 to --json rows: add --json");
         }
     }
     result.error = std::move(firstError);

@@ -24,7 +24,9 @@ struct CliOptions {
     std::optional<std::u16string> csvPath;
     std::optional<std::u16string> removeName;
     RowFilter filter;
-    bool json = false;   // JSON Lines on standard output; every other text on stderr
+    bool json = false;  // JSON Lines on standard output; every other text on stderr
+    bool hash = false;  // each --json row carries its stream's SHA-256
+    std::optional<std::u16string> extractDir;
     bool image = false;  // every PATH is a disk image or device
     std::optional<std::uint32_t> partition;
     bool deleted = false;

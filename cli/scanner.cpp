@@ -1,18 +1,22 @@
 #include "cli/scanner.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/extraction.h"
 #include "cli/json_lines.h"
 #include "cli/removal_flow.h"
 #include "cli/row_format.h"
 #include "cli/summary.h"
 #include "engine/assessment.h"
 #include "engine/csv_report.h"
+#include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
+#include "engine/value_text.h"
 #include "frontend/export_texts.h"
 #include "frontend/root_preparation.h"
 #include "frontend/scan_texts.h"
@@ -127,11 +131,16 @@ class ScanRun {
             const streamscan::StreamRecord& record = deleted ? marked : found;
             if (!count(record, deleted))
                 return;
+            RowExtras extras;
+            if (content.has_value() && !record.streamName.empty()) {
+                extras = content->take(record, fs);
+                extras.hashed = options.hash;
+            }
             if (!options.quiet) {
                 if (rowsShareTerminal)
                     progress.hide();
                 if (options.json) {
-                    console.out(jsonRow(record, RowExtras{}));
+                    console.out(jsonRow(record, extras));
                 } else {
                     if (outcome.rows == 1)
                         console.out(formatHeader(layout));
@@ -176,6 +185,62 @@ class ScanRun {
             console.out("\n");
         }
         say(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs));
+    }
+
+    // Readies the extraction folder before anything is scanned; false when it
+    // cannot be used, and then nothing is scanned.
+    bool prepareContent() {
+        if (!options.hash && !options.extractDir.has_value())
+            return true;
+        std::u16string problem;
+        if (options.extractDir.has_value()) {
+            const std::u16string dir = fs.fullPath(*options.extractDir);
+            for (const std::u16string& root : prepared.roots) {
+                if (isWithin(dir, root)) {
+                    problem =
+                        u"it lies inside the scanned tree " + root + u", which is never written";
+                }
+            }
+            if (problem.empty())
+                problem = outputFolder.open(dir);
+            if (!problem.empty()) {
+                console.err(shown(std::u16string(kProgramName) + u": --extract cannot use " +
+                                  streamscan::escapeForDisplay(dir) + u": " +
+                                  streamscan::escapeForDisplay(problem) + u"\n"));
+                return false;
+            }
+        }
+        content.emplace(options.extractDir.has_value() ? &outputFolder : nullptr);
+        problem = content->start();
+        if (!problem.empty()) {
+            console.err(shown(std::u16string(kProgramName) +
+                              u": the extraction manifest could not be started: " + problem +
+                              u"\n"));
+            return false;
+        }
+        return true;
+    }
+
+    // False when the manifest could not be completed.
+    bool finishContent() {
+        if (!content.has_value() || !options.extractDir.has_value())
+            return true;
+        const std::u16string problem = content->finish(outcome.stats.cancelled);
+        if (!problem.empty()) {
+            console.err(shown(std::u16string(kProgramName) +
+                              u": the extraction manifest could not be written: " + problem +
+                              u"\n"));
+            return false;
+        }
+        std::u16string text =
+            u"\nCopied " + streamscan::countPhrase(content->copied(), u"stream", u"streams") +
+            u" to " + streamscan::escapeForDisplay(fs.fullPath(*options.extractDir));
+        if (content->failed() != 0) {
+            text += u"; " + streamscan::countPhrase(content->failed(), u"stream", u"streams") +
+                    u" could not be read (see manifest.json)";
+        }
+        say(text + u"\n");
+        return true;
     }
 
     // False when the report was asked for and could not be written; then nothing
@@ -281,6 +346,21 @@ class ScanRun {
         return answer.has_value() && isYesAnswer(*answer);
     }
 
+    // Whether `path` is `root` or lies below it.
+    bool isWithin(const std::u16string& path, const std::u16string& root) const {
+        const streamscan::PathStyle style = fs.pathStyle();
+        const std::u16string base = streamscan::trimTrailingSeparator(root, style);
+        const bool windows = style == streamscan::PathStyle::windows;
+        if (path.size() < base.size())
+            return false;
+        const std::u16string_view head = std::u16string_view(path).substr(0, base.size());
+        if (windows ? !streamscan::equalsAsciiNoCase(head, base) : head != base)
+            return false;
+        if (path.size() == base.size() || base.back() == u'/' || base.back() == u'\\')
+            return true;
+        return path[base.size()] == u'/' || (windows && path[base.size()] == u'\\');
+    }
+
     const CliOptions& options;
     const RunSettings& settings;
     Console& console;
@@ -289,6 +369,8 @@ class ScanRun {
     const bool keepAll;
     ScanOutcome outcome;
     std::vector<streamscan::StreamRecord> kept;
+    OutputFolder outputFolder;
+    std::optional<StreamContent> content;
 };
 
 }  // namespace
@@ -296,9 +378,11 @@ class ScanRun {
 int runScanner(const CliOptions& options, const RunSettings& settings, Console& console,
                streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
     ScanRun run(options, settings, console, fs);
+    if (!run.prepareContent())
+        return kExitUsage;
     run.scan(cancel);
     run.showSummary();
-    if (!run.writeReport())
+    if (!run.finishContent() || !run.writeReport())
         return kExitInternal;
     const bool removalFailed = run.removeRequested();
     return run.exitStatusAfter(removalFailed);

@@ -14,7 +14,7 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     const ParseResult parsed = parseArguments(
         {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv", u"out.csv",
          u"--remove=Zone.Identifier", u"-qy", u"--name", u"*.exe", u"--name=zone.*", u"--min-size",
-         u"64K", u"--flagged", u"--json", u"a", u"b"});
+         u"64K", u"--flagged", u"--json", u"--hash", u"--extract", u"copies", u"a", u"b"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
     EXPECT_FALSE(o.scan.includeSubfolders);
@@ -30,6 +30,8 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     EXPECT_EQ(o.filter.minimumSize, 65536u);
     EXPECT_TRUE(o.filter.flaggedOnly);
     EXPECT_TRUE(o.json);
+    EXPECT_TRUE(o.hash);
+    EXPECT_EQ(o.extractDir.value_or(u""), u"copies");
     EXPECT_EQ(o.paths, (Args{u"a", u"b"}));
     EXPECT_FALSE(o.image);
 
@@ -60,6 +62,7 @@ TEST(CliOptions, UsageErrorsNameTheProblem) {
         {{u"-qx", u"a"}, u"unknown option '-x'"},
         {{u"--csvfile", u"a"}, u"unknown option '--csvfile'"},
         {{u"--quiet=yes", u"a"}, u"option '--quiet' takes no value"},
+        {{u"--hash", u"a"}, u"--hash adds the SHA-256 to --json rows: add --json"},
         {{u"a", u"--min-size", u"1.5M"},
          u"option '--min-size' needs a SIZE such as 4096, 64K or 1M, not '1.5M'"},
         {{u"a", u"--csv"}, u"option '--csv' needs a FILE"},

@@ -450,6 +450,47 @@ TEST_F(CliOnLocalDisk, RemoveWithoutTerminalOrYesIsAUsageErrorAndTouchesNothing)
               "Try 'tessalin-scan --help' for more information.\n");
 }
 
+TEST_F(CliOnLocalDisk, ExtractCopiesEachListedStreamUnderNamesOfItsOwn) {
+    ASSERT_TRUE(realfs::makeFolder(folder.at("tree")));
+    stream(file("tree/a.txt"), "payload", std::string("MZ\0\x01binary", 10));
+    stream(file("tree/b\xFF.txt"), "../../escape", "name from the tree");
+    const std::string out = folder.at("out");
+
+    const RunResult run = runScan({folder.at("tree"), "--json", "--hash", "--extract", out});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    const std::string quotedOut = shellQuoted(out);
+    EXPECT_EQ(shellOutput("ls -a " + quotedOut),
+              ".\n..\nmanifest.json\nstream-000001.bin\n"
+              "stream-000002.bin\n");
+    // Each copy is its stream's bytes, under the hash the manifest and the row give it.
+    const std::string copies = shellOutput(
+        "cd " + quotedOut +
+        " && jq -r '.streams[] | select(.file) | .sha256 + \"  \" + .file' manifest.json | "
+        "sha256sum -c --quiet && jq -r '[.complete, .copied, .failed] | @csv' manifest.json && "
+        "jq -r '.streams | sort_by(.path) | .[] | [(.path | sub(\".*/tree/\"; \"\")), "
+        "(.pathBytes != null), .stream, .size, (.sha256 != null), .error] | @tsv' manifest.json");
+    EXPECT_EQ(copies,
+              "true,2,0\n"
+              "a.txt\tfalse\tpayload\t10\ttrue\t\n"
+              "b<U+DCFF>.txt\ttrue\t../../escape\t18\ttrue\t\n")
+        << copies << run.err;
+    std::string rowsFile = folder.at("rows.jsonl");
+    ASSERT_TRUE(realfs::writeFile(rowsFile, run.out));
+    EXPECT_EQ(
+        shellOutput("jq -s -r 'map(select(.type == \"row\") | .sha256) | sort | @csv' " +
+                    shellQuoted(rowsFile)),
+        shellOutput("jq -r '[.streams[].sha256] | sort | @csv' " + quotedOut + "/manifest.json"));
+
+    // A folder that is not empty, or one inside the scanned tree, is refused before any scan.
+    for (const std::string& refused : {out, folder.at("tree/copies")}) {
+        const RunResult again = runScan({folder.at("tree"), "--extract", refused});
+        EXPECT_EQ(again.status, 64) << again.err;
+        EXPECT_EQ(again.out, "");
+        EXPECT_NE(again.err.find("--extract cannot use"), std::string::npos) << again.err;
+    }
+    EXPECT_EQ(access(folder.at("tree/copies").c_str(), F_OK), -1);
+}
+
 TEST_F(CliOnLocalDisk, AFolderDeniedToNobodyIsCountedAndSetsBitTwo) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to run the scanner as nobody";
@@ -569,7 +610,7 @@ TEST_F(CliInterrupt, ASecondCtrlCEndsAtOnceWith130) {
 
 class CliOnVolumes : public ::testing::Test {
   protected:
-    void mountVolume(VolumeKind kind) {
+    void mountVolume(VolumeKind kind, const std::string& options = "") {
         const std::string reason = realfs::volumeUnavailableReason(kind);
         if (!reason.empty())
             GTEST_SKIP() << reason;
@@ -578,7 +619,7 @@ class CliOnVolumes : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(realfs::makeVolumeImage(kind, image, kind == VolumeKind::ntfs ? 16 : 8, error))
             << error;
-        ASSERT_TRUE(volume.mount(kind, image, folder.at("mnt"), "", error)) << error;
+        ASSERT_TRUE(volume.mount(kind, image, folder.at("mnt"), options, error)) << error;
     }
 
     void TearDown() override { volume.unmount(); }
@@ -602,6 +643,30 @@ TEST_F(CliOnVolumes, StreamsOfARealNtfsVolumeAreListedAndAssessed) {
     EXPECT_EQ(lineWith(run.out, volume.at("notes.txt:hidden:$DATA")).rfind("Alert ", 0), 0u);
     EXPECT_NE(run.out.find("2 streams listed\nNothing was skipped\n"), std::string::npos)
         << run.out;
+}
+
+TEST_F(CliOnVolumes, AStreamTheVolumeWillNotHandOverIsNamedInTheManifestWithItsError) {
+    // Written as file:stream; through attributes ntfs-3g shows 64 KiB of it and
+    // refuses to read it.
+    mountVolume(VolumeKind::ntfs, "streams_interface=windows");
+    ASSERT_TRUE(realfs::writeFile(volume.at("big.txt"), "host"));
+    ASSERT_TRUE(realfs::writeFile(volume.at("big.txt:big"), std::string(70000, 'b')));
+    std::string error;
+    ASSERT_TRUE(volume.unmount(&error)) << error;
+    ASSERT_TRUE(
+        volume.mount(VolumeKind::ntfs, folder.at("volume.img"), folder.at("mnt"), "", error))
+        << error;
+    const std::string out = folder.at("out");
+    const RunResult run = runScan({volume.mountPoint(), "--extract", out, "-q"});
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("Copied 0 streams to " + out +
+                           "; 1 stream could not be read (see manifest.json)\n"),
+              std::string::npos)
+        << run.out;
+    const std::string manifest =
+        shellOutput("jq -r '.streams[] | [.file, .stream, (.error | length > 0)] | @csv' " +
+                    shellQuoted(out + "/manifest.json"));
+    EXPECT_EQ(manifest, ",\"big\",true\n");
 }
 
 TEST_F(CliOnVolumes, AFatVolumeIsReportedAsUnableToHoldStreams) {

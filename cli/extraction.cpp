@@ -1,0 +1,155 @@
+#include "cli/extraction.h"
+
+#include <algorithm>
+
+#include <vector>
+
+#include "engine/path_forms.h"
+#include "engine/removal.h"
+#include "engine/sha256.h"
+#include "engine/unicode.h"
+#include "engine/win_codes.h"
+
+namespace tessalin::cli {
+namespace {
+
+constexpr std::u16string_view kPartialManifestName = u"manifest.json.partial";
+constexpr std::uint32_t kChunk = 1048576;
+
+// Names made from a counter only: nothing from the scanned tree reaches a name.
+std::u16string copyName(std::uint64_t number) {
+    std::u16string digits = streamscan::widenAscii(std::to_string(number));
+    if (digits.size() < 6)
+        digits.insert(0, 6 - digits.size(), u'0');
+    return u"stream-" + digits + u".bin";
+}
+
+}  // namespace
+
+StreamContent::StreamContent(OutputFolder* folder) : folder(folder) {}
+
+std::u16string StreamContent::start() {
+    if (folder == nullptr)
+        return {};
+    std::u16string error = folder->create(kPartialManifestName, manifest);
+    if (!error.empty())
+        return error;
+    error =
+        manifest->write(reinterpret_cast<const std::uint8_t*>("{\"schema\":1,\"streams\":[\n"), 24);
+    return error;
+}
+
+RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs) {
+    RowExtras extras;
+    extras.hashed = true;
+    const std::u16string hostPath = streamscan::hostPathOf(record, fs.pathStyle());
+    std::u16string fileName;
+    std::unique_ptr<OutputFile> copy;
+    std::uint64_t size = 0;
+
+    std::unique_ptr<streamscan::StreamReader> reader;
+    const std::uint32_t openError =
+        fs.openStream(hostPath, record.streamName, record.streamType, record.hostIsFolder, reader);
+    if (openError != streamscan::kErrorSuccess || !reader) {
+        extras.hashError = streamscan::WindowsErrorText(openError);
+    } else if (folder != nullptr) {
+        fileName = copyName(copiedCount + failedCount + 1);
+        extras.hashError = folder->create(fileName, copy);
+        if (!extras.hashError.empty())
+            extras.hashError = u"the copy could not be made: " + extras.hashError;
+    }
+    if (extras.hashError.empty()) {
+        streamscan::Sha256 hash;
+        std::vector<std::uint8_t> buffer(kChunk);
+        for (;;) {
+            std::uint32_t got = 0;
+            const std::uint32_t error = reader->read(buffer.data(), kChunk, got);
+            if (error != streamscan::kErrorSuccess) {
+                extras.hashError = streamscan::WindowsErrorText(error);
+                break;
+            }
+            if (got == 0)
+                break;
+            got = std::min(got, kChunk);
+            hash.update(buffer.data(), got);
+            size += got;
+            if (copy) {
+                const std::u16string writeError = copy->write(buffer.data(), got);
+                if (!writeError.empty()) {
+                    extras.hashError = u"the copy could not be written: " + writeError;
+                    break;
+                }
+            }
+        }
+        if (copy && extras.hashError.empty()) {
+            const std::u16string closeError = copy->close();
+            if (!closeError.empty())
+                extras.hashError = u"the copy could not be written: " + closeError;
+        }
+        if (extras.hashError.empty()) {
+            extras.sha256 = hash.finishHex();
+            if (extras.sha256.empty())
+                extras.hashError = u"the platform's SHA-256 could not be used";
+        }
+    }
+    if (copy && !extras.hashError.empty()) {
+        // A copy that is not the whole stream is no copy.
+        copy.reset();
+        folder->remove(fileName);
+        fileName.clear();
+    }
+    extras.hashError.empty() ? ++copiedCount : ++failedCount;
+    if (folder != nullptr)
+        manifestEntry(record, fileName, extras, size);
+    return extras;
+}
+
+void StreamContent::manifestEntry(const streamscan::StreamRecord& record,
+                                  const std::u16string& fileName, const RowExtras& extras,
+                                  std::uint64_t size) {
+    if (!manifest || !manifestError.empty())
+        return;
+    std::string line = copiedCount + failedCount == 1 ? "{" : ",\n{";
+    line += "\"file\":";
+    line += fileName.empty() ? "null" : "\"" + streamscan::utf8ForDisplay(fileName) + "\"";
+    line += ',';
+    appendJsonName(line, "path", streamscan::hostPathOf(record));
+    line += ',';
+    appendJsonName(line, "stream", record.streamName);
+    line += ",\"streamType\":";
+    appendJsonString(line, record.streamType);
+    line += ",\"size\":" + std::to_string(extras.hashError.empty() ? size : record.streamSize);
+    line += ",\"sha256\":";
+    line += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";
+    if (!extras.hashError.empty()) {
+        line += ",\"error\":";
+        appendJsonString(line, extras.hashError);
+    }
+    line += '}';
+    manifestError =
+        manifest->write(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+}
+
+std::u16string StreamContent::finish(bool scanCancelled) {
+    if (folder == nullptr)
+        return {};
+    if (!manifest)
+        return u"the manifest could not be started";
+    std::string end = "\n],\"complete\":";
+    end += scanCancelled ? "false" : "true";
+    end += ",\"copied\":" + std::to_string(copiedCount);
+    end += ",\"failed\":" + std::to_string(failedCount) + "}\n";
+    if (manifestError.empty())
+        manifestError =
+            manifest->write(reinterpret_cast<const std::uint8_t*>(end.data()), end.size());
+    if (manifestError.empty())
+        manifestError = manifest->close();
+    manifest.reset();
+    if (manifestError.empty())
+        manifestError = folder->rename(kPartialManifestName, kManifestName);
+    if (!manifestError.empty())
+        folder->remove(kPartialManifestName);
+    return manifestError;
+}
+
+}  // namespace tessalin::cli

@@ -1,0 +1,47 @@
+// --extract DIR and --hash: each listed stream's content read whole, once,
+// through the scan's port; its SHA-256 for the JSON row, and with --extract a
+// copy under a name the program makes, with manifest.json mapping each copy to
+// the stream's full path, size and SHA-256 (or the error that kept it out).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/json_lines.h"
+#include "cli/output_folder.h"
+#include "engine/file_system.h"
+#include "engine/scan_types.h"
+
+namespace tessalin::cli {
+
+inline constexpr std::u16string_view kManifestName = u"manifest.json";
+
+class StreamContent {
+  public:
+    // Without `folder` only hashes are taken.
+    explicit StreamContent(OutputFolder* folder);
+
+    // Empty, or the reason the manifest cannot be started.
+    std::u16string start();
+    // Reads the stream of a stream row, copies and hashes it; the row's extras.
+    RowExtras take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs);
+    // Completes the manifest and gives it its name. Empty, or the reason.
+    std::u16string finish(bool scanCancelled);
+
+    std::uint64_t copied() const { return copiedCount; }
+    std::uint64_t failed() const { return failedCount; }
+
+  private:
+    void manifestEntry(const streamscan::StreamRecord& record, const std::u16string& fileName,
+                       const RowExtras& extras, std::uint64_t size);
+
+    OutputFolder* folder;
+    std::unique_ptr<OutputFile> manifest;
+    std::u16string manifestError;
+    std::uint64_t copiedCount = 0;
+    std::uint64_t failedCount = 0;
+};
+
+}  // namespace tessalin::cli
