@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/assessment.h"
+#include "engine/not_examined.h"
 #include "engine/origin_marks.h"
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
@@ -260,6 +261,43 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
         if (!extras.hashError.empty())
             appendText(out, "hashError", extras.hashError);
     }
+    out += "}\n";
+    return out;
+}
+
+std::string jsonPlace(const streamscan::NotExaminedPlace& place) {
+    using streamscan::PlaceKind;
+    // The kind is the summary counter the place counts in, so that places can be
+    // tallied against it; the depth limit is a failed listing there.
+    const char* kind = "listFailed";
+    switch (place.kind) {
+        case PlaceKind::accessDenied:
+            kind = "accessDenied";
+            break;
+        case PlaceKind::unreadableStream:
+            kind = "unreadableStreams";
+            break;
+        case PlaceKind::linkNotFollowed:
+            kind = "linksNotFollowed";
+            break;
+        case PlaceKind::volumeWithoutStreams:
+            kind = "volumesWithoutStreams";
+            break;
+        case PlaceKind::cancelled:
+            kind = "cancelled";
+            break;
+        case PlaceKind::listFailed:
+        case PlaceKind::depthLimit:
+            break;
+    }
+    std::string out = "{\"type\":\"notExamined\",\"schema\":" + std::to_string(kJsonSchema) + ",";
+    appendJsonName(out, "path", place.path);
+    appendKey(out, "kind");
+    out += '"';
+    out += kind;
+    out += '"';
+    appendNumber(out, "code", place.error);
+    appendText(out, "reason", streamscan::notExaminedReason(place));
     out += "}\n";
     return out;
 }

@@ -25,6 +25,9 @@ struct RowExtras {
 // One row object and its line break.
 std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras);
 
+// One notExamined object (a place the scan did not examine) and its line break.
+std::string jsonPlace(const streamscan::NotExaminedPlace& place);
+
 struct JsonSummaryFacts {
     const ScanOutcome* outcome = nullptr;
     const std::vector<std::u16string>* roots = nullptr;  // the prepared roots

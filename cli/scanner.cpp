@@ -164,6 +164,8 @@ class ScanRun {
         // result does not speak for.
         const streamscan::PlaceSink placeSink = [&](const streamscan::NotExaminedPlace& place) {
             progress.hide();
+            if (options.json)
+                console.out(jsonPlace(place));
             console.flushOut();  // after the rows found before it, also in "2>&1"
             console.err(shown(notExaminedPlaceLine(place)));
         };

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/not_examined.h"
 #include "engine/unicode.h"
 
 namespace tessalin::cli {
@@ -64,6 +65,35 @@ TEST(JsonLines, NamesAreValidJsonAndCarryTheirBytesOnlyWhenTheTextCouldNotHoldTh
         appendJsonName(out, "n", c.name);
         EXPECT_EQ(out, c.json);
     }
+}
+
+TEST(JsonLines, APlaceNotExaminedNamesTheCounterItCountsIn) {
+    using streamscan::PlaceKind;
+    const struct {
+        PlaceKind kind;
+        std::uint32_t code;
+        const char* name;
+    } cases[] = {
+        {PlaceKind::accessDenied, 5, "accessDenied"},
+        {PlaceKind::listFailed, 21, "listFailed"},
+        {PlaceKind::depthLimit, 0, "listFailed"},
+        {PlaceKind::unreadableStream, 32, "unreadableStreams"},
+        {PlaceKind::linkNotFollowed, 0, "linksNotFollowed"},
+        {PlaceKind::volumeWithoutStreams, 0, "volumesWithoutStreams"},
+        {PlaceKind::cancelled, 0, "cancelled"},
+    };
+    for (const auto& c : cases) {
+        const streamscan::NotExaminedPlace place{u"/a\"b", c.kind, c.code};
+        EXPECT_EQ(jsonPlace(place),
+                  "{\"type\":\"notExamined\",\"schema\":1,\"path\":\"/a\\\"b\",\"kind\":\"" +
+                      std::string(c.name) + "\",\"code\":" + std::to_string(c.code) +
+                      ",\"reason\":\"" +
+                      streamscan::utf8ForDisplay(streamscan::notExaminedReason(place)) + "\"}\n")
+            << c.name;
+    }
+    // A name the text cannot hold carries its bytes, as a row's path does.
+    const std::string odd = jsonPlace({std::u16string(u"/x\xDCFF"), PlaceKind::accessDenied, 5});
+    EXPECT_NE(odd.find("\"path\":\"/x<U+DCFF>\",\"pathBytes\":\""), std::string::npos) << odd;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/console.h"
+#include "cli/json_lines.h"
 #include "cli/summary.h"
 #include "engine/display_escape.h"
 #include "engine/file_system.h"
@@ -85,9 +86,8 @@ const std::string kInternetZone = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https:/
 // words stay pinned where they are made.
 std::string placeLine(const std::u16string& path, streamscan::PlaceKind kind,
                       std::uint32_t error = 0) {
-    return "tessalin-scan: " + streamscan::utf8ForDisplay(streamscan::escapeForDisplay(path)) +
-           ": " + streamscan::utf8ForDisplay(streamscan::notExaminedReason({path, kind, error})) +
-           "\n";
+    return "tessalin-scan: " + utf8ForDisplay(streamscan::escapeForDisplay(path)) + ": " +
+           utf8ForDisplay(streamscan::notExaminedReason({path, kind, error})) + "\n";
 }
 
 class ScannerRun : public ::testing::Test {
@@ -201,7 +201,7 @@ TEST_F(ScannerRun, ACancelledScanSaysSoInTheSummaryTheReportAndTheStatusAndRemov
     EXPECT_EQ(report.substr(report.size() - cancelLine16.size()), cancelLine16);
 }
 
-TEST_F(ScannerRun, EachPlaceNotExaminedIsNamedOnStandardErrorAsFoundAlsoWhenQuiet) {
+TEST_F(ScannerRun, EachPlaceNotExaminedIsNamedAsFoundOnStandardErrorAndInJson) {
     using streamscan::PlaceKind;
     const std::u16string hostile = at(u"data/\x1b[2J\u202Elocked");
     fs.addFolder(hostile);
@@ -217,18 +217,40 @@ TEST_F(ScannerRun, EachPlaceNotExaminedIsNamedOnStandardErrorAsFoundAlsoWhenQuie
     fs.addFolder(deepest);
     fs.addVolume(at(u"fat"), u"FAT32", false);
     fs.addFolder(at(u"fat"));
+    const streamscan::NotExaminedPlace places[] = {
+        {at(u"fat"), PlaceKind::volumeWithoutStreams, 0},
+        {at(u"gone"), PlaceKind::listFailed, 2},
+        {at(u"data/b.txt:notes:$DATA"), PlaceKind::unreadableStream, 5},
+        {at(u"data/link"), PlaceKind::linkNotFollowed, 0},
+        {hostile, PlaceKind::accessDenied, 5},
+        {at(u"data/broken"), PlaceKind::listFailed, 21},
+        {deepest, PlaceKind::depthLimit, 0},
+    };
+    std::string lines;
+    std::string objects;
+    for (const streamscan::NotExaminedPlace& place : places) {
+        lines += placeLine(place.path, place.kind, place.error);
+        objects += jsonPlace(place);
+    }
 
-    EXPECT_EQ(run({u"-q", at(u"fat"), at(u"gone")}), kExitNotExamined);
-    EXPECT_EQ(console.errors,
-              placeLine(at(u"fat"), PlaceKind::volumeWithoutStreams) +
-                  placeLine(at(u"gone"), PlaceKind::listFailed, 2) +
-                  placeLine(at(u"data/b.txt:notes:$DATA"), PlaceKind::unreadableStream, 5) +
-                  placeLine(at(u"data/link"), PlaceKind::linkNotFollowed) +
-                  placeLine(hostile, PlaceKind::accessDenied, 5) +
-                  placeLine(at(u"data/broken"), PlaceKind::listFailed, 21) +
-                  placeLine(deepest, PlaceKind::depthLimit));
+    // Standard error names them also when the rows are not shown.
+    for (const char16_t* mode : {u"-q", u"--json"}) {
+        console.errors.clear();
+        console.output.clear();
+        EXPECT_EQ(run({mode, at(u"fat"), at(u"gone")}), kExitNotExamined) << utf8ForDisplay(mode);
+        EXPECT_EQ(console.errors.substr(0, lines.size()), lines) << utf8ForDisplay(mode);
+    }
     // The hostile name reaches the terminal only as markers.
     EXPECT_EQ(console.errors.find('\x1b'), std::string::npos);
+    std::string found;
+    for (std::size_t start = 0; start < console.output.size();) {
+        const std::size_t end = console.output.find('\n', start) + 1;
+        const std::string line = console.output.substr(start, end - start);
+        if (line.rfind("{\"type\":\"notExamined\"", 0) == 0)
+            found += line;
+        start = end;
+    }
+    EXPECT_EQ(found, objects);
 }
 
 TEST_F(ScannerRun, RemoveWithYesTakesEveryStreamOfThatNameInAnyAsciiCase) {
