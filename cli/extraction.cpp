@@ -111,7 +111,11 @@ void StreamContent::manifestEntry(const streamscan::StreamRecord& record,
         return;
     std::string line = copiedCount + failedCount == 1 ? "{" : ",\n{";
     line += "\"file\":";
-    line += fileName.empty() ? "null" : "\"" + streamscan::utf8ForDisplay(fileName) + "\"";
+    if (fileName.empty()) {
+        line += "null";
+    } else {
+        appendJsonString(line, fileName);
+    }
     line += ',';
     appendJsonName(line, "path", streamscan::hostPathOf(record));
     line += ',';
