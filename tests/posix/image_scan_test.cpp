@@ -54,8 +54,33 @@ struct Images {
     std::unique_ptr<TempFolder> folder;
     std::string unavailable;
     std::string ntfs;  // the NTFS volume, no partition table
-    std::string disk;  // DOS table: p1 the same NTFS volume, p2 FAT (empty when sfdisk is missing)
+    // DOS and GPT tables: p1 the same NTFS volume, p2 FAT (empty when sfdisk is missing)
+    std::string disk;
+    std::string gptDisk;
 };
+
+// A disk with a partition table: p1 the NTFS volume, p2 a FAT one.
+std::string partitionedDisk(Images& made, const std::string& name, const std::string& label,
+                            const std::string& ntfsType, const std::string& fatType) {
+    const std::string disk = made.folder->at(name);
+    const std::string fat = made.folder->at("fat.img");
+    const std::string table = made.folder->at("table");
+    std::ofstream(table) << "label: " << label << "\nstart=2048, size=24576, type=" << ntfsType
+                         << "\nstart=26624, size=8192, type=" << fatType << "\n";
+    std::string error;
+    if (runCommand({"truncate", "-s", "18M", disk}).exitCode != 0 ||
+        runCommand({"sh", "-c", "sfdisk -q '" + disk + "' < '" + table + "'"}).exitCode != 0 ||
+        !realfs::makeVolumeImage(VolumeKind::fat, fat, 4, error) ||
+        runCommand({"dd", "if=" + made.ntfs, "of=" + disk, "bs=512", "seek=2048", "conv=notrunc",
+                    "status=none"})
+                .exitCode != 0 ||
+        runCommand({"dd", "if=" + fat, "of=" + disk, "bs=512", "seek=26624", "conv=notrunc",
+                    "status=none"})
+                .exitCode != 0) {
+        made.unavailable += "could not make " + name + " " + error;
+    }
+    return disk;
+}
 
 Images& images() {
     static Images made = [] {
@@ -106,23 +131,10 @@ Images& images() {
         }
 
         if (runCommand({"sfdisk", "--version"}).exitCode == 0) {
-            result.disk = result.folder->at("disk.img");
-            const std::string fat = result.folder->at("fat.img");
-            const std::string table = result.folder->at("table");
-            std::ofstream(table) << "label: dos\nstart=2048, size=24576, type=7\n"
-                                    "start=26624, size=8192, type=c\n";
-            if (runCommand({"truncate", "-s", "18M", result.disk}).exitCode != 0 ||
-                runCommand({"sh", "-c", "sfdisk -q '" + result.disk + "' < '" + table + "'"})
-                        .exitCode != 0 ||
-                !realfs::makeVolumeImage(VolumeKind::fat, fat, 4, error) ||
-                runCommand({"dd", "if=" + result.ntfs, "of=" + result.disk, "bs=512", "seek=2048",
-                            "conv=notrunc", "status=none"})
-                        .exitCode != 0 ||
-                runCommand({"dd", "if=" + fat, "of=" + result.disk, "bs=512", "seek=26624",
-                            "conv=notrunc", "status=none"})
-                        .exitCode != 0) {
-                result.unavailable += "could not make the partitioned disk";
-            }
+            result.disk = partitionedDisk(result, "disk.img", "dos", "7", "c");
+            result.gptDisk =
+                partitionedDisk(result, "gpt.img", "gpt", "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7",
+                                "C12A7328-F81F-11D2-BA4B-00A0C93EC93B");
         }
         return result;
     }();
@@ -294,11 +306,13 @@ TEST_F(ImageScan, GivesTheSameRowsFromEveryContainer) {
         GTEST_SKIP() << "sfdisk (package fdisk) is missing: no partitioned disk";
     }
     // The NTFS partition gives the same rows; the FAT one is a volume without streams.
-    EXPECT_EQ(reportRows({images().disk}, images().disk + "//p1", run), raw);
-    EXPECT_EQ(run.exitCode, 3) << run.output;
-    EXPECT_NE(run.output.find(images().disk + "//p2  (FAT"), std::string::npos) << run.output;
-    EXPECT_EQ(reportRows({"--partition", "1", images().disk}, images().disk + "//p1", run), raw);
-    EXPECT_EQ(run.exitCode, 1) << run.output;
+    for (const std::string& disk : {images().disk, images().gptDisk}) {
+        EXPECT_EQ(reportRows({disk}, disk + "//p1", run), raw) << disk;
+        EXPECT_EQ(run.exitCode, 3) << run.output;
+        EXPECT_NE(run.output.find(disk + "//p2  (FAT"), std::string::npos) << run.output;
+        EXPECT_EQ(reportRows({"--partition", "1", disk}, disk + "//p1", run), raw) << disk;
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+    }
 }
 
 TEST_F(ImageScan, ListsTheStreamsOfDeletedFilesOnlyWhenAsked) {
