@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -80,6 +81,28 @@ bool isDataAttribute(const TSK_FS_ATTR* attribute) {
 // The library gives the unnamed $DATA no name; a stream named "$Data" has one.
 bool isUnnamedData(const TSK_FS_ATTR* attribute) {
     return attribute->name == nullptr || attribute->name[0] == '\0';
+}
+
+// Every $DATA of the item as a listing names it: "::$DATA" for the unnamed one.
+std::vector<StreamEntry> dataStreamsOf(TSK_FS_FILE* file) {
+    std::vector<StreamEntry> entries;
+    if (file->meta == nullptr) {
+        return entries;
+    }
+    const int count = tsk_fs_file_attr_getsize(file);
+    for (int i = 0; i < count; ++i) {
+        const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file, i);
+        if (!isDataAttribute(attribute)) {
+            continue;
+        }
+        StreamEntry entry;
+        entry.name = isUnnamedData(attribute) ? std::u16string(u"::$DATA")
+                                              : u":" + nameOf(attribute->name) + u":$DATA";
+        entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
+        entries.push_back(std::move(entry));
+    }
+    tsk_error_reset();
+    return entries;
 }
 
 ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
@@ -230,6 +253,9 @@ struct ImageFileSystem::State {
         std::size_t volume;
         TSK_INUM_T addr;
         bool deleted;
+        // The streams, read with the listing that met the item (which had its
+        // record open), until the walk asks for them once.
+        std::optional<std::vector<StreamEntry>> streams;
     };
 
     bool includeDeleted = false;
@@ -315,7 +341,7 @@ struct ImageFileSystem::State {
         if (fs != nullptr) {
             volume.info.namedStreams = TSK_FS_TYPE_ISNTFS(fs->ftype) != 0;
             volume.info.fileSystemName = fileSystemNameOf(fs->ftype);
-            nodes[volume.root] = Node{volumes.size(), fs->root_inum, false};
+            nodes[volume.root] = Node{volumes.size(), fs->root_inum, false, std::nullopt};
         } else if (!looksLikeNtfs) {
             volume.info.fileSystemName = u"no file system found";
             if (!partitionType.empty()) {
@@ -560,6 +586,7 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         ListedEntry entry;
         TSK_INUM_T addr;
         bool deleted;
+        std::optional<std::vector<StreamEntry>> streams;
     };
     std::vector<Found> live;
     std::vector<Found> deleted;
@@ -608,9 +635,12 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
                 continue;
             }
         }
-        Found item{
-            ListedEntry{decodeName(text), factsOf(gone ? record.get() : file.get(), name.type)},
-            name.meta_addr, gone};
+        TSK_FS_FILE* const described = gone ? record.get() : file.get();
+        Found item{ListedEntry{decodeName(text), factsOf(described, name.type)}, name.meta_addr,
+                   gone, std::nullopt};
+        if (described->meta != nullptr) {
+            item.streams = dataStreamsOf(described);
+        }
         (gone ? deleted : live).push_back(std::move(item));
     }
     tsk_error_reset();
@@ -641,8 +671,8 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
     std::vector<ListedEntry> entries;
     entries.reserve(kept.size());
     for (Found& item : kept) {
-        state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] =
-            State::Node{node.volume, item.addr, item.deleted || node.deleted};
+        state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] = State::Node{
+            node.volume, item.addr, item.deleted || node.deleted, std::move(item.streams)};
         entries.push_back(std::move(item.entry));
     }
     first = DirectoryEntry{entries.front().name, entryKindOf(entries.front().facts.attributes)};
@@ -656,25 +686,19 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
     if (!state->owns(hostPath)) {
         return host.startStreams(hostPath, first, listing);
     }
-    FileHandle file;
-    const std::uint32_t error = state->openItem(hostPath, file);
-    if (error != kErrorSuccess) {
-        return error;
-    }
     std::vector<StreamEntry> entries;
-    const int count = tsk_fs_file_attr_getsize(file.get());
-    for (int i = 0; i < count; ++i) {
-        const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file.get(), i);
-        if (!isDataAttribute(attribute)) {
-            continue;
+    const auto known = state->nodes.find(hostPath);
+    if (known != state->nodes.end() && known->second.streams.has_value()) {
+        entries = std::move(*known->second.streams);
+        known->second.streams.reset();
+    } else {
+        FileHandle file;
+        const std::uint32_t error = state->openItem(hostPath, file);
+        if (error != kErrorSuccess) {
+            return error;
         }
-        StreamEntry entry;
-        entry.name = isUnnamedData(attribute) ? std::u16string(u"::$DATA")
-                                              : u":" + nameOf(attribute->name) + u":$DATA";
-        entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
-        entries.push_back(std::move(entry));
+        entries = dataStreamsOf(file.get());
     }
-    tsk_error_reset();
     if (entries.empty()) {
         return kErrorHandleEof;
     }
