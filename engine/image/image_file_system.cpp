@@ -459,7 +459,13 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
         }
         state->images.push_back(State::Image{path, img, nullptr, {}, 0});
         image = &state->images.back();
-        image->vs = tsk_vs_open(img, 0, TSK_VS_TYPE_DETECT);
+        // A GPT disk also carries a protective DOS table; asked for GPT first, the
+        // library never builds (and leaks) the DOS reading it would drop.
+        image->vs = tsk_vs_open(img, 0, TSK_VS_TYPE_GPT);
+        if (image->vs == nullptr) {
+            tsk_error_reset();
+            image->vs = tsk_vs_open(img, 0, TSK_VS_TYPE_DETECT);
+        }
         if (image->vs != nullptr) {
             std::uint32_t number = 0;
             for (TSK_PNUM_T i = 0; i < image->vs->part_count; ++i) {
