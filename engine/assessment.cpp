@@ -116,7 +116,8 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
         if (note == nullptr)
             return kSeverityNotice;
         return conclude(note,
-                        u"Stream is " + sizeText(record.streamSize) +
+                        u"Stream is " +
+                            streamSizeText(record.streamSize, record.streamSizeAtLeast) +
                             u", unusually large for an alternate stream",
                         kSeverityNotice);
     }
@@ -125,7 +126,8 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
         if (note == nullptr)
             return kSeverityNotice;
         return conclude(note,
-                        u"Stream is larger than the file itself (" + sizeText(record.streamSize) +
+                        u"Stream is larger than the file itself (" +
+                            streamSizeText(record.streamSize, record.streamSizeAtLeast) +
                             u" against " + sizeText(record.hostSize) + u")",
                         kSeverityNotice);
     }

@@ -47,8 +47,15 @@ void appendRecordLine(std::u16string& report, const StreamRecord& record, PathSt
     appendCsvField(report, record.hostIsFolder ? u"Folder" : u"File", false);
     appendCsvField(report, record.streamName, false);
     appendCsvField(report, record.streamType, false);
-    appendCsvField(report, streamRow ? sizeText(record.streamSize) : std::u16string(), false);
-    appendCsvField(report, streamRow ? plainDecimal(record.streamSize) : std::u16string(), false);
+    appendCsvField(
+        report,
+        streamRow ? streamSizeText(record.streamSize, record.streamSizeAtLeast) : std::u16string(),
+        false);
+    // A lower bound is no byte count: the column stays empty rather than state a false one.
+    appendCsvField(
+        report,
+        streamRow && !record.streamSizeAtLeast ? plainDecimal(record.streamSize) : std::u16string(),
+        false);
     appendCsvField(report, plainDecimal(record.hostSize), false);
     appendCsvField(report, attributesText(record.hostAttributes), false);
     appendCsvField(report, timeText(record.hostModified), false);
@@ -192,17 +199,30 @@ bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>&
 
     if (!file)
         return false;  // never created, so there is nothing to take back
-    try {
-        file->close();
-    } catch (...) {
-        written = false;
+    if (written) {
+        std::uint32_t error = kErrorSuccess;
+        try {
+            error = file->commit();
+        } catch (...) {
+            error = kErrorNotEnoughMemory;
+        }
+        file.reset();
+        if (error == kErrorSuccess)
+            return true;
+        if (message != nullptr) {
+            try {
+                *message =
+                    u"Could not create " + escapeForDisplay(path) + u": " + WindowsErrorText(error);
+            } catch (...) {
+                message->clear();
+            }
+        }
+        return false;
     }
-    file.reset();
-    if (written)
-        return true;
-    // A report is complete or absent: what was written so far goes.
+    // A report is complete or absent: what was written so far goes, and the
+    // earlier file keeps its content.
     try {
-        fs.deleteFile(path);
+        file->discard();
     } catch (...) {
     }
     return false;

@@ -59,11 +59,15 @@ inline EntryKind entryKindOf(std::uint32_t attributes) {
 struct DirectoryEntry {
     std::u16string name;  // leaf name; "." and ".." may appear
     EntryKind kind = EntryKind::file;
+    // A folder where another volume is mounted, one that cannot hold streams.
+    bool volumeWithoutStreams = false;
 };
 
 struct StreamEntry {
     std::u16string name;  // as listed, e.g. ":Zone.Identifier:$DATA" or "::$DATA"
     std::uint64_t size = 0;
+    // The port shows only part of the stream: its size is at least `size`.
+    bool sizeIsLowerBound = false;
 };
 
 // An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.
@@ -80,6 +84,8 @@ class DirectoryListing {
     virtual std::uint32_t entryFacts(ItemFacts& facts) = 0;
 };
 
+class StreamReader;
+
 // An open stream enumeration (FindFirstStreamW/FindNextStreamW). Closed when destroyed.
 class StreamListing {
   public:
@@ -87,6 +93,14 @@ class StreamListing {
     // Fetches the next entry: 0, or the error the enumeration ended with
     // (kErrorHandleEof or kErrorNoMoreFiles at a normal end).
     virtual std::uint32_t next(StreamEntry& entry) = 0;
+    // Opens the stream of the entry last returned, the very one it was listed
+    // from, where the names alone may not tell two apart; `error` says how that
+    // went. False when the listing leaves the opening to openStream.
+    virtual bool openEntry(std::uint32_t& error, std::unique_ptr<StreamReader>& reader) {
+        (void)error;
+        (void)reader;
+        return false;
+    }
 };
 
 // A stream opened for reading (CreateFileW/ReadFile). Closed when destroyed.
@@ -105,6 +119,16 @@ class FileWriter {
     virtual std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
                                 std::uint32_t& written) = 0;
     virtual void close() = 0;
+    // The file is complete: closes it and, where the port writes beside the
+    // target, puts it in the target's place in one step. 0 or an error (the
+    // target then keeps what it held).
+    virtual std::uint32_t commit() {
+        close();
+        return 0;
+    }
+    // The file is not to be kept: closes it and takes back what was written.
+    // Where the port writes beside the target, the target keeps what it held.
+    virtual void discard() { close(); }
 };
 
 class FileSystem {
@@ -146,7 +170,9 @@ class FileSystem {
     virtual std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
                                        const std::u16string& type) = 0;
 
-    // CreateFileW with GENERIC_WRITE, no sharing, CREATE_ALWAYS.
+    // CreateFileW with GENERIC_WRITE, no sharing, CREATE_ALWAYS. The real ports
+    // write a new file in the target's folder that takes the target's place
+    // only on commit(), so a report is complete or the earlier file is intact.
     virtual std::uint32_t createFile(const std::u16string& path,
                                      std::unique_ptr<FileWriter>& writer) = 0;
 

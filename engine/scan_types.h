@@ -30,6 +30,9 @@ struct StreamRecord {
     std::u16string streamName;
     std::u16string streamType;
     std::uint64_t streamSize = 0;
+    // streamSize is only a lower bound: the port shows no more of the stream
+    // (ntfs-3g's attribute interface stops at 64 KiB). Shown as "at least".
+    bool streamSizeAtLeast = false;
     std::uint32_t hostAttributes = 0;
     std::uint64_t hostSize = 0;
     std::uint64_t hostModified = 0;  // FILETIME, UTC

@@ -39,14 +39,23 @@ void assess(StreamRecord& record, const ScanOptions& options) {
 // Reads the first bytes of one stream into the record and parses a
 // Zone.Identifier stream read whole; says whether the record is unreadable, and
 // the system's error when one caused it.
-bool probeContent(FileSystem& fs, const std::u16string& hostPath, bool hostIsFolder, bool isZone,
-                  StreamRecord& record, std::uint32_t& error) {
+bool probeContent(FileSystem& fs, StreamListing& listing, const std::u16string& hostPath,
+                  bool hostIsFolder, bool isZone, StreamRecord& record, std::uint32_t& error) {
     std::uint64_t limit = kProbeLimit;
     if (isZone && record.streamSize > kProbeLimit && record.streamSize <= kZoneReadLimit) {
         limit = record.streamSize;  // read whole, so that it can be parsed
     }
-    const StreamBytes read =
-        readStreamBytes(fs, hostPath, record.streamName, record.streamType, hostIsFolder, limit);
+    std::unique_ptr<StreamReader> reader;
+    StreamBytes read;
+    std::uint32_t openError = kErrorSuccess;
+    if (listing.openEntry(openError, reader)) {
+        read.error = openError;
+        if (openError == kErrorSuccess && reader)
+            read = readFromStream(*reader, limit);
+    } else {
+        read = readStreamBytes(fs, hostPath, record.streamName, record.streamType, hostIsFolder,
+                               limit);
+    }
     if (!read.ok) {
         error = read.error;
         return true;
@@ -96,19 +105,24 @@ bool isMainStream(const std::u16string& name, const std::u16string& type) {
 StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
                             const std::u16string& name, const std::u16string& type,
                             bool hostIsFolder, std::uint64_t limit) {
-    StreamBytes result;
     std::unique_ptr<StreamReader> reader;
+    StreamBytes result;
     result.error = fs.openStream(hostPath, name, type, hostIsFolder, reader);
     if (result.error != kErrorSuccess || !reader) {
         return result;
     }
+    return readFromStream(*reader, limit);
+}
+
+StreamBytes readFromStream(StreamReader& reader, std::uint64_t limit) {
+    StreamBytes result;
     result.bytes.resize(static_cast<std::size_t>(limit));
     std::uint64_t total = 0;
     while (total < limit) {
         const auto ask =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(limit - total, kReadChunk));
         std::uint32_t got = 0;
-        result.error = reader->read(result.bytes.data() + total, ask, got);
+        result.error = reader.read(result.bytes.data() + total, ask, got);
         if (result.error != kErrorSuccess) {
             result.bytes.clear();
             return result;
@@ -122,7 +136,7 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
     if (!result.reachedEnd) {
         std::uint8_t extra = 0;
         std::uint32_t got = 0;
-        result.error = reader->read(&extra, 1, got);
+        result.error = reader.read(&extra, 1, got);
         if (result.error != kErrorSuccess) {
             result.bytes.clear();
             result.reachedEnd = false;
@@ -130,7 +144,6 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
         }
         result.reachedEnd = got == 0;
     }
-    reader.reset();
     result.bytes.resize(static_cast<std::size_t>(total));
     result.ok = true;
     return result;
@@ -184,11 +197,14 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
             record.streamName = std::move(name);
             record.streamType = std::move(type);
             record.streamSize = entry.size;
+            record.streamSizeAtLeast = entry.sizeIsLowerBound;
             const bool isZone = equalsAsciiNoCase(record.streamName, kZoneIdentifierName);
-            // A zero-length stream is never opened.
+            // A zero-length stream is never opened; one whose size is not known
+            // cannot be read whole either.
             std::uint32_t readError = kErrorSuccess;
-            if (record.streamSize != 0 &&
-                probeContent(context.fs, hostPath, hostIsFolder, isZone, record, readError)) {
+            if (record.streamSizeAtLeast ||
+                (record.streamSize != 0 && probeContent(context.fs, *listing, hostPath,
+                                                        hostIsFolder, isZone, record, readError))) {
                 record.unreadable = true;
                 countNotExamined(context, PlaceKind::unreadableStream,
                                  streamPathOf(hostPath, record.streamName, record.streamType),

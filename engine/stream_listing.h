@@ -50,5 +50,7 @@ bool isMainStream(const std::u16string& name, const std::u16string& type);
 StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
                             const std::u16string& name, const std::u16string& type,
                             bool hostIsFolder, std::uint64_t limit);
+// The read loop of readStreamBytes on a stream already open.
+StreamBytes readFromStream(StreamReader& reader, std::uint64_t limit);
 
 }  // namespace streamscan

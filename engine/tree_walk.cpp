@@ -152,7 +152,10 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
             const std::u16string child = joinPath(folder, entry.name, style);
             // The entry's facts are asked of the listing only if it shows a record.
             HostFacts facts(*listing);
-            if (entry.kind == EntryKind::file) {
+            if (entry.volumeWithoutStreams) {
+                // As for a root on such a volume: counted, nothing on it examined.
+                countNotExamined(context, PlaceKind::volumeWithoutStreams, child);
+            } else if (entry.kind == EntryKind::file) {
                 ++stats.files;
                 listItemStreams(context, child, false, facts);
                 // No Windows name holds a colon, so only a POSIX folder has sidecars.

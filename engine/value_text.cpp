@@ -84,6 +84,10 @@ std::u16string sizeText(std::uint64_t bytes) {
     return out;
 }
 
+std::u16string streamSizeText(std::uint64_t bytes, bool atLeast) {
+    return atLeast ? u"at least " + sizeText(bytes) : sizeText(bytes);
+}
+
 std::u16string timeText(std::uint64_t fileTime) {
     if (fileTime == 0)
         return {};

@@ -8,6 +8,9 @@
 namespace streamscan {
 
 std::u16string sizeText(std::uint64_t bytes);
+// A stream's size as every place shows it: "at least 64.0 KB" when only a lower
+// bound is known.
+std::u16string streamSizeText(std::uint64_t bytes, bool atLeast);
 // Local time YYYY-MM-DD HH:MM:SS of a FILETIME; empty for 0 or an unconvertible time.
 std::u16string timeText(std::uint64_t fileTime);
 std::u16string attributesText(std::uint32_t attributes);

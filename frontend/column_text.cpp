@@ -51,7 +51,9 @@ std::u16string columnText(const StreamRecord& record, int column) {
         case kColumnStream:
             return streamColumnText(record);
         case kColumnSize:
-            return isItemRow(record) ? std::u16string() : streamscan::sizeText(record.streamSize);
+            return isItemRow(record)
+                       ? std::u16string()
+                       : streamscan::streamSizeText(record.streamSize, record.streamSizeAtLeast);
         case kColumnZone:
             return streamscan::zoneText(record.zone);
         case kColumnHostUrl:

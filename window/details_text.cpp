@@ -67,7 +67,8 @@ std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle sty
     appendLine(
         text, u"Type:\t",
         escapeForDisplay(record.streamType.empty() ? std::u16string(u"$DATA") : record.streamType));
-    appendLine(text, u"Size:\t", streamscan::sizeText(record.streamSize));
+    appendLine(text, u"Size:\t",
+               streamscan::streamSizeText(record.streamSize, record.streamSizeAtLeast));
     appendLine(text, u"Path:\t", escapeForDisplay(streamscan::recordStreamPath(record, style)));
 
     if (record.zone.isZoneIdentifier) {

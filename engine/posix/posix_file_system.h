@@ -1,25 +1,17 @@
 // The file-system port over Linux. NTFS streams surface there as extended
-// attributes in the user. namespace (ntfs-3g: user.NAME; Samba's streams_xattr:
-// user.DosStream.NAME:TYPE with one trailing zero byte), so this port lists,
-// reads and removes those. Links are never followed. Names are bytes: they are
-// decoded losslessly (decodeName) and encoded back (encodeName) for every call.
-// One instance serves every thread; its only state is a cache of the mount table.
+// attributes in the user. namespace (stream_attributes.h says which), so this
+// port lists, reads and removes those. Links are never followed. Names are
+// bytes: they are decoded losslessly and encoded back for every call. One
+// instance serves every thread; its only state is what it knows of each volume.
 #pragma once
 
-#include <sys/types.h>
-
-#include <cstdint>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "engine/file_system.h"
+#include "engine/posix/errno_codes.h"
+#include "engine/posix/mount_table.h"
 
 namespace streamscan {
-
-// EACCES/EPERM 5, ENOENT/ENODATA 2, ENOTDIR 3, ... ; any other errno e is
-// kErrorFromErrno | e.
-std::uint32_t windowsErrorFromErrno(int error);
 
 class PosixFileSystem : public FileSystem {
   public:
@@ -42,21 +34,8 @@ class PosixFileSystem : public FileSystem {
                              std::unique_ptr<FileWriter>& writer) override;
     std::uint32_t deleteFile(const std::u16string& path) override;
 
-    // Whether items on the device carry their NTFS attributes in
-    // system.ntfs_attrib (ntfs-3g and the kernel's NTFS drivers). Asked per
-    // device, not per item, so other volumes pay nothing for it.
-    bool hasNtfsAttributes(dev_t device);
-
   private:
-    struct DeviceKind {
-        dev_t device;
-        bool ntfs;
-    };
-
-    void rememberMountTypes();
-
-    std::mutex cacheLock;
-    std::vector<DeviceKind> deviceKinds;  // guarded by cacheLock
+    VolumeKinds volumes;
 };
 
 }  // namespace streamscan

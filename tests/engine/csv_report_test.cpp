@@ -173,6 +173,8 @@ class RecordingFileSystem : public FakeFileSystem {
             return inner_->write(data, std::min(size, owner_.acceptAtMost), written);
         }
         void close() override { inner_->close(); }
+        std::uint32_t commit() override { return inner_->commit(); }
+        void discard() override { inner_->discard(); }
 
       private:
         RecordingFileSystem& owner_;

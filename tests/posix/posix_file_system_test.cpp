@@ -4,6 +4,7 @@
 #include "engine/posix/posix_file_system.h"
 
 #include <fcntl.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -399,34 +400,45 @@ TEST_F(PosixPortTest, LocalVolumeHoldsStreamsAndIsNamedByTheMountTable) {
     EXPECT_FALSE(fs.queryVolume(u"").known);
 }
 
-TEST_F(PosixPortTest, ReportFileIsCreatedReplacedAndDeleted) {
+// The report is written beside its target and takes its place only on commit.
+TEST_F(PosixPortTest, ReportFileTakesItsTargetsPlaceOnlyWhenCommitted) {
     const std::string path = folder.at("report.csv");
-    ASSERT_TRUE(realfs::writeFile(path, "an older, longer report that must not survive"));
-    std::unique_ptr<FileWriter> writer;
-    ASSERT_EQ(fs.createFile(wide(path), writer), kErrorSuccess);
     const std::string bytes("\xff\xfeh\0i\0", 6);
-    std::uint32_t written = 0;
-    EXPECT_EQ(writer->write(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                            static_cast<std::uint32_t>(bytes.size()), written),
-              kErrorSuccess);
-    EXPECT_EQ(written, bytes.size());
-    writer->close();
-    std::string content;
-    ASSERT_TRUE(realfs::readFile(path, content));
-    EXPECT_EQ(content, bytes);
-    struct stat st;
     const mode_t mask = umask(0);
     umask(mask);
+    for (const bool commit : {false, true}) {
+        ASSERT_TRUE(realfs::writeFile(path, "an older, longer report"));
+        std::unique_ptr<FileWriter> writer;
+        ASSERT_EQ(fs.createFile(wide(path), writer), kErrorSuccess);
+        std::uint32_t written = 0;
+        EXPECT_EQ(writer->write(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                static_cast<std::uint32_t>(bytes.size()), written),
+                  kErrorSuccess);
+        std::string content;
+        ASSERT_TRUE(realfs::readFile(path, content));
+        EXPECT_EQ(content, "an older, longer report") << "before the end";
+        if (commit)
+            EXPECT_EQ(writer->commit(), kErrorSuccess);
+        writer.reset();
+        ASSERT_TRUE(realfs::readFile(path, content));
+        EXPECT_EQ(content, commit ? bytes : "an older, longer report") << commit;
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        if (commit)
+            EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+        std::size_t entries = 0;
+        for (DIR* dir = opendir(folder.path().c_str()); dir != nullptr; dir = nullptr) {
+            while (const dirent* entry = readdir(dir))
+                entries += entry->d_name[0] == '.' ? 0 : 1;
+            closedir(dir);
+        }
+        EXPECT_EQ(entries, 1u) << "no partial file is left beside it";
+    }
 
     EXPECT_EQ(fs.deleteFile(wide(path)), kErrorSuccess);
     EXPECT_NE(access(path.c_str(), F_OK), 0);
     EXPECT_EQ(fs.deleteFile(wide(path)), kErrorFileNotFound);
-
-    const std::string fresh = folder.at("fresh.csv");
-    ASSERT_EQ(fs.createFile(wide(fresh), writer), kErrorSuccess);
-    writer.reset();
-    ASSERT_EQ(stat(fresh.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    std::unique_ptr<FileWriter> writer;
     EXPECT_EQ(fs.createFile(wide(folder.at("missing/x.csv")), writer), kErrorPathNotFound);
 }
 

@@ -3,6 +3,7 @@
 // NTFS volume through ntfs-3g, and streams kept in Samba's attribute form.
 #include <grp.h>
 #include <pwd.h>
+#include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -89,7 +91,26 @@ TEST(PosixReport, MissingFolderCreatesNothing) {
     EXPECT_FALSE(pathExists(folder.at("no such folder")));
 }
 
-TEST(PosixReport, DiskThatFillsUpLeavesNoFile) {
+// Names in `folder` other than those given: a partial report left behind.
+std::vector<std::string> namesBesides(const std::string& folder,
+                                      const std::vector<std::string>& expected) {
+    std::vector<std::string> others;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != ".." &&
+                std::find(expected.begin(), expected.end(), name) == expected.end())
+                others.push_back(name);
+        }
+        closedir(dir);
+    }
+    return others;
+}
+
+// A report that fails midway over an earlier one, named directly or through a
+// link, leaves the earlier file as it was and nothing else; one that succeeds
+// takes the name's place (a link is replaced, the file it led to left alone).
+TEST(PosixReport, DiskThatFillsUpLeavesTheEarlierFileAsItWas) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a tmpfs";
     TempFolder folder("tmpfs");
@@ -97,28 +118,42 @@ TEST(PosixReport, DiskThatFillsUpLeavesNoFile) {
     TinyTmpfs disk(folder.at("tiny"), "size=64k");
     if (!disk.error().empty())
         GTEST_SKIP() << disk.error();
+    ASSERT_TRUE(realfs::writeFile(disk.at("earlier.csv"), "an earlier report"));
+    ASSERT_TRUE(realfs::makeSymlink("earlier.csv", disk.at("link.csv")));
 
-    // About 260 KiB of report on a 64 KiB disk: the first slice fits, a later one does not.
-    const std::string path = disk.at("report.csv");
-    PosixFileSystem fs;
-    std::u16string message;
-    ScanStats stats;
-    stats.cancelled = true;
-    EXPECT_FALSE(writeCsvReport(decodeName(path), rows(3000), &message, &stats, fs));
-    EXPECT_EQ(message, u"Could not write the report: The disk is full (112)");
-    EXPECT_FALSE(pathExists(path));
-
-    // The space is given back, so a report that fits is written whole.
-    message = u"stale";
-    ASSERT_TRUE(writeCsvReport(decodeName(path), rows(10), &message, &stats, fs));
-    EXPECT_EQ(message, u"");
     std::u16string expected = kHeader;
     for (int i = 0; i < 10; ++i)
         expected += kRow;
     expected += u"\r\n\"Scan cancelled before it finished\"\r\n";
+    PosixFileSystem fs;
+    ScanStats stats;
+    stats.cancelled = true;
+    for (const char* name : {"earlier.csv", "link.csv"}) {
+        // About 260 KiB of report on a 64 KiB disk: the first slice fits, a later one does not.
+        std::u16string message;
+        EXPECT_FALSE(writeCsvReport(decodeName(disk.at(name)), rows(3000), &message, &stats, fs))
+            << name;
+        EXPECT_EQ(message, u"Could not write the report: The disk is full (112)") << name;
+        std::string bytes;
+        ASSERT_TRUE(realfs::readFile(disk.at(name), bytes)) << name;
+        EXPECT_EQ(bytes, "an earlier report") << name;
+        EXPECT_EQ(namesBesides(disk.at(""), {"earlier.csv", "link.csv"}),
+                  std::vector<std::string>{})
+            << name;
+    }
+
+    // The space is given back, so a report that fits is written whole.
+    std::u16string message = u"stale";
+    ASSERT_TRUE(writeCsvReport(decodeName(disk.at("link.csv")), rows(10), &message, &stats, fs));
+    EXPECT_EQ(message, u"");
     std::string bytes;
-    ASSERT_TRUE(realfs::readFile(path, bytes));
+    ASSERT_TRUE(realfs::readFile(disk.at("link.csv"), bytes));
     EXPECT_EQ(bytes, littleEndianBytes(expected));
+    struct stat st;
+    ASSERT_EQ(lstat(disk.at("link.csv").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    ASSERT_TRUE(realfs::readFile(disk.at("earlier.csv"), bytes));
+    EXPECT_EQ(bytes, "an earlier report");
 }
 
 // ---- removal ----

@@ -214,6 +214,12 @@ class FakeFileWriter : public FileWriter {
             --fs_.openWriters_;
         }
     }
+    // The fake writes in place, as the report writer's old port did; taking
+    // back a failed report deletes it.
+    void discard() override {
+        close();
+        fs_.deleteFile(path_);
+    }
 
   private:
     FakeFileSystem& fs_;

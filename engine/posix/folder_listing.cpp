@@ -1,0 +1,245 @@
+#include "engine/posix/folder_listing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "engine/posix/dos_attributes.h"
+#include "engine/posix/errno_codes.h"
+#include "engine/posix/name_codec.h"
+#include "engine/posix/stream_attributes.h"
+#include "engine/win_codes.h"
+
+namespace streamscan {
+namespace {
+
+// A folder opened on this thread, known by what it is, not by a descriptor
+// kept open (that would hold its volume busy after the scan).
+struct OpenedFolder {
+    std::string path;  // without a trailing /
+    dev_t device;
+    ino_t inode;
+};
+
+// The folders opened on this thread from the latest root down to the latest
+// folder: the walk is depth-first, so a folder's parent is on this chain.
+thread_local std::vector<OpenedFolder> openedFolders;
+
+std::string_view withoutTrailingSlash(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+bool isAncestorOrSelf(std::string_view ancestor, std::string_view path) {
+    if (ancestor == "/")
+        return true;
+    return path.substr(0, ancestor.size()) == ancestor &&
+           (path.size() == ancestor.size() || path[ancestor.size()] == '/');
+}
+
+bool isDotName(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+class PosixDirectoryListing;
+// The listings open on this thread, latest last. The walk asks for the streams
+// of each entry while the entry's folder is still open.
+thread_local std::vector<const PosixDirectoryListing*> openListings;
+
+class PosixDirectoryListing : public DirectoryListing {
+  public:
+    PosixDirectoryListing(DirectoryStream opened, std::string folderPath, VolumeKinds& volumes)
+        : dir(std::move(opened)), volumes(volumes) {
+        current.folder = dir.fd();
+        folder = std::move(folderPath);
+        if (folder.empty() || folder.back() != '/')
+            folder.push_back('/');
+        folderText = textOf(folder);
+        struct stat st;
+        if (fstat(current.folder, &st) == 0) {
+            folderDevice = st.st_dev;
+            folderKind = volumes.of(st.st_dev, folder.c_str());
+        }
+        openListings.push_back(this);
+    }
+    ~PosixDirectoryListing() override {
+        openListings.erase(std::find(openListings.begin(), openListings.end(), this));
+    }
+    PosixDirectoryListing(const PosixDirectoryListing&) = delete;
+    PosixDirectoryListing& operator=(const PosixDirectoryListing&) = delete;
+
+    // The current entry when `path` names it.
+    const CurrentEntry* entryAt(std::u16string_view path) const {
+        const std::size_t length = folderText.size();
+        // memcmp: the code-unit loop of char_traits<char16_t> costs more than the
+        // system call it saves.
+        if (current.name.empty() || path.size() <= length ||
+            std::memcmp(path.data(), folderText.data(), length * sizeof(char16_t)) != 0 ||
+            path.find(u'/', length) != path.npos || bytesOf(path.substr(length)) != current.name) {
+            return nullptr;
+        }
+        return &current;
+    }
+
+    std::uint32_t next(DirectoryEntry& entry) override {
+        current.name.clear();
+        for (;;) {
+            errno = 0;
+            const dirent* item = readdir(dir.get());
+            if (item == nullptr)
+                return errno == 0 ? kErrorNoMoreFiles : lastError();
+            if (isDotName(item->d_name))
+                continue;
+            struct stat st;
+            if (fstatat(current.folder, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT)
+                    continue;  // gone since the folder was read: not there to examine
+                // The folder can be read but its items not looked at (no search
+                // permission): the rest of the listing fails the same way.
+                return lastError();
+            }
+            describe(item->d_name, st, entry);
+            return kErrorSuccess;
+        }
+    }
+
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        facts = currentFacts;
+        return kErrorSuccess;
+    }
+
+  private:
+    void describe(const char* name, const struct stat& st, DirectoryEntry& entry) {
+        current.name = name;
+        current.path.assign(folder).append(name);
+        entry = DirectoryEntry();
+        entry.name = textOf(current.name);
+        const AttributeHost host{current.folder, current.name.c_str(), current.path.c_str()};
+        VolumeKinds::Kind kind = folderKind;
+        if (st.st_dev != folderDevice) {
+            kind = volumes.of(st.st_dev, current.path.c_str());
+            // A volume mounted below the folder that cannot hold streams is
+            // counted as such and never entered, like such a root.
+            entry.volumeWithoutStreams = S_ISDIR(st.st_mode) && !kind.holdsStreams;
+        }
+        current.namesError = listAttributeNames(host, current.names);
+        if (current.namesError != 0)
+            current.names.clear();
+        const WindowsAttributes windows =
+            windowsAttributesOf(host, kind.ntfsAttributes, &current.names);
+        bool linkToFolder = false;
+        if (S_ISLNK(st.st_mode)) {
+            struct stat target;
+            linkToFolder =
+                fstatat(current.folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        currentFacts = factsOf(st, current.name, windows, linkToFolder);
+        entry.kind = entryKindOf(currentFacts.attributes);
+    }
+
+    DirectoryStream dir;
+    VolumeKinds& volumes;
+    std::string folder;         // with its trailing /
+    std::u16string folderText;  // the same
+    dev_t folderDevice = 0;
+    VolumeKinds::Kind folderKind;
+    CurrentEntry current;
+    ItemFacts currentFacts;  // of the entry handed out last
+};
+
+}  // namespace
+
+int openFolder(const std::string& folder, UniqueFd& fd) {
+    const std::string_view path = withoutTrailingSlash(folder);
+    while (!openedFolders.empty() && !isAncestorOrSelf(openedFolders.back().path, path))
+        openedFolders.pop_back();
+    if (!openedFolders.empty() && openedFolders.back().path == path)
+        openedFolders.pop_back();
+    const std::size_t slash = path.rfind('/');
+    const std::string_view parent = slash == 0 ? std::string_view("/") : path.substr(0, slash);
+    if (slash != path.npos && !openedFolders.empty() && openedFolders.back().path == parent) {
+        // The parent again, checked to be the very folder that was listed, and
+        // the child below it without following a link.
+        const UniqueFd parentFd(
+            ::open(std::string(parent).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat st;
+        if (!parentFd.valid() || fstat(parentFd.get(), &st) != 0)
+            return errno;
+        if (st.st_dev != openedFolders.back().device || st.st_ino != openedFolders.back().inode)
+            return ELOOP;  // a folder on the way was swapped for a link
+        const std::string leaf(path.substr(slash + 1));
+        fd.reset(
+            openat(parentFd.get(), leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    } else {
+        // A root: a folder the user named is entered, a link included.
+        openedFolders.clear();
+        fd.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    struct stat st;
+    if (!fd.valid() || fstat(fd.get(), &st) != 0)
+        return errno;
+    openedFolders.push_back({std::string(path), st.st_dev, st.st_ino});
+    return 0;
+}
+
+void forgetOpenedFolders() {
+    openedFolders.clear();
+}
+
+const CurrentEntry* currentEntryFor(std::u16string_view path) {
+    for (auto open = openListings.rbegin(); open != openListings.rend(); ++open) {
+        if (const CurrentEntry* entry = (*open)->entryAt(path))
+            return entry;
+    }
+    return nullptr;
+}
+
+std::uint32_t startFolderListing(std::string folder, VolumeKinds& volumes, DirectoryEntry& first,
+                                 std::unique_ptr<DirectoryListing>& listing) {
+    UniqueFd fd;
+    if (const int error = openFolder(folder, fd); error != 0) {
+        // A folder that is gone is a failure, not an empty folder.
+        return error == ENOENT ? kErrorPathNotFound : windowsErrorFromErrno(error);
+    }
+    DirectoryStream dir(std::move(fd));
+    if (dir.get() == nullptr)
+        return lastError();
+    auto opened =
+        std::make_unique<PosixDirectoryListing>(std::move(dir), std::move(folder), volumes);
+    const std::uint32_t error = opened->next(first);
+    if (error != kErrorSuccess)
+        return error;  // kErrorNoMoreFiles: nothing but . and ..
+    listing = std::move(opened);
+    return kErrorSuccess;
+}
+
+WindowsAttributes windowsAttributesOf(const AttributeHost& host, bool ntfsVolume,
+                                      const std::string* names) {
+    WindowsAttributes windows;
+    if (ntfsVolume) {
+        const AttributeValue ntfs = readAttributeValue(host, kNtfsAttributesName);
+        if (ntfs.error == 0)
+            windows.ntfs = ntfsAttributesOf(ntfs.bytes);
+        if (windows.ntfs)
+            return windows;
+    }
+    bool asked = names == nullptr;
+    if (names != nullptr) {
+        forEachAttributeName(
+            *names, [&](std::string_view name) { asked = asked || name == kDosAttributesName; });
+    }
+    if (asked) {
+        const AttributeValue dos = readAttributeValue(host, kDosAttributesName);
+        std::uint32_t bits = 0;
+        if (dos.error == 0 && parseDosAttributes(dos.bytes, bits))
+            windows.dos = bits;
+    }
+    return windows;
+}
+
+}  // namespace streamscan

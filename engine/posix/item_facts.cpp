@@ -1,0 +1,77 @@
+#include "engine/posix/item_facts.h"
+
+#include "engine/win_codes.h"
+
+namespace streamscan {
+namespace {
+
+// Seconds between 1601-01-01 and 1970-01-01, in FILETIME units.
+constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+
+// NTFS keeps these two index flags in the same word; Windows shows the first
+// as the directory attribute and never shows the second.
+constexpr std::uint32_t kNtfsDirectoryIndex = 0x10000000;
+constexpr std::uint32_t kNtfsViewIndex = 0x20000000;
+
+}  // namespace
+
+std::uint64_t fileTimeOf(const struct timespec& time) {
+    // tmpfs keeps any 64-bit time; one a FILETIME cannot hold is no time at all,
+    // checked before the multiplication could overflow.
+    constexpr std::int64_t kTicksPerSecond = 10000000;
+    constexpr std::int64_t kEarliest = -kUnixEpochAsFileTime / kTicksPerSecond;
+    constexpr std::int64_t kLatest =
+        (INT64_MAX - kUnixEpochAsFileTime - (kTicksPerSecond - 1)) / kTicksPerSecond;
+    const auto seconds = static_cast<std::int64_t>(time.tv_sec);
+    if (seconds < kEarliest || seconds > kLatest)
+        return 0;
+    const std::int64_t value = kUnixEpochAsFileTime + seconds * kTicksPerSecond +
+                               static_cast<std::int64_t>(time.tv_nsec) / 100;
+    return value < 0 ? 0 : static_cast<std::uint64_t>(value);
+}
+
+std::optional<std::uint32_t> ntfsAttributesOf(std::string_view value) {
+    if (value.size() != 4)
+        return std::nullopt;
+    std::uint32_t attributes = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        attributes |= static_cast<std::uint32_t>(static_cast<unsigned char>(value[i])) << (8 * i);
+    return attributes;
+}
+
+ItemFacts factsOf(const struct stat& st, std::string_view leaf, const WindowsAttributes& windows,
+                  bool linkToFolder) {
+    ItemFacts facts;
+    facts.lastWrite = fileTimeOf(st.st_mtim);
+    const bool isLink = S_ISLNK(st.st_mode);
+    bool isFolder = S_ISDIR(st.st_mode) || (isLink && linkToFolder);
+    std::uint32_t attributes = 0;
+    if (windows.ntfs) {
+        const std::uint32_t ntfs = *windows.ntfs;
+        if (isLink && (ntfs & (kAttributeDirectory | kNtfsDirectoryIndex)) != 0)
+            isFolder = true;
+        attributes = ntfs & ~(kNtfsViewIndex | kNtfsDirectoryIndex | kAttributeDirectory);
+    } else {
+        if (windows.dos)
+            attributes = *windows.dos & ~(kAttributeDirectory | kAttributeNormal);
+        else if (S_ISREG(st.st_mode))
+            attributes |= kAttributeArchive;
+        if (!leaf.empty() && leaf.front() == '.')
+            attributes |= kAttributeHidden;
+    }
+    if (isFolder)
+        attributes |= kAttributeDirectory;
+    if (isLink) {
+        attributes |= kAttributeReparsePoint;
+    } else if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        // A link's own permission bits mean nothing.
+        attributes |= kAttributeReadOnly;
+    }
+    if (attributes == 0)
+        attributes = kAttributeNormal;
+    facts.attributes = attributes;
+    facts.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return facts;
+}
+
+}  // namespace streamscan

@@ -1,0 +1,56 @@
+// The mount table (/proc/self/mountinfo) and what each volume can keep: NTFS
+// attributes (ntfs-3g and the kernel's NTFS drivers) and streams at all. A
+// kernel FAT, exFAT or ISO 9660 volume, or ramfs, lists an empty set of
+// attributes instead of refusing, so only a probe of a user. name tells.
+#pragma once
+
+#include <sys/types.h>
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace streamscan {
+
+struct MountEntry {
+    dev_t device = 0;
+    std::string mountPoint;
+    std::string type;
+};
+
+// One mountinfo text; lines that do not parse are left out.
+std::vector<MountEntry> parseMountTable(std::string_view text);
+std::vector<MountEntry> readMountTable();
+// The mount that holds `path`: the longest mount point that is the path or a
+// folder above it; of two at the same place, the later (upper) one.
+const MountEntry* mountHolding(const std::vector<MountEntry>& mounts, std::string_view path);
+bool keepsNtfsAttributes(std::string_view type);
+// Whether the volume that holds `path` refuses user. attributes (probed, no link followed).
+bool refusesStreams(const char* path);
+
+// What each device seen so far can keep, asked once per device so the walk
+// pays nothing per item for it. One instance serves every thread.
+class VolumeKinds {
+  public:
+    struct Kind {
+        bool ntfsAttributes = false;
+        bool holdsStreams = true;
+    };
+    // `path` is an item on the device, probed when the device is new.
+    Kind of(dev_t device, const char* path);
+    // Starts again from the table as it is now (each scan root does).
+    void reload(const std::vector<MountEntry>& mounts);
+
+  private:
+    struct Known {
+        dev_t device;
+        bool ntfsAttributes;
+        bool probed;
+        bool holdsStreams;
+    };
+    std::mutex lock;
+    std::vector<Known> known;  // guarded by lock
+};
+
+}  // namespace streamscan

@@ -1,0 +1,85 @@
+#include "engine/posix/stream_attributes.h"
+
+#include "engine/posix/dos_attributes.h"
+#include "engine/posix/name_codec.h"
+#include "engine/unicode.h"
+
+namespace streamscan {
+namespace {
+
+constexpr std::string_view kUserPrefix = "user.";
+constexpr std::string_view kSambaPrefix = "user.DosStream.";
+constexpr std::u16string_view kDataType = u"$DATA";
+constexpr std::u16string_view kDataSuffix = u":$DATA";
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+bool isStreamAttribute(std::string_view attribute) {
+    return startsWith(attribute, kUserPrefix) && attribute.size() > kUserPrefix.size() &&
+           attribute != kDosAttributesName;
+}
+
+bool isSambaStream(std::string_view attribute) {
+    if (!startsWith(attribute, kSambaPrefix))
+        return false;
+    const std::string_view rest = attribute.substr(kSambaPrefix.size());
+    const std::size_t colon = rest.find(':');
+    if (colon == 0 || colon == rest.npos)
+        return false;
+    const std::string_view type = rest.substr(colon + 1);
+    return type.size() > 1 && type.front() == '$' && type.find(':') == type.npos;
+}
+
+std::u16string listedNameOf(std::string_view attribute) {
+    std::u16string listed = u":";
+    if (isSambaStream(attribute)) {
+        listed += textOf(attribute.substr(kSambaPrefix.size()));
+    } else {
+        // Any other name reads as the plain form, also one that looks like
+        // Samba's but does not parse: user.DosStream.:$DATA lists as the stream
+        // "DosStream." of type "$DATA:$DATA", which says where it came from.
+        listed += textOf(attribute.substr(kUserPrefix.size()));
+        listed += kDataSuffix;
+    }
+    return listed;
+}
+
+std::size_t streamLengthOf(std::string_view attribute, std::string_view value) {
+    if (!value.empty() && value.back() == '\0' && isSambaStream(attribute))
+        return value.size() - 1;
+    return value.size();
+}
+
+std::vector<std::string> attributesOfStream(std::u16string_view name, std::u16string_view type) {
+    std::vector<std::string> found;
+    if (name.empty())
+        return found;
+    const bool isData = type.empty() || equalsAsciiNoCase(type, kDataType);
+    // The plain form: user.NAME for $DATA; a listed user.a:b comes back as the
+    // name a with the type b:$DATA.
+    std::string plain;
+    if (isData) {
+        plain = std::string(kUserPrefix) + bytesOf(name);
+    } else if (type.size() > kDataSuffix.size() &&
+               equalsAsciiNoCase(type.substr(type.size() - kDataSuffix.size()), kDataSuffix)) {
+        plain = std::string(kUserPrefix) + bytesOf(name) + ":" +
+                bytesOf(type.substr(0, type.size() - kDataSuffix.size()));
+    }
+    if (!plain.empty() && isStreamAttribute(plain) && !isSambaStream(plain))
+        found.push_back(std::move(plain));
+
+    const std::string samba = std::string(kSambaPrefix) + bytesOf(name) + ":";
+    const std::string asListed = samba + bytesOf(type.empty() ? kDataType : type);
+    if (isSambaStream(asListed))
+        found.push_back(asListed);
+    // Windows takes $DATA in any letter case; Samba writes it in capitals.
+    if (isData && !type.empty() && type != kDataType)
+        found.push_back(samba + "$DATA");
+    return found;
+}
+
+}  // namespace streamscan

@@ -1,0 +1,42 @@
+// Which extended attributes carry NTFS streams, and under which names. ntfs-3g
+// shows the stream NAME as user.NAME; Samba's streams_xattr keeps NAME:TYPE as
+// user.DosStream.NAME:TYPE with a trailing zero byte. Every other user.
+// attribute but user.DOSATTRIB is listed too, under the plain form, so nothing
+// in user. is hidden; the two mappings never give one attribute two names nor
+// two attributes one name and type.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace streamscan {
+
+bool isStreamAttribute(std::string_view attribute);
+// user.DosStream.NAME:TYPE with a name, and a type that begins with $ and has no colon.
+bool isSambaStream(std::string_view attribute);
+// The name a stream enumeration lists, e.g. ":Zone.Identifier:$DATA".
+std::u16string listedNameOf(std::string_view attribute);
+// The length of the stream a value holds: Samba's form ends in a zero byte
+// that is not content, and only a zero byte is dropped.
+std::size_t streamLengthOf(std::string_view attribute, std::string_view value);
+// Every attribute that carries the stream name:type ($DATA in any letter case
+// when empty), plain form first. A name that is no listing's yields none.
+std::vector<std::string> attributesOfStream(std::u16string_view name, std::u16string_view type);
+
+// Calls visit(name) for every name of an llistxattr answer.
+template <typename Visit>
+void forEachAttributeName(std::string_view names, Visit visit) {
+    std::size_t position = 0;
+    while (position < names.size()) {
+        std::size_t end = names.find('\0', position);
+        if (end == names.npos)
+            end = names.size();
+        if (end > position)
+            visit(names.substr(position, end - position));
+        position = end + 1;
+    }
+}
+
+}  // namespace streamscan
