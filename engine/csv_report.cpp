@@ -8,6 +8,7 @@
 #include "engine/assessment.h"
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
+#include "engine/platform_text.h"
 #include "engine/removal.h"
 #include "engine/value_text.h"
 #include "engine/win_codes.h"
@@ -171,6 +172,7 @@ bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>&
         return false;
     }
 
+    refreshTimeZone();
     std::unique_ptr<FileWriter> file;
     bool written = false;
     const char16_t* failure = nullptr;

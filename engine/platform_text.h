@@ -18,8 +18,12 @@ struct CivilTime {
     int second = 0;
 };
 
-// False when the system cannot convert the FILETIME.
+// False when the system cannot convert the FILETIME. Uses the time zone as
+// refreshTimeZone last read it.
 bool localTimeOf(std::uint64_t fileTime, CivilTime& out);
+// Reads the time zone again (TZ, /etc/localtime), so a changed zone counts
+// from the next scan or report on; once per scan, never per row.
+void refreshTimeZone();
 // The user's thousands separator; empty when the system gives none.
 std::u16string userThousandsSeparator();
 

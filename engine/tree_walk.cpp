@@ -5,6 +5,7 @@
 
 #include "engine/origin_marks.h"
 #include "engine/path_forms.h"
+#include "engine/platform_text.h"
 #include "engine/stream_listing.h"
 #include "engine/win_codes.h"
 
@@ -42,6 +43,7 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
                     const ProgressSink& progress, FileSystem& fs, const PlaceSink& places) {
     ScanContext context{fs,          options, RecordSink(), ContinueCheck(), ProgressSink(),
                         ScanStats(), places};
+    refreshTimeZone();  // the rows' times are written as they come
     const std::u16string* root = nullptr;
     std::uint32_t error = kErrorSuccess;
     try {

@@ -126,8 +126,6 @@ bool localTimeOf(std::uint64_t fileTime, CivilTime& out) {
         return false;
     const std::time_t seconds = static_cast<std::time_t>(
         static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kUnixEpochInFileTimeSeconds);
-    // localtime_r need not look at TZ again; tzset makes a changed TZ count.
-    tzset();
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr)
         return false;
@@ -148,6 +146,10 @@ bool localTimeOf(std::uint64_t fileTime, CivilTime& out) {
     out.minute = local.tm_min;
     out.second = local.tm_sec;
     return true;
+}
+
+void refreshTimeZone() {
+    tzset();
 }
 
 std::u16string userThousandsSeparator() {

@@ -38,6 +38,10 @@ bool localTimeOf(std::uint64_t fileTime, CivilTime& out) {
     return true;
 }
 
+void refreshTimeZone() {
+    // FileTimeToLocalFileTime asks the system's current zone on every call.
+}
+
 std::u16string userThousandsSeparator() {
     wchar_t buffer[8] = {};
     const int count = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8);

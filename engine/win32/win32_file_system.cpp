@@ -175,9 +175,16 @@ class Win32StreamReader : public StreamReader {
     FileHandle file;
 };
 
+// The report: written to a new file in the target's folder and moved over the
+// target on commit, so a failure leaves the earlier file as it was and no
+// partial file anywhere.
 class Win32FileWriter : public FileWriter {
   public:
-    explicit Win32FileWriter(FileHandle& source) : file(source.release()) {}
+    Win32FileWriter(FileHandle& source, std::u16string partial, std::u16string target)
+        : file(source.release()), partial(std::move(partial)), target(std::move(target)) {}
+    ~Win32FileWriter() override { discard(); }
+    Win32FileWriter(const Win32FileWriter&) = delete;
+    Win32FileWriter& operator=(const Win32FileWriter&) = delete;
 
     std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
                         std::uint32_t& written) override {
@@ -195,9 +202,47 @@ class Win32FileWriter : public FileWriter {
 
     void close() override { file.reset(); }
 
+    std::uint32_t commit() override {
+        if (partial.empty())
+            return ERROR_INVALID_HANDLE;
+        std::uint32_t error = kErrorSuccess;
+        if (!CloseHandle(file.release()) ||
+            !MoveFileExW(wide(longForm(partial)), wide(longForm(target)),
+                         MOVEFILE_REPLACE_EXISTING)) {
+            error = lastError();
+            DeleteFileW(wide(longForm(partial)));
+        }
+        partial.clear();
+        return error;
+    }
+
+    void discard() override {
+        file.reset();
+        if (!partial.empty()) {
+            DeleteFileW(wide(longForm(partial)));
+            partial.clear();
+        }
+    }
+
   private:
     FileHandle file;
+    std::u16string partial;  // emptied once committed or discarded
+    std::u16string target;
 };
+
+// A name for the partial report in the target's folder that no one else uses.
+std::u16string partialNameFor(const std::u16string& target, unsigned attempt) {
+    const std::size_t separator = target.find_last_of(u"\\/");
+    std::u16string name =
+        separator == std::u16string::npos ? std::u16string() : target.substr(0, separator + 1);
+    name += u".tessalin-report-";
+    const unsigned long long unique =
+        (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64() ^ attempt;
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += u"0123456789abcdef"[(unique >> shift) & 0xF];
+    name += u".partial";
+    return name;
+}
 
 // GetVolumePathNameW with a buffer of the larger of (path length + 16) and 261.
 bool volumePathOf(const std::u16string& path, std::u16string& volumePath) {
@@ -358,13 +403,31 @@ std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
     if (hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    FileHandle file(CreateFileW(wide(longForm(path)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        return lastError();
+    // The file the report is to replace must let itself be replaced: a folder,
+    // a read-only file or one in use is said now, before anything is written.
+    FileHandle existing(CreateFileW(wide(longForm(path)), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!existing.valid()) {
+        const std::uint32_t error = lastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            return error;
     }
-    writer = std::make_unique<Win32FileWriter>(file);
-    return kErrorSuccess;
+    existing.reset();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::u16string partial = partialNameFor(path, attempt);
+        FileHandle file(CreateFileW(wide(longForm(partial)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) {
+            const std::uint32_t error = lastError();
+            if (error == ERROR_FILE_EXISTS)
+                continue;
+            return error;
+        }
+        writer = std::make_unique<Win32FileWriter>(file, std::move(partial), path);
+        return kErrorSuccess;
+    }
+    return ERROR_FILE_EXISTS;
 }
 
 std::uint32_t Win32FileSystem::deleteFile(const std::u16string& path) {

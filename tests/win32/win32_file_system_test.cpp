@@ -277,7 +277,7 @@ TEST(Win32LongPaths, ReachesItemsPastMaxPathThroughThePrefixedForm) {
     ASSERT_EQ(fs.createFile(report, writer), 0u);
     std::uint32_t written = 0;
     EXPECT_EQ(writer->write(reinterpret_cast<const std::uint8_t*>("csv"), 3, written), 0u);
-    writer->close();
+    EXPECT_EQ(writer->commit(), 0u);
     EXPECT_TRUE(readBytes(report, content));
     EXPECT_EQ(content, "csv");
     EXPECT_EQ(fs.deleteFile(report), 0u);
@@ -370,7 +370,9 @@ TEST(Win32OpenStream, AnOpenProbeNeverStandsInTheWayOfOthers) {
     EXPECT_FALSE(exists(host));
 }
 
-TEST(Win32CreateFile, WritesExactlyTheBytesAndReplacesAnOlderFile) {
+// The report is written beside the older file, which it replaces only when
+// complete; one given up leaves the older file and nothing else.
+TEST(Win32CreateFile, WritesExactlyTheBytesAndReplacesAnOlderFileOnlyWhenComplete) {
     TempTree tree;
     const std::u16string path = tree / u"report.csv";
     ASSERT_TRUE(writeBytes(path, std::string(100, 'o')));
@@ -378,15 +380,28 @@ TEST(Win32CreateFile, WritesExactlyTheBytesAndReplacesAnOlderFile) {
 
     std::unique_ptr<FileWriter> writer;
     ASSERT_EQ(fs.createFile(path, writer), 0u);
-    // Nobody else may open the report while it is written.
-    HANDLE other = CreateFileW(wide(path), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(kErrorSharingViolation));
-    if (other != INVALID_HANDLE_VALUE) {
-        CloseHandle(other);
-    }
+    std::uint32_t given = 0;
+    EXPECT_EQ(writer->write(reinterpret_cast<const std::uint8_t*>("part"), 4, given), 0u);
+    writer->discard();
+    writer.reset();
+    std::string content;
+    ASSERT_TRUE(readBytes(path, content));
+    EXPECT_EQ(content, std::string(100, 'o'));
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(wide(tree / u"*"), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    int entries = 0;
+    do {
+        entries +=
+            found.cFileName[0] == L'.' && (found.cFileName[1] == 0 ||
+                                           (found.cFileName[1] == L'.' && found.cFileName[2] == 0))
+                ? 0
+                : 1;
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    EXPECT_EQ(entries, 1) << "no partial file is left beside it";
+
+    ASSERT_EQ(fs.createFile(path, writer), 0u);
 
     const std::string pieces[] = {std::string("\xFF\xFE", 2), "S\0e\0", std::string(3, '\0')};
     std::string expected;
@@ -398,12 +413,13 @@ TEST(Win32CreateFile, WritesExactlyTheBytesAndReplacesAnOlderFile) {
         EXPECT_EQ(written, piece.size());
         expected += piece;
     }
-    writer->close();
+    ASSERT_TRUE(readBytes(path, content));
+    EXPECT_EQ(content, std::string(100, 'o')) << "before the end";
+    EXPECT_EQ(writer->commit(), 0u);
     std::uint32_t written = 7;
     EXPECT_NE(writer->write(reinterpret_cast<const std::uint8_t*>("x"), 1, written), 0u);
     EXPECT_EQ(written, 0u);
 
-    std::string content;
     ASSERT_TRUE(readBytes(path, content));
     EXPECT_EQ(content, expected);
 }
