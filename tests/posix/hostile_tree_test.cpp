@@ -360,8 +360,10 @@ TEST_F(HostileTreeTest, EverythingRefusedToNobodyIsCountedAsDenied) {
 class VanishingFileSystem : public FileSystem {
   public:
     std::string folderToRemove;  // removed right before its listing starts
-    std::string fileToRemove;    // removed right before its streams are listed
-    std::string streamHost;      // this attribute is removed right before it is opened
+    std::string folderToSwap;    // replaced by a link to swapTarget right before its listing
+    std::string swapTarget;
+    std::string fileToRemove;  // removed right before its streams are listed
+    std::string streamHost;    // this attribute is removed right before it is opened
     std::string streamAttribute;
 
     PathStyle pathStyle() const override { return inner.pathStyle(); }
@@ -377,6 +379,10 @@ class VanishingFileSystem : public FileSystem {
                                std::unique_ptr<DirectoryListing>& listing) override {
         if (!folderToRemove.empty() && encodeName(folder) == folderToRemove) {
             EXPECT_TRUE(hostile::removeTree(folderToRemove));
+        }
+        if (!folderToSwap.empty() && encodeName(folder) == folderToSwap) {
+            EXPECT_EQ(rename(folderToSwap.c_str(), (folderToSwap + ".moved").c_str()), 0);
+            EXPECT_TRUE(realfs::makeSymlink(swapTarget, folderToSwap));
         }
         return inner.startListing(folder, first, listing);
     }
@@ -473,6 +479,22 @@ TEST_F(VanishingTest, StreamGoneBeforeItIsReadIsNotListed) {
     const StreamRecord* one = find(result, u"a.txt", u"one");
     ASSERT_NE(one, nullptr);
     EXPECT_FALSE(one->unreadable);
+}
+
+// A folder swapped for a link between its parent's listing and its own is
+// never followed out of the tree: its listing fails, and nothing outside is met.
+TEST_F(VanishingTest, FolderSwappedForALinkIsNotFollowedOutOfTheTree) {
+    const std::string outside = folder.at("outside");
+    ASSERT_TRUE(realfs::makeFolder(outside));
+    ASSERT_TRUE(realfs::writeFile(outside + "/secret.txt", "s"));
+    ASSERT_TRUE(realfs::setAttribute(outside + "/secret.txt", "user.s", "outside the tree"));
+    VanishingFileSystem fs;
+    fs.folderToSwap = root + "/gone";
+    fs.swapTarget = outside;
+    const ScanResult result = scan(fs, root, ScanOptions{});
+    EXPECT_EQ(result.stats.listFailed, 1u);
+    EXPECT_EQ(find(result, u"secret.txt", u"s"), nullptr);
+    EXPECT_EQ(result.stats.files, 2u);  // a.txt and z.txt
 }
 
 TEST_F(VanishingTest, FileGoneBeforeItsStreamsAreListedCountsAsFailed) {

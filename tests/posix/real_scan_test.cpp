@@ -22,6 +22,7 @@
 #include "engine/assessment.h"
 #include "engine/path_forms.h"
 #include "engine/posix/posix_file_system.h"
+#include "engine/removal.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
@@ -179,6 +180,36 @@ TEST(PosixScan, ItemRowsAndAFileRoot) {
     const ScanResult missing = scan(fs, folder.at("missing"));
     EXPECT_EQ(missing.stats.listFailed, 1u);
     EXPECT_TRUE(missing.records.empty());
+}
+
+// Both forms of one name on one file are two streams: each row shows the very
+// attribute it was listed from, and a removal of the name takes both.
+TEST(PosixScan, BothFormsOfOneNameAreTwoRowsAndOneRemovalTakesBoth) {
+    TempFolder folder("forms");
+    ASSERT_TRUE(folder.valid());
+    if (!realfs::userAttributesWork(folder.path())) {
+        GTEST_SKIP() << folder.path() << " does not take user. attributes";
+    }
+    const std::string file = folder.at("f.txt");
+    ASSERT_TRUE(realfs::writeFile(file, "f"));
+    ASSERT_TRUE(realfs::setAttribute(file, "user.foo", "plain form"));
+    ASSERT_TRUE(realfs::setAttribute(file, "user.DosStream.foo:$DATA", std::string("samba\0", 6)));
+    PosixFileSystem fs;
+    const ScanResult result = scan(fs, file);
+    std::vector<std::pair<std::string, std::uint64_t>> rows;
+    for (const StreamRecord& record : result.records) {
+        EXPECT_EQ(record.streamName, u"foo");
+        rows.emplace_back(headOf(record), record.streamSize);
+    }
+    std::sort(rows.begin(), rows.end());
+    const std::vector<std::pair<std::string, std::uint64_t>> expected = {{"plain form", 10},
+                                                                         {"samba", 5}};
+    EXPECT_EQ(rows, expected);
+
+    const RemovalResult removed = RemoveStreams({{decodeName(file), u"foo", u"$DATA"}}, fs);
+    EXPECT_EQ(removed.removedCount, 1u);
+    EXPECT_FALSE(realfs::hasAttribute(file, "user.foo"));
+    EXPECT_FALSE(realfs::hasAttribute(file, "user.DosStream.foo:$DATA"));
 }
 
 // ---- a folder refused to an unprivileged user ----
