@@ -59,20 +59,34 @@ bool isPathSeparator(char16_t c, PathStyle style) {
     return c == u'/' || (style == PathStyle::windows && c == u'\\');
 }
 
-std::u16string longPathForm(const std::u16string& path, PathStyle style) {
-    if (style != PathStyle::windows || path.size() < kLongPathThreshold) {
-        return path;
-    }
+namespace {
+
+// The `\\?\` form of an absolute drive or UNC path; any other path unchanged.
+std::u16string prefixedForm(const std::u16string& path) {
     if (startsWith(path, u"\\\\?\\") || startsWith(path, u"\\\\.\\")) {
         return path;
     }
     if (startsWith(path, u"\\\\")) {
         return u"\\\\?\\UNC\\" + withBackslashes(path.substr(2));
     }
-    if (isAsciiLetter(path[0]) && path[1] == u':' && isPathSeparator(path[2], style)) {
+    if (path.size() >= 3 && isAsciiLetter(path[0]) && path[1] == u':' &&
+        isPathSeparator(path[2], PathStyle::windows)) {
         return u"\\\\?\\" + withBackslashes(path);
     }
     return path;
+}
+
+}  // namespace
+
+std::u16string longPathForm(const std::u16string& path, PathStyle style) {
+    if (style != PathStyle::windows || path.size() < kLongPathThreshold) {
+        return path;
+    }
+    return prefixedForm(path);
+}
+
+std::u16string verbatimPathForm(const std::u16string& path, PathStyle style) {
+    return style == PathStyle::windows ? prefixedForm(path) : path;
 }
 
 std::u16string fullPathOf(const std::u16string& path, FileSystem& fs) {
@@ -144,21 +158,25 @@ std::pair<std::u16string, std::u16string> splitHostPath(const std::u16string& ho
 }
 
 std::u16string joinPath(const std::u16string& folder, const std::u16string& name, PathStyle style) {
-    if (folder.empty()) {
-        return name;
-    }
-    if (name.empty()) {
-        return folder;
-    }
-    std::u16string result = folder;
-    while (result.size() > 1 && isPathSeparator(result.back(), style)) {
-        result.pop_back();
-    }
-    if (!isPathSeparator(result.back(), style)) {
-        result.push_back(style == PathStyle::windows ? u'\\' : u'/');
-    }
-    result += name;
+    std::u16string result;
+    joinPathInto(result, folder, name, style);
     return result;
+}
+
+void joinPathInto(std::u16string& out, const std::u16string& folder, const std::u16string& name,
+                  PathStyle style) {
+    out = folder;
+    if (folder.empty() || name.empty()) {
+        out += name;
+        return;
+    }
+    while (out.size() > 1 && isPathSeparator(out.back(), style)) {
+        out.pop_back();
+    }
+    if (!isPathSeparator(out.back(), style)) {
+        out.push_back(style == PathStyle::windows ? u'\\' : u'/');
+    }
+    out += name;
 }
 
 std::u16string hostPathOf(const StreamRecord& record, PathStyle style) {

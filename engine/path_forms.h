@@ -12,6 +12,10 @@
 namespace streamscan {
 
 std::u16string longPathForm(const std::u16string& path, PathStyle style = kNativePathStyle);
+// The prefixed form whatever the length, for every call on a path the walk
+// produced: Win32 parsing would strip a trailing dot or space from a name and
+// turn con or nul.txt into a device, reaching another item than the one listed.
+std::u16string verbatimPathForm(const std::u16string& path, PathStyle style = kNativePathStyle);
 // Asks the file system (GetFullPathNameW); returns the path unchanged when it cannot.
 std::u16string fullPathOf(const std::u16string& path);
 std::u16string fullPathOf(const std::u16string& path, FileSystem& fs);
@@ -24,6 +28,9 @@ std::pair<std::u16string, std::u16string> splitHostPath(const std::u16string& ho
                                                         PathStyle style = kNativePathStyle);
 std::u16string joinPath(const std::u16string& folder, const std::u16string& name,
                         PathStyle style = kNativePathStyle);
+// joinPath into `out`, reusing its room.
+void joinPathInto(std::u16string& out, const std::u16string& folder, const std::u16string& name,
+                  PathStyle style = kNativePathStyle);
 std::u16string hostPathOf(const StreamRecord& record, PathStyle style = kNativePathStyle);
 std::u16string streamPathOf(const std::u16string& hostPath, const std::u16string& name,
                             const std::u16string& type);

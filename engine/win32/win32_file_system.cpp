@@ -30,8 +30,14 @@ bool hasEmbeddedNul(const std::u16string& text) {
     return text.find(u'\0') != std::u16string::npos;
 }
 
+// Paths the user chose for a report: prefixed only when long, as typed.
 std::u16string longForm(const std::u16string& path) {
     return longPathForm(path, PathStyle::windows);
+}
+
+// Paths the walk produced: always prefixed, so each name is reached exactly.
+std::u16string exactForm(const std::u16string& path) {
+    return verbatimPathForm(path, PathStyle::windows);
 }
 
 // A fixed-size name field is read only up to its terminator or its end.
@@ -282,10 +288,11 @@ VolumeInfo Win32FileSystem::queryVolume(const std::u16string& path) {
     if (path.empty() || hasEmbeddedNul(path)) {
         return info;
     }
+    // The plain form is the fallback for a path the prefix does not suit.
     std::u16string volumePath;
-    if (!volumePathOf(path, volumePath)) {
-        const std::u16string longPath = longForm(path);
-        if (longPath == path || !volumePathOf(longPath, volumePath)) {
+    const std::u16string exactPath = exactForm(path);
+    if (!volumePathOf(exactPath, volumePath)) {
+        if (exactPath == path || !volumePathOf(path, volumePath)) {
             return info;
         }
     }
@@ -308,7 +315,7 @@ std::uint32_t Win32FileSystem::itemFacts(const std::u16string& path, ItemFacts& 
         return kErrorInvalidName;
     }
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(wide(longForm(path)), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(wide(exactForm(path)), GetFileExInfoStandard, &data)) {
         return lastError();
     }
     facts.attributes = data.dwFileAttributes;
@@ -322,7 +329,7 @@ std::uint32_t Win32FileSystem::plainAttributes(const std::u16string& path,
     if (hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    const DWORD result = GetFileAttributesW(wide(longForm(path)));
+    const DWORD result = GetFileAttributesW(wide(exactForm(path)));
     if (result == INVALID_FILE_ATTRIBUTES) {
         return lastError();
     }
@@ -336,7 +343,7 @@ std::uint32_t Win32FileSystem::startListing(const std::u16string& folder, Direct
     if (hasEmbeddedNul(folder)) {
         return kErrorInvalidName;
     }
-    const std::u16string pattern = longForm(joinPath(folder, u"*", PathStyle::windows));
+    const std::u16string pattern = exactForm(joinPath(folder, u"*", PathStyle::windows));
     WIN32_FIND_DATAW data{};
     FindHandle find(FindFirstFileW(wide(pattern), &data));
     if (!find.valid()) {
@@ -354,7 +361,7 @@ std::uint32_t Win32FileSystem::startStreams(const std::u16string& hostPath, Stre
         return kErrorInvalidName;
     }
     WIN32_FIND_STREAM_DATA data{};
-    FindHandle find(FindFirstStreamW(wide(longForm(hostPath)), FindStreamInfoStandard, &data, 0));
+    FindHandle find(FindFirstStreamW(wide(exactForm(hostPath)), FindStreamInfoStandard, &data, 0));
     if (!find.valid()) {
         return lastError();
     }
@@ -372,7 +379,7 @@ std::uint32_t Win32FileSystem::openStream(const std::u16string& hostPath,
     if (hasEmbeddedNul(streamPath)) {
         return kErrorInvalidName;
     }
-    FileHandle file(CreateFileW(wide(longForm(streamPath)), GENERIC_READ,
+    FileHandle file(CreateFileW(wide(exactForm(streamPath)), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, hostIsFolder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
                                 nullptr));
@@ -386,12 +393,11 @@ std::uint32_t Win32FileSystem::openStream(const std::u16string& hostPath,
 std::uint32_t Win32FileSystem::deleteStream(const std::u16string& hostPath,
                                             const std::u16string& name,
                                             const std::u16string& type) {
-    // The length test for the prefix is made on the whole stream path.
     const std::u16string streamPath = streamPathOf(hostPath, name, type);
     if (hasEmbeddedNul(streamPath)) {
         return kErrorInvalidName;
     }
-    if (!DeleteFileW(wide(longForm(streamPath)))) {
+    if (!DeleteFileW(wide(exactForm(streamPath)))) {
         return lastError();
     }
     return kErrorSuccess;

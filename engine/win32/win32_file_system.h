@@ -1,6 +1,7 @@
-// The file-system port over kernel32. Paths come in plain; each call gets the
-// long-path form where the engine's algorithms apply it, and stream paths are
-// composed as host:name:type here. Every failure is the GetLastError() code.
+// The file-system port over kernel32. Paths come in plain; every call on a path
+// the walk produced gets the \\?\ form whatever its length (a report path the
+// user chose only when it is long), and stream paths are composed as
+// host:name:type here. Every failure is the GetLastError() code.
 // Holds no state, so one instance serves every thread.
 #pragma once
 

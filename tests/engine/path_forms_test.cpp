@@ -60,6 +60,30 @@ TEST(LongPathForm, PosixPathsAreNeverChanged) {
     EXPECT_EQ(longPathForm(driveLike, kPosix), driveLike);
 }
 
+TEST(VerbatimPathForm, PrefixesEveryAbsoluteWindowsPathWhateverItsLength) {
+    struct Case {
+        std::u16string path;
+        PathStyle style;
+        std::u16string expected;
+    };
+    const Case cases[] = {
+        {u"C:\\x\\dir.\\f.txt:s:$DATA", kWin, u"\\\\?\\C:\\x\\dir.\\f.txt:s:$DATA"},
+        {u"c:/x/con", kWin, u"\\\\?\\c:\\x\\con"},
+        {u"C:\\", kWin, u"\\\\?\\C:\\"},
+        {u"\\\\server\\share\\trail ", kWin, u"\\\\?\\UNC\\server\\share\\trail "},
+        {u"\\\\?\\C:\\nul.txt", kWin, u"\\\\?\\C:\\nul.txt"},
+        {u"\\\\.\\COM1", kWin, u"\\\\.\\COM1"},
+        {u"relative\\dir.", kWin, u"relative\\dir."},
+        {u"C:", kWin, u"C:"},
+        {u"", kWin, u""},
+        {u"C:/x/dir.", kPosix, u"C:/x/dir."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(verbatimPathForm(c.path, c.style), c.expected)
+            << std::string(c.path.begin(), c.path.end());
+    }
+}
+
 TEST(TrimTrailingSeparator, DropsSeparatorsThatCanGo) {
     struct Case {
         std::u16string path;

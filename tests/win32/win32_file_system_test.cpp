@@ -284,6 +284,43 @@ TEST(Win32LongPaths, ReachesItemsPastMaxPathThroughThePrefixedForm) {
     EXPECT_FALSE(exists(report));
 }
 
+// Names that Win32 parsing rewrites in a plain path of any length: a trailing
+// dot or space is stripped (dir. would reach dir), and a device name reaches the
+// device. Each folder holds f.txt with its own content, so reaching a look-alike
+// shows in the size and the bytes.
+TEST(Win32Port, ReachesEveryNameExactlyAsListedAtAnyLength) {
+    TempTree tree;
+    const std::u16string names[] = {u"dir.", u"dir", u"trail ", u"con", u"nul.txt", u"COM1"};
+    for (const auto& name : names) {
+        ASSERT_TRUE(makeFolder(tree / name)) << narrow(name);
+        ASSERT_TRUE(writeBytes(tree / (name + u"\\f.txt"), "in " + narrow(name)));
+    }
+
+    Win32FileSystem fs;
+    for (const auto& name : names) {
+        const std::u16string folder = tree / name;
+        const std::string own = "in " + narrow(name);
+        SCOPED_TRACE(narrow(name));
+        ItemFacts facts;
+        ASSERT_EQ(fs.itemFacts(folder, facts), 0u);
+        EXPECT_NE(facts.attributes & kAttributeDirectory, 0u);
+        std::uint32_t attributes = 0;
+        ASSERT_EQ(fs.plainAttributes(folder, attributes), 0u);
+        EXPECT_NE(attributes & kAttributeDirectory, 0u);
+        EXPECT_TRUE(fs.queryVolume(folder).known);
+
+        std::map<std::u16string, ItemFacts> entries;
+        ASSERT_EQ(listAll(fs, folder, entries), kErrorNoMoreFiles);
+        EXPECT_EQ(entries[u"f.txt"].size, own.size());
+        std::unique_ptr<StreamReader> reader;
+        ASSERT_EQ(fs.openStream(folder + u"\\f.txt", u"", u"", false, reader), 0u);
+        std::string content;
+        std::uint32_t error = 0;
+        readInPieces(*reader, 4096, content, error);
+        EXPECT_EQ(content, own);
+    }
+}
+
 TEST(Win32Streams, WineListsNoStreamsAndNeverTouchesTheHost) {
     TempTree tree;
     ASSERT_TRUE(writeBytes(tree / u"host.txt", "host bytes"));
