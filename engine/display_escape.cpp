@@ -49,4 +49,17 @@ std::u16string escapeForDisplay(std::u16string_view text) {
     return out;
 }
 
+void escapedPrefixInto(std::u16string& out, std::u16string_view text, std::size_t limit) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size() && out.size() < limit; ++i) {
+        if (needsEscape(text, i)) {
+            appendCodeUnitEscape(out, text[i]);
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    if (out.size() > limit)
+        out.resize(limit);
+}
+
 }  // namespace streamscan

@@ -6,9 +6,25 @@
 
 namespace tessalin {
 
+void HandOver::setKeyMaker(CollationKeyMaker maker) {
+    keyMaker = std::move(maker);
+}
+
 void HandOver::appendRecord(const streamscan::StreamRecord& record) {
+    RowKeys keys;
+    if (keyMaker)
+        keys = makeRowKeys(record, keyMaker);
     std::lock_guard<std::mutex> guard(lock);
-    pendingRecords.push_back(record);
+    if (keyMaker)
+        pendingKeys.push_back(std::move(keys));
+    try {
+        pendingRecords.push_back(record);
+    } catch (...) {
+        // Records and their keys stay pairs.
+        if (keyMaker)
+            pendingKeys.pop_back();
+        throw;
+    }
 }
 
 void HandOver::reportProgress(const std::u16string& folder, const streamscan::ScanStats& counters) {
@@ -35,9 +51,12 @@ DrainedOutput HandOver::drain() {
     {
         std::lock_guard<std::mutex> guard(lock);
         out.records.swap(pendingRecords);
+        out.keys.swap(pendingKeys);
         if (progressPending) {
+            // Swapped, not copied: a drain allocates nothing, so running out of
+            // memory can never lose what it took out. The next report refills it.
             out.progress = true;
-            out.folder = progressFolder;
+            out.folder.swap(progressFolder);
             out.stats = sharedStats;
             progressPending = false;
         }
@@ -47,9 +66,11 @@ DrainedOutput HandOver::drain() {
 
 void HandOver::reset() {
     std::vector<streamscan::StreamRecord> old;
+    std::vector<RowKeys> oldKeys;
     {
         std::lock_guard<std::mutex> guard(lock);
         old.swap(pendingRecords);
+        oldKeys.swap(pendingKeys);
         progressFolder.clear();
         sharedStats = streamscan::ScanStats{};
         progressPending = false;

@@ -12,19 +12,25 @@
 
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
+#include "window/result_rows.h"
 
 namespace tessalin {
 
 // What one drain takes out of the hand-over area.
 struct DrainedOutput {
     std::vector<streamscan::StreamRecord> records;  // in arrival order
-    bool progress = false;                          // folder and stats below are set only when true
+    std::vector<RowKeys> keys;  // one per record when a key maker is set, else empty
+    bool progress = false;      // folder and stats below are set only when true
     std::u16string folder;
     streamscan::ScanStats stats;
 };
 
 class HandOver {
   public:
+    // Reader thread, while no worker runs: the worker makes each record's
+    // collation keys as it hands the record over (outside the lock).
+    void setKeyMaker(CollationKeyMaker maker);
+
     // Worker thread: a copy of the record joins the pending list.
     void appendRecord(const streamscan::StreamRecord& record);
     // Worker thread: the folder about to be listed and the counters so far.
@@ -36,14 +42,16 @@ class HandOver {
     void reportAbnormalEnd();
 
     // Reader thread: moves all pending records out and, when something was
-    // reported since the last drain, copies the folder and counters.
+    // reported since the last drain, the folder and counters. Allocates nothing.
     DrainedOutput drain();
     // Reader thread, before a new worker starts: empties the area.
     void reset();
 
   private:
-    std::mutex lock;  // guards every field below
+    std::mutex lock;             // guards every field below
+    CollationKeyMaker keyMaker;  // set only while no worker runs
     std::vector<streamscan::StreamRecord> pendingRecords;
+    std::vector<RowKeys> pendingKeys;
     std::u16string progressFolder;
     streamscan::ScanStats sharedStats;
     bool progressPending = false;

@@ -1,7 +1,9 @@
 #include "window/result_rows.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <unordered_map>
 
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
@@ -30,30 +32,34 @@ int compareText(const std::u16string& a, const std::u16string& b) {
     return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
-int compareText(bool collated, const std::string& keyA, const std::string& keyB,
-                const std::u16string& a, const std::u16string& b) {
-    if (!collated)
-        return compareText(a, b);
-    const int result = keyA.compare(keyB);
-    return result < 0 ? -1 : (result > 0 ? 1 : 0);
+// The byte order of two collation keys, eight bytes at a time. Keys of paths
+// share long beginnings, and a runtime's byte-by-byte memcmp (Wine's is one)
+// made their comparison most of a sort's time.
+int compareKeyBytes(const std::string& a, const std::string& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    for (; i + 8 <= common; i += 8) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            break;
+    }
+    for (; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return threeWay(a.size(), b.size());
 }
 
-// All keys or none: a sort never mixes the two ways of comparing.
-bool addCollationKeys(std::vector<SortKey>& keys, const CollationKeyMaker& makeKey) {
-    for (auto& key : keys) {
-        if (!makeKey(key.text, key.textKey) || !makeKey(key.hostPath, key.hostPathKey) ||
-            !makeKey(key.streamName, key.streamNameKey)) {
-            for (auto& k : keys) {
-                k.collated = false;
-                std::string().swap(k.textKey);
-                std::string().swap(k.hostPathKey);
-                std::string().swap(k.streamNameKey);
-            }
-            return false;
-        }
-        key.collated = true;
-    }
-    return true;
+int compareText(const std::string* keyA, const std::string* keyB, const std::u16string& a,
+                const std::u16string& b) {
+    if (keyA == nullptr || keyB == nullptr)
+        return compareText(a, b);
+    return compareKeyBytes(*keyA, *keyB);
 }
 
 }  // namespace
@@ -63,12 +69,21 @@ bool sortsByText(int column) {
            column == kColumnNote || column == kColumnAttributes;
 }
 
-SortKey makeSortKey(const StreamRecord& record, int column) {
+RowKeys makeRowKeys(const StreamRecord& record, const CollationKeyMaker& makeKey) {
+    RowKeys keys;
+    keys.made = makeKey(streamscan::hostPathOf(record), keys.hostPath) &&
+                makeKey(record.streamName, keys.streamName);
+    return keys;
+}
+
+SortKey makeSortKey(const StreamRecord& record, int column, bool withTexts) {
     SortKey key;
     if (sortsByText(column))
         key.text = streamscan::escapeForDisplay(columnText(record, column));
-    key.hostPath = streamscan::hostPathOf(record);
-    key.streamName = record.streamName;
+    if (withTexts) {
+        key.hostPath = streamscan::hostPathOf(record);
+        key.streamName = record.streamName;
+    }
     key.size = record.streamSize;
     key.modified = record.hostModified;
     key.severity = record.severity;
@@ -76,7 +91,6 @@ SortKey makeSortKey(const StreamRecord& record, int column) {
 }
 
 int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascending) {
-    const bool collated = a.collated && b.collated;
     int result = 0;
     switch (column) {
         case kColumnSeverity:
@@ -92,16 +106,15 @@ int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascendi
             break;
         default:
             if (sortsByText(column)) {
-                result = compareText(collated, a.textKey, b.textKey, a.text, b.text);
+                result = compareText(a.textKey, b.textKey, a.text, b.text);
             }
             break;
     }
     if (result == 0) {
-        result = compareText(collated, a.hostPathKey, b.hostPathKey, a.hostPath, b.hostPath);
+        result = compareText(a.hostPathKey, b.hostPathKey, a.hostPath, b.hostPath);
     }
     if (result == 0) {
-        result =
-            compareText(collated, a.streamNameKey, b.streamNameKey, a.streamName, b.streamName);
+        result = compareText(a.streamNameKey, b.streamNameKey, a.streamName, b.streamName);
     }
     return ascending ? result : -result;
 }
@@ -119,22 +132,32 @@ void ResultRows::clear() {
     // Swapping with empty vectors gives the memory of a large result back.
     std::vector<StreamRecord>().swap(records);
     std::vector<std::uint64_t>().swap(rowOrder);
+    std::vector<RowKeys>().swap(rowKeys);
     streamRowCount = 0;
 }
 
-std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming) {
+std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming, std::vector<RowKeys>&& keys) {
     const std::size_t count = incoming.size();
     if (count == 0)
         return 0;
+    const bool withKeys = !keys.empty() || !rowKeys.empty();
     // Room grows by doubling: reserving only what arrives would move every
-    // record already held at each drain of a long scan.
+    // record already held at each drain of a long scan. All room is taken
+    // before anything moves, so running out of memory changes nothing.
     growFor(records, count);
     growFor(rowOrder, count);
-    for (auto& record : incoming) {
+    if (withKeys) {
+        growFor(rowKeys, records.size() + count - rowKeys.size());
+        rowKeys.resize(records.size());
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        StreamRecord& record = incoming[i];
         if (!record.streamName.empty())
             ++streamRowCount;
         rowOrder.push_back(records.size());
         records.push_back(std::move(record));
+        if (withKeys)
+            rowKeys.push_back(i < keys.size() ? std::move(keys[i]) : RowKeys{});
     }
     incoming.clear();
     return count;
@@ -142,23 +165,31 @@ std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming) {
 
 void ResultRows::removeRecords(const std::vector<bool>& marked) {
     constexpr std::uint64_t kGone = ~std::uint64_t{0};
+    // Every allocation comes first: once records start moving, nothing may
+    // throw, or the list would be left with blank rows.
     std::vector<std::uint64_t> newIndex(records.size(), kGone);
     std::vector<StreamRecord> kept;
     kept.reserve(records.size());
+    std::vector<RowKeys> keptKeys;
+    keptKeys.reserve(rowKeys.size());
+    std::vector<std::uint64_t> newOrder;
+    newOrder.reserve(rowOrder.size());
+
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (i < marked.size() && marked[i])
             continue;
         newIndex[i] = kept.size();
         kept.push_back(std::move(records[i]));
+        if (i < rowKeys.size())
+            keptKeys.push_back(std::move(rowKeys[i]));
     }
-    std::vector<std::uint64_t> newOrder;
-    newOrder.reserve(rowOrder.size());
     for (const std::uint64_t index : rowOrder) {
         if (index < newIndex.size() && newIndex[index] != kGone)
             newOrder.push_back(newIndex[index]);
     }
-    records = std::move(kept);
-    rowOrder = std::move(newOrder);
+    records.swap(kept);
+    rowOrder.swap(newOrder);
+    rowKeys.swap(keptKeys);
     streamRowCount = 0;
     for (const auto& record : records) {
         if (!record.streamName.empty())
@@ -166,14 +197,52 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
     }
 }
 
+bool ResultRows::keepRowKeys(const CollationKeyMaker& makeKey) {
+    rowKeys.resize(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!rowKeys[i].made) {
+            rowKeys[i] = makeRowKeys(records[i], makeKey);
+            if (!rowKeys[i].made)
+                return false;
+        }
+    }
+    return true;
+}
+
+std::vector<SortKey> ResultRows::sortKeys(
+    int column, const CollationKeyMaker& makeKey,
+    std::unordered_map<std::u16string, std::string>& textKeys) {
+    std::vector<SortKey> keys;
+    keys.reserve(records.size());
+    if (makeKey && keepRowKeys(makeKey)) {
+        // Texts of a column repeat (zones, notes, attributes, Zone.Identifier):
+        // one key per distinct text.
+        bool allMade = true;
+        for (std::size_t i = 0; i < records.size() && allMade; ++i) {
+            SortKey key = makeSortKey(records[i], column, false);
+            key.hostPathKey = &rowKeys[i].hostPath;
+            key.streamNameKey = &rowKeys[i].streamName;
+            if (sortsByText(column)) {
+                const auto [entry, fresh] = textKeys.try_emplace(key.text);
+                allMade = !fresh || makeKey(key.text, entry->second);
+                key.textKey = &entry->second;
+            }
+            keys.push_back(std::move(key));
+        }
+        if (allMade)
+            return keys;
+        keys.clear();
+    }
+    for (const auto& record : records)
+        keys.push_back(makeSortKey(record, column));
+    return keys;
+}
+
 bool ResultRows::sortBy(int column, bool ascending, const CollationKeyMaker& makeKey) {
     try {
-        std::vector<SortKey> keys;
-        keys.reserve(records.size());
-        for (const auto& record : records)
-            keys.push_back(makeSortKey(record, column));
-        if (makeKey)
-            addCollationKeys(keys, makeKey);
+        // The keys point into this table, so it lives as long as the sort.
+        std::unordered_map<std::u16string, std::string> textKeys;
+        const std::vector<SortKey> keys = sortKeys(column, makeKey, textKeys);
         // Sorted as a copy, so running out of memory half-way leaves the rows as they were.
         std::vector<std::uint64_t> sorted(rowOrder);
         const auto keyOf = [&](std::uint64_t index) -> const SortKey* {
@@ -224,16 +293,22 @@ int ResultRows::findRow(std::u16string_view search, std::int64_t startRow, bool 
     std::size_t row = startRow >= 0 && static_cast<std::uint64_t>(startRow) < count
                           ? static_cast<std::size_t>(startRow)
                           : 0;
+    // Only as much of each displayed path as the search can match is made, in
+    // buffers reused from row to row: a keystroke costs no allocation per row.
+    // One code unit more than the search tells a longer path from an equal one.
+    std::u16string path;
+    std::u16string shown;
     for (std::size_t visited = 0; visited < count; ++visited, row = (row + 1) % count) {
         const StreamRecord* record = recordAtRow(static_cast<std::int64_t>(row));
         if (record == nullptr)
             continue;
-        const std::u16string path = streamscan::escapeForDisplay(streamscan::hostPathOf(*record));
-        const bool match = partial
-                               ? path.size() >= search.size() &&
-                                     streamscan::ordinalEqualIgnoreCase(
-                                         std::u16string_view(path).substr(0, search.size()), search)
-                               : streamscan::ordinalEqualIgnoreCase(path, search);
+        streamscan::joinPathInto(path, record->hostFolder, record->hostName);
+        streamscan::escapedPrefixInto(shown, path, search.size() + 1);
+        const bool match =
+            partial ? shown.size() >= search.size() &&
+                          streamscan::ordinalEqualIgnoreCase(
+                              std::u16string_view(shown).substr(0, search.size()), search)
+                    : streamscan::ordinalEqualIgnoreCase(shown, search);
         if (match)
             return static_cast<int>(row);
     }

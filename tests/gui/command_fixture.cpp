@@ -13,11 +13,15 @@ using streamscan::StreamRecord;
 
 int CommandSeam::messageBox(NativeWindow owner, std::u16string_view text,
                             std::u16string_view caption, std::uint32_t style) {
+    if (whileShown)
+        whileShown(boxes.size() + saveDialogs.size());
     rowsAtBox.push_back(list == nullptr ? -1 : itemCount(list));
     return RecordingUiSeam::messageBox(owner, text, caption, style);
 }
 
 bool CommandSeam::getSaveFileName(void* openFileName) {
+    if (whileShown)
+        whileShown(boxes.size() + saveDialogs.size());
     auto* dialog = static_cast<OPENFILENAMEW*>(openFileName);
     SaveDialogCall call;
     call.structSize = dialog->lStructSize;

@@ -51,6 +51,9 @@ class CommandSeam : public RecordingUiSeam {
     bool realClipboard = false;
     bool clipboardWorks = true;
 
+    // Runs as each box or dialog appears, with the number shown before it: what
+    // the rest of the program may do while a modal box waits.
+    std::function<void(std::size_t shownBefore)> whileShown;
     // Rows the list showed when each box appeared.
     HWND list = nullptr;
     std::vector<int> rowsAtBox;

@@ -4,6 +4,8 @@
 #include "gui/command_fixture.h"
 #include "window/command_ids.h"
 
+#include <new>
+
 namespace tessalin::gui {
 namespace {
 
@@ -183,13 +185,35 @@ TEST_F(DeleteCommandTest, DuringAScanNothingHappensAtAll) {
     selectOnly({rowOf(u"tool.zip", u"notes")});
     const std::u16string statusBefore = status();
     ui.answer = IDYES;
-    state->scanning = true;
+    // Already running, or started by a drop while the question waited.
+    for (const bool whileAsked : {false, true}) {
+        SCOPED_TRACE(whileAsked);
+        ui.boxes.clear();
+        state->scanning = !whileAsked;
+        ui.whileShown = [&](std::size_t) { state->scanning = true; };
+        command(kCmdDeleteStreams);
+        state->scanning = false;
+        ui.whileShown = nullptr;
+        EXPECT_EQ(ui.boxes.size(), whileAsked ? 1u : 0u);
+        EXPECT_TRUE(fake.deleteStreamCalls().empty());
+        EXPECT_EQ(listedRows(), before);
+        EXPECT_EQ(status(), statusBefore);
+    }
+}
+
+TEST_F(DeleteCommandTest, MemoryRunningOutAfterTheRemovalCountsItOnceAndSaysSo) {
+    selectOnly({rowOf(u"tool.zip", u"notes"), rowOf(u"setup.exe", u"Zone.Identifier")});
+    ui.answer = IDYES;
+    ui.whileShown = [](std::size_t shownBefore) {
+        if (shownBefore == 1)
+            throw std::bad_alloc();  // making the result box
+    };
     command(kCmdDeleteStreams);
-    state->scanning = false;
-    EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_TRUE(fake.deleteStreamCalls().empty());
-    EXPECT_EQ(listedRows(), before);
-    EXPECT_EQ(status(), statusBefore);
+    EXPECT_EQ(fake.deleteStreamCalls().size(), 2u);
+    EXPECT_EQ(rowOf(u"tool.zip", u"notes"), -1);
+    EXPECT_EQ(state->removedStreamCount, 2u);
+    EXPECT_EQ(status(), u"Removed 2 streams. Press F5 to scan again.");
+    EXPECT_TRUE(selectedRowsOf(state->listView).empty());
 }
 
 }  // namespace

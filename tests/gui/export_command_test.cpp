@@ -202,6 +202,15 @@ TEST_F(ExportCommandTest, AnEmptyListIsExplainedAndNothingIsAskedDuringAScan) {
     state->scanning = false;
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.saveDialogs.empty());
+
+    // A drop while the dialog is open starts a scan: the list is changing, so
+    // nothing is written.
+    ui.whileShown = [&](std::size_t) { state->scanning = true; };
+    command(kCmdExportCsv);
+    state->scanning = false;
+    EXPECT_EQ(ui.saveDialogs.size(), 1u);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_FALSE(fake.exists(u"C:\\out\\report.csv"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #include "gui/gui_support.h"
@@ -328,10 +329,51 @@ TEST_F(MainWindowTest, LayoutPlacesButtonsListAndStatusPartsForTheClientSize) {
     EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 6, 0), 200);
     EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 1, 0), 200);
 
-    // Once the user has sized a column, the widths stay as they are.
-    state->columnsSizedByUser = true;
+    // Once the user has dragged a divider (the header tells the list when the
+    // drag ends), the widths stay as they are.
+    HWND header = reinterpret_cast<HWND>(SendMessageW(state->listView, LVM_GETHEADER, 0, 0));
+    NMHEADERW dragged{};
+    dragged.hdr.hwndFrom = header;
+    dragged.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(header));
+    dragged.hdr.code = HDN_ENDTRACKW;
+    dragged.iItem = 6;
+    SendMessageW(state->listView, WM_NOTIFY, dragged.hdr.idFrom,
+                 reinterpret_cast<LPARAM>(&dragged));
     SetWindowPos(state->window, nullptr, 0, 0, 1600, 700, SWP_NOZORDER | SWP_NOMOVE);
     EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 1, 0), 200);
+}
+
+int fontHeight(HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return std::abs(font.lfHeight);
+}
+
+TEST_F(MainWindowTest, MovingToAScreenOfAnotherDpiScalesFontButtonsColumnsAndTakesTheRect) {
+    ASSERT_EQ(state->dpi, 96u);
+    const int heightAt96 = fontHeight(state->listView);
+    RECT suggested{20, 30, 20 + 1680, 30 + 1020};
+    SendMessageW(state->window, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(state->dpi, 144u);
+    RECT now;
+    GetWindowRect(state->window, &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right, suggested.right);
+    EXPECT_EQ(now.bottom, suggested.bottom);
+
+    RECT button;
+    GetWindowRect(GetDlgItem(state->window, kCmdScanFolder), &button);
+    EXPECT_EQ(button.bottom - button.top, 39);
+    EXPECT_EQ(button.right - button.left, 177);
+    EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 3, 0), 120);  // Size: 80 at 96
+    EXPECT_NEAR(fontHeight(state->listView), heightAt96 * 3 / 2, 1);
+    EXPECT_EQ(fontHeight(state->statusBar), fontHeight(state->listView));
+    MINMAXINFO least{};
+    SendMessageW(state->window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&least));
+    EXPECT_EQ(least.ptMinTrackSize.x, 1350);
 }
 
 TEST_F(MainWindowTest, AboutOpensTheHomePageOrSaysWhyNot) {

@@ -48,7 +48,8 @@ TEST_F(ScanWindowTest, DroppedItemsAreScannedInDropOrderAndTheDropIsGivenBack) {
     addSampleTree();
     HDROP drop = makeDropHandle({u"C:\\data\\sub", u"C:\\data\\a.txt", u"c:\\DATA\\SUB\\"});
     ASSERT_NE(drop, nullptr);
-    SendMessageW(state->window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    // Dropped on the list, which hands the drop to the window.
+    SendMessageW(state->listView, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "DragFinish";
     EXPECT_EQ(state->lastRoots,
               (std::vector<std::u16string>{u"C:\\data\\sub", u"C:\\data\\a.txt"}));

@@ -10,6 +10,7 @@
 
 #include "engine/file_system.h"
 #include "gui/scan_driving.h"
+#include "support/allocation_failure.h"
 #include "window/command_ids.h"
 #include "window/win32/text_cast.h"
 
@@ -57,6 +58,7 @@ TEST_F(ScanWindowTest, StatusFollowsTheRunningScanAndEndsComplete) {
         << std::string(statusText().begin(), statusText().end());
     EXPECT_EQ(statusPartText(state->statusBar, 2), u"2 streams listed");
     EXPECT_TRUE(state->scanning);
+    EXPECT_FALSE(menuGrayed(kCmdSelectAll));  // with the first rows
 
     fs.open();
     ASSERT_TRUE(waitForScanEnd());
@@ -399,10 +401,37 @@ TEST_F(ScanWindowTest, AThreadThatCannotStartLeavesAnIdleWindowThatCanTryAgain) 
     pumpFor(250ms);  // no timer was left running to end a scan that never started
     EXPECT_EQ(statusText(), u"The scan could not be started.");
 
+    // Without the timer, no tick would ever end the scan: it does not start.
     state->startWorker = nullptr;
+    state->setTimer = [](HWND, UINT_PTR, UINT, TIMERPROC) -> UINT_PTR { return 0; };
+    command(kCmdRescan);
+    state->setTimer = &SetTimer;
+    ASSERT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text,
+              u"The scan could not be started: this program was unable to create a timer for it.");
+    EXPECT_FALSE(state->scanning);
+    EXPECT_EQ(state->scanThread, nullptr);
+
     command(kCmdRescan);
     ASSERT_TRUE(waitForScanEnd());
     EXPECT_EQ(statusText(), kComplete);
+    EXPECT_EQ(listedStreams(), std::vector<std::u16string>{u"C:\\data\\sub\\c.txt:payload.exe"});
+}
+
+TEST_F(ScanWindowTest, RowsThatFindNoRoomInTheListAreCountedAndSaidToBeMissing) {
+    addSampleTree();
+    fs.closeGateAt(u"C:\\data\\sub");
+    startScan(*state, {u"C:\\data"});
+    ASSERT_TRUE(fs.waitUntilHeld());  // two records wait in the hand-over area
+    testsupport::failAllocationsAfter(0);
+    onScanTimer(*state);
+    testsupport::failAllocationsAfter(-1);
+    EXPECT_EQ(itemCount(state->listView), 0);
+    fs.open();
+    ASSERT_TRUE(waitForScanEnd());
+    EXPECT_EQ(statusText(),
+              u"Scan complete. There was not enough memory to list everything the scan found: "
+              u"2 rows are missing from the list.");
     EXPECT_EQ(listedStreams(), std::vector<std::u16string>{u"C:\\data\\sub\\c.txt:payload.exe"});
 }
 

@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/path_forms.h"
 #include "engine/tree_walk.h"
+#include "support/allocation_failure.h"
 #include "support/fake_file_system.h"
 
 namespace tessalin {
@@ -108,17 +110,50 @@ TEST(HandOver, DrainTakesProgressOnlyWhenSomethingWasReported) {
     counters.accessDenied = 1;
     handOver.reportProgress(u"C:\\a", counters);
     counters.folders = 4;
-    handOver.reportProgress(u"C:\\b", counters);
+    const std::u16string latest = u"C:\\a folder name longer than a short string holds";
+    handOver.reportProgress(latest, counters);
     handOver.appendRecord(StreamRecord{});
+    // A drain allocates nothing, so running short of memory cannot lose what it took.
+    testsupport::failAllocationsAfter(0);
     DrainedOutput second = handOver.drain();
+    testsupport::failAllocationsAfter(-1);
     EXPECT_EQ(second.records.size(), 1u);
     ASSERT_TRUE(second.progress);
-    EXPECT_EQ(second.folder, u"C:\\b");  // only the latest report counts
+    EXPECT_EQ(second.folder, latest);  // only the latest report counts
     EXPECT_EQ(second.stats.folders, 4u);
 
     DrainedOutput third = handOver.drain();
     EXPECT_TRUE(third.records.empty());
     EXPECT_FALSE(third.progress);  // the flag was cleared by the drain before
+}
+
+TEST(HandOver, KeysAreMadeOnTheWorkerAndDrainedBesideTheirRecords) {
+    HandOver handOver;
+    std::atomic<int> calls{0};
+    handOver.setKeyMaker([&](std::u16string_view text, std::string& key) {
+        ++calls;
+        key.assign(text.begin(), text.end());
+        return text != u"refused";
+    });
+    StreamRecord kept;
+    kept.hostFolder = u"C:\\d";
+    kept.hostName = u"a.txt";
+    kept.streamName = u"s";
+    StreamRecord refused = kept;
+    refused.streamName = u"refused";
+    std::thread worker([&] {
+        handOver.appendRecord(kept);
+        handOver.appendRecord(refused);
+    });
+    worker.join();
+    const DrainedOutput out = handOver.drain();
+    ASSERT_EQ(out.keys.size(), 2u);
+    EXPECT_TRUE(out.keys[0].made);
+    const std::u16string path = streamscan::hostPathOf(kept);
+    EXPECT_EQ(out.keys[0].hostPath, std::string(path.begin(), path.end()));
+    EXPECT_EQ(out.keys[0].streamName, "s");
+    EXPECT_FALSE(out.keys[1].made);
+    EXPECT_EQ(calls.load(), 4);
 }
 
 TEST(HandOver, AbnormalEndCountsAsCancelledAndKeepsTheLastCounters) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <new>
 
 #include "engine/file_system.h"
@@ -140,27 +141,49 @@ TEST(ResultRows, TextColumnsSortByTheDisplayedText) {
     EXPECT_EQ(rows.rowOrder, (std::vector<std::uint64_t>{1, 0}));
 }
 
-TEST(ResultRows, OutOfMemoryDuringSortLeavesTheOrderUnchanged) {
+TEST(ResultRows, OutOfMemoryDuringSortOrRemovalChangesNothing) {
     std::vector<StreamRecord> records;
     for (int i = 0; i < 50; ++i) {
         records.push_back(rec(root(), u"h" + std::u16string(1, char16_t(u'z' - i % 26)), u"s",
                               static_cast<std::uint64_t>(50 - i)));
     }
-    ResultRows rows = rowsOf(records);
-    const auto before = rows.rowOrder;
-    bool anyFailed = false;
-    // Fail at every allocation in turn until the sort needs no more.
-    for (long budget = 0; budget < 2000; ++budget) {
-        ResultRows copy = rows;
-        testsupport::failAllocationsAfter(budget);
-        const bool sorted = copy.sortBy(kColumnStream, true);
-        testsupport::failAllocationsAfter(-1);
-        if (sorted)
-            break;
-        anyFailed = true;
-        EXPECT_EQ(copy.rowOrder, before) << budget;
+    const ResultRows rows = rowsOf(records);
+    std::vector<bool> everyThird(records.size());
+    for (std::size_t i = 0; i < everyThird.size(); i += 3)
+        everyThird[i] = true;
+    const struct {
+        const char* name;
+        std::function<bool(ResultRows&)> run;  // false: it ran out of memory
+    } operations[] = {
+        {"sort", [](ResultRows& r) { return r.sortBy(kColumnStream, true); }},
+        {"remove",
+         [&](ResultRows& r) {
+             try {
+                 r.removeRecords(everyThird);
+                 return true;
+             } catch (const std::bad_alloc&) {
+                 return false;
+             }
+         }},
+    };
+    for (const auto& operation : operations) {
+        bool anyFailed = false;
+        // Fail at every allocation in turn until the operation needs no more.
+        for (long budget = 0; budget < 2000; ++budget) {
+            ResultRows copy = rows;
+            testsupport::failAllocationsAfter(budget);
+            const bool done = operation.run(copy);
+            testsupport::failAllocationsAfter(-1);
+            if (done)
+                break;
+            anyFailed = true;
+            ASSERT_EQ(copy.rowOrder, rows.rowOrder) << operation.name << budget;
+            ASSERT_EQ(streamsInRowOrder(copy), streamsInRowOrder(rows)) << operation.name << budget;
+            ASSERT_EQ(copy.records.size(), rows.records.size()) << operation.name << budget;
+            ASSERT_EQ(copy.records.back().hostName, rows.records.back().hostName) << operation.name;
+        }
+        EXPECT_TRUE(anyFailed) << operation.name;
     }
-    EXPECT_TRUE(anyFailed);
 }
 
 TEST(ResultRows, RemoveRecordsKeepsTheOrderOfTheRestAndRecounts) {
@@ -262,6 +285,61 @@ TEST(ResultRowsCollation, KeyedSortGivesTheSameOrderAndFallsBackWhenAKeyFails) {
     ASSERT_TRUE(keyed.sortBy(kColumnNote, true, counting));
     EXPECT_GT(calls, 0);
     EXPECT_EQ(keyed.rowOrder, plain.rowOrder);
+}
+
+TEST(ResultRowsCollation, KeysKeptFromArrivalLeaveASortOneKeyPerDistinctColumnText) {
+    std::vector<StreamRecord> records;
+    for (int i = 0; i < 8; ++i) {
+        StreamRecord r =
+            rec(folder(i % 2 ? u"B" : u"a"), u"f" + std::u16string(1, char16_t(u'0' + i)),
+                i % 3 ? u"notes" : u"Zone.Identifier", static_cast<std::uint64_t>(i % 4));
+        r.note = i % 2 ? u"Hidden" : u"downloaded";
+        records.push_back(r);
+    }
+    int calls = 0;
+    const CollationKeyMaker counting = [&](std::u16string_view text, std::string& key) {
+        ++calls;
+        return asciiLowerKey(text, key);
+    };
+    std::vector<RowKeys> keys;
+    for (const auto& r : records)
+        keys.push_back(makeRowKeys(r, asciiLowerKey));
+    ResultRows kept;
+    kept.append(std::vector<StreamRecord>(records), std::move(keys));
+    ResultRows late = rowsOf(records);  // arrived without keys
+    ResultRows plain = rowsOf(records);
+    const std::vector<bool> firstAndFifth = {true, false, false, false, true};
+
+    const struct {
+        const char* step;
+        ResultRows* rows;
+        int column;
+        int keysMade;
+        bool removeFirst = false;
+    } steps[] = {
+        {"kept: two distinct notes", &kept, kColumnNote, 2},
+        {"kept: no text column", &kept, kColumnSize, 0},
+        {"late: two per record, once", &late, kColumnSize, 16},
+        {"late: kept since", &late, kColumnPath, 0},
+        {"kept after a removal", &kept, kColumnNote, 2, true},
+    };
+    for (const auto& step : steps) {
+        if (step.removeFirst) {
+            kept.removeRecords(firstAndFifth);
+            plain.removeRecords(firstAndFifth);
+        }
+        calls = 0;
+        ASSERT_TRUE(step.rows->sortBy(step.column, true, counting)) << step.step;
+        ASSERT_TRUE(plain.sortBy(step.column, true)) << step.step;
+        EXPECT_EQ(calls, step.keysMade) << step.step;
+        EXPECT_EQ(streamsInRowOrder(*step.rows), streamsInRowOrder(plain)) << step.step;
+        std::vector<std::u16string> hostsA, hostsB;
+        for (std::size_t row = 0; row < plain.rowOrder.size(); ++row) {
+            hostsA.push_back(step.rows->recordAtRow(static_cast<std::int64_t>(row))->hostName);
+            hostsB.push_back(plain.recordAtRow(static_cast<std::int64_t>(row))->hostName);
+        }
+        EXPECT_EQ(hostsA, hostsB) << step.step;
+    }
 }
 
 }  // namespace

@@ -18,11 +18,39 @@ void setFont(HWND control, HFONT font) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
+// SystemParametersInfoForDpi exists from Windows 10 1607 on; looked up once.
+using MetricsForDpiFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+MetricsForDpiFunction metricsForDpi() {
+    static const MetricsForDpiFunction function = [] {
+        HMODULE user32 = GetModuleHandleW(L"user32.dll");
+        return user32 == nullptr ? nullptr
+                                 : reinterpret_cast<MetricsForDpiFunction>(reinterpret_cast<void*>(
+                                       GetProcAddress(user32, "SystemParametersInfoForDpi")));
+    }();
+    return function;
+}
+
+// The message font at the window's DPI: the system's metrics for that DPI
+// where it gives them, else its own metrics (made for the screen's DPI) scaled.
 void chooseListFont(MainWindowState& state) {
     NONCLIENTMETRICSW metrics{};
     static_assert(sizeof metrics == 504, "the message font comes with the Vista-sized structure");
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    bool have = false;
+    if (auto forDpi = metricsForDpi()) {
+        have = forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, state.dpi) != 0;
+    }
+    if (!have && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        have = true;
+        int screenDpi = 0;
+        if (HDC screen = GetDC(nullptr)) {
+            screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
+            ReleaseDC(nullptr, screen);
+        }
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight,
+                                                static_cast<int>(state.dpi), usableDpi(screenDpi));
+    }
+    if (have) {
         if (HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
             state.listFont = font;
             state.ownsListFont = true;
@@ -31,6 +59,13 @@ void chooseListFont(MainWindowState& state) {
     }
     state.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     state.ownsListFont = false;
+}
+
+void setFontOnControls(MainWindowState& state) {
+    for (HWND button : state.buttons)
+        setFont(button, state.listFont);
+    setFont(state.listView, state.listFont);
+    setFont(state.statusBar, state.listFont);
 }
 
 void paintEmptyListText(MainWindowState& state, HWND list) {
@@ -95,7 +130,6 @@ HWND createList(MainWindowState& state) {
         state.instance, nullptr);
     if (list == nullptr)
         return nullptr;
-    setFont(list, state.listFont);
     const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER;
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
 
@@ -125,7 +159,6 @@ void createChildControls(MainWindowState& state) {
             WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, state.window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButtons[i].command)), state.instance,
             nullptr);
-        setFont(button, state.listFont);
         state.buttons[i] = button;
     }
     state.listView = createList(state);
@@ -133,7 +166,31 @@ void createChildControls(MainWindowState& state) {
         0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS, 0, 0, 0,
         0, state.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)),
         state.instance, nullptr);
-    setFont(state.statusBar, state.listFont);
+    setFontOnControls(state);
+}
+
+void changeDpi(MainWindowState& state, std::uint32_t dpi) {
+    const std::uint32_t oldDpi = state.dpi;
+    state.dpi = dpi;
+    const HFONT oldFont = state.listFont;
+    const bool ownedOldFont = state.ownsListFont;
+    chooseListFont(state);
+    setFontOnControls(state);
+    // The controls no longer hold the old font.
+    if (ownedOldFont && oldFont != nullptr && oldFont != state.listFont)
+        DeleteObject(oldFont);
+
+    state.columnWidths = scaledColumnWidths(static_cast<int>(dpi));
+    if (state.columnsSizedByUser && state.listView != nullptr) {
+        // Widths the user chose keep their size on the new screen.
+        for (int i = 0; i < kListColumnCount; ++i) {
+            const int width = static_cast<int>(
+                SendMessageW(state.listView, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+            SendMessageW(
+                state.listView, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                MAKELPARAM(MulDiv(width, static_cast<int>(dpi), static_cast<int>(oldDpi)), 0));
+        }
+    }
 }
 
 void layoutWindow(MainWindowState& state) {

@@ -23,23 +23,36 @@ void refreshAfterRemoval(MainWindowState& state) {
     refreshStatusBar(state);
 }
 
-// Steps after RemoveStreams: the list loses the rows of removed streams, the
-// counters and texts follow. The streams are gone by now, so running short of
-// memory here must still leave the list without any selection and the count
-// raised, and say how many were removed.
+// What the status line says when the rows of removed streams could not be
+// taken out of the list for lack of memory.
+std::u16string rowsStayText(std::uint32_t removedCount) {
+    return u"There was not enough memory to update the list: " + removalStatusText(removedCount) +
+           u" Their rows are still listed - press F5 to scan again.";
+}
+
+// Steps after RemoveStreams. The streams are gone by now, so the count goes up
+// once, whatever follows; running short of memory leaves the list either
+// without the removed rows or, honestly said, with all of them, and in both
+// cases without a selection.
 void reportRemoval(MainWindowState& state, const DeletePlan& plan,
                    const streamscan::RemovalResult& result) {
+    state.removedStreamCount += result.removedCount;
+    bool rowsDropped = false;
     try {
         const DeleteAftermath aftermath = applyRemovalResult(plan, result, state.records.size());
         // Before the box, so the list behind it no longer shows what is gone.
         removeRecords(state, aftermath.removedMask);
-        state.removedStreamCount += result.removedCount;
+        rowsDropped = true;
         showMessageBox(state, removalResultMessage(result, aftermath.failureLines));
     } catch (const std::bad_alloc&) {
-        removeRecords(state, {});
-        state.removedStreamCount += result.removedCount;
+        clearSelection(state);
     }
-    setStatusText(state, removalStatusText(result.removedCount));
+    try {
+        setStatusText(state, rowsDropped ? removalStatusText(result.removedCount)
+                                         : rowsStayText(result.removedCount));
+    } catch (const std::bad_alloc&) {
+        // The box, the counts and the list below still tell the truth.
+    }
     refreshAfterRemoval(state);
 }
 
@@ -70,7 +83,8 @@ void DeleteSelectedStreams(MainWindowState& state) {
             showMessageBox(state, nothingRemovableMessage(plan));
             return;
         }
-        if (showMessageBox(state, confirmationMessage(plan)) != IDYES)
+        // A drop during the question may have started a scan meanwhile.
+        if (showMessageBox(state, confirmationMessage(plan)) != IDYES || state.scanning)
             return;
     } catch (const std::bad_alloc&) {
         setStatusText(state, kNoMemoryToPlanText);

@@ -74,7 +74,8 @@ void exportList(MainWindowState& state) {
         return;
     }
     std::u16string path;
-    if (!askForReportPath(state, path))
+    // A drop while the dialog was open may have started a scan meanwhile.
+    if (!askForReportPath(state, path) || state.scanning)
         return;
 
     std::u16string writerError;

@@ -7,6 +7,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <new>
+
 #include "window/command_ids.h"
 #include "window/layout.h"
 #include "window/product_info.h"
@@ -59,6 +61,7 @@ int screenDpi() {
 LRESULT onCreate(MainWindowState& state, HWND window) {
     state.window = window;
     state.dpi = windowDpi(window);
+    state.handOver.setKeyMaker(userCollationKey);
     state.menu = createMainMenu();
     SetMenu(window, state.menu);
     createChildControls(state);
@@ -160,6 +163,19 @@ void onClose(MainWindowState& state) {
     waitForWorkerThenDestroy(state);
 }
 
+// Per-monitor DPI: the window was moved to a screen of another DPI (or that
+// screen's scale changed). Everything scaled is made again for the new DPI,
+// and the window takes the size and place the system suggests.
+void onDpiChanged(MainWindowState& state, WPARAM wParam, const RECT* suggested) {
+    changeDpi(state, static_cast<std::uint32_t>(usableDpi(HIWORD(wParam))));
+    if (suggested != nullptr) {
+        SetWindowPos(state.window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    layoutWindow(state);
+}
+
 void onDestroy(MainWindowState& state) {
     KillTimer(state.window, kScanTimerId);
     if (state.ownsListFont && state.listFont != nullptr) {
@@ -187,6 +203,9 @@ LRESULT handleMessage(MainWindowState& state, HWND window, UINT message, WPARAM 
             return onCreate(state, window);
         case WM_SIZE:
             layoutWindow(state);
+            return 0;
+        case WM_DPICHANGED:
+            onDpiChanged(state, wParam, reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_GETMINMAXINFO:
             onGetMinMaxInfo(state, reinterpret_cast<MINMAXINFO*>(lParam));
@@ -243,7 +262,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     // Messages before WM_NCCREATE (the first WM_GETMINMAXINFO) have no state yet.
     if (state == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
-    return handleMessage(*state, window, message, wParam, lParam);
+    // No exception may unwind through the system's frames; the handlers that
+    // can run short of memory deal with it themselves, this is the last stop.
+    try {
+        return handleMessage(*state, window, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 bool registerMainWindowClass(HINSTANCE instance) {

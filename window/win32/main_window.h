@@ -46,6 +46,9 @@ bool anyRowSelected(const MainWindowState& state);
 
 // ---- child controls and layout (child_controls.cpp) ----
 void createChildControls(MainWindowState& state);
+// The window moved to a screen of another DPI: a font for it, the columns'
+// widths scaled. The caller lays the window out again.
+void changeDpi(MainWindowState& state, std::uint32_t dpi);
 void layoutWindow(MainWindowState& state);
 void fitColumns(MainWindowState& state, int listWidth);
 
@@ -56,8 +59,14 @@ void sortRows(MainWindowState& state, int column, bool toggle);
 void showSortArrow(MainWindowState& state, int column);
 void clearResults(MainWindowState& state);
 void removeRecords(MainWindowState& state, const std::vector<bool>& marked);
-// Moves drained records to the bottom of the list without scrolling it.
-void appendResults(MainWindowState& state, std::vector<streamscan::StreamRecord>&& records);
+// Unselects every row without a selection notification; allocates nothing.
+void clearSelection(MainWindowState& state);
+// Moves drained records (with their keys, when made) to the bottom of the list
+// without scrolling it.
+void appendResults(MainWindowState& state, std::vector<streamscan::StreamRecord>&& records,
+                   std::vector<RowKeys>&& keys = {});
+// The user's collation order as bytes (a CollationKeyMaker); any thread.
+bool userCollationKey(std::u16string_view text, std::string& key);
 // The selected rows, top to bottom.
 std::vector<int> selectedRows(const MainWindowState& state);
 

@@ -42,6 +42,7 @@ struct MainWindowState : ResultRows {
     // shared with the worker, under the hand-over area's own lock.
     HandOver handOver;
     streamscan::ScanStats stats;
+    std::uint64_t recordsLeftOut = 0;  // records of this scan that found no room in the list
     std::uint64_t removedStreamCount = 0;
     std::vector<std::u16string> lastRoots;
     std::uint64_t duplicateRoots = 0;
@@ -64,6 +65,8 @@ struct MainWindowState : ResultRows {
     // Tests put in one that fails, as a system out of threads would.
     using WorkerStarter = HANDLE (*)(unsigned(__stdcall* body)(void*), void* argument);
     WorkerStarter startWorker = nullptr;
+    // Starts the scan's timer; tests put in one that fails.
+    decltype(&SetTimer) setTimer = &SetTimer;
 };
 
 }  // namespace tessalin

@@ -91,9 +91,10 @@ LRESULT onCustomDraw(MainWindowState& state, NMLVCUSTOMDRAW* draw) {
     }
 }
 
-// The user's collation as bytes: LCMapStringW's sort key orders texts as
-// CompareStringW does, so a sort asks the system once per text instead of once
-// per comparison.
+}  // namespace
+
+// LCMapStringW's sort key orders texts as CompareStringW does. Called on the
+// worker for every arriving record and on the window thread by a sort.
 bool userCollationKey(std::u16string_view text, std::string& key) {
     key.clear();
     if (text.empty())
@@ -114,8 +115,6 @@ bool userCollationKey(std::u16string_view text, std::string& key) {
     key.resize(static_cast<std::size_t>(written) - 1);
     return true;
 }
-
-}  // namespace
 
 std::vector<int> selectedRows(const MainWindowState& state) {
     std::vector<int> rows;
@@ -204,13 +203,7 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
     } else if (toggle) {
         state.sortAscending = !state.sortAscending;
     }
-    // Sizes and times rarely tie, so their few text tie-breaks are cheaper to
-    // compare directly than to key every record for.
-    const bool fewTextComparisons =
-        state.sortColumn == kColumnSize || state.sortColumn == kColumnModified;
-    const CollationKeyMaker makeKey =
-        fewTextComparisons ? CollationKeyMaker() : CollationKeyMaker(userCollationKey);
-    if (!state.sortBy(state.sortColumn, state.sortAscending, makeKey)) {
+    if (!state.sortBy(state.sortColumn, state.sortAscending, userCollationKey)) {
         showSortArrow(state, -1);
         setStatusText(state, kNotEnoughMemoryToSortText);
         return;
@@ -233,6 +226,14 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
         SendMessageW(state.listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(reselect.front()),
                      FALSE);
     }
+}
+
+void clearSelection(MainWindowState& state) {
+    if (state.listView == nullptr)
+        return;
+    state.suppressSelectionEvents = true;
+    setSelectionOfAll(state.listView, false);
+    state.suppressSelectionEvents = false;
 }
 
 void clearResults(MainWindowState& state) {
@@ -260,8 +261,9 @@ void removeRecords(MainWindowState& state, const std::vector<bool>& marked) {
     InvalidateRect(state.listView, nullptr, TRUE);
 }
 
-void appendResults(MainWindowState& state, std::vector<streamscan::StreamRecord>&& records) {
-    if (state.append(std::move(records)) == 0 || state.listView == nullptr)
+void appendResults(MainWindowState& state, std::vector<streamscan::StreamRecord>&& records,
+                   std::vector<RowKeys>&& keys) {
+    if (state.append(std::move(records), std::move(keys)) == 0 || state.listView == nullptr)
         return;
     // Rows arrive at the bottom without scrolling the list or repainting all of it.
     setItemCount(state, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);

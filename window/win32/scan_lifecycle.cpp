@@ -11,6 +11,7 @@
 #include "window/handover.h"
 #include "frontend/root_preparation.h"
 #include "frontend/scan_texts.h"
+#include "engine/value_text.h"
 #include "window/win32/main_window.h"
 
 namespace tessalin {
@@ -43,21 +44,48 @@ void refreshAfterStateChange(MainWindowState& state) {
     refreshStatusBar(state);
 }
 
+constexpr std::u16string_view kNoTimerBoxText =
+    u"The scan could not be started: this program was unable to create a timer for it.";
+
+// What the status line says once records could not join the list for lack of
+// memory: the list is short, and says by how much.
+std::u16string recordsLeftOutText(std::uint64_t count) {
+    return u"There was not enough memory to list everything the scan found: " +
+           streamscan::countPhrase(count, u"row is", u"rows are") + u" missing from the list.";
+}
+
 // Moves what the worker handed over into the window: records to the bottom of
 // the list, the counters to the status bar, the folder to the status line.
+// Records that cannot join the list for lack of memory are counted as left
+// out, and the status line says so until the next scan.
 void drainPending(MainWindowState& state) {
     DrainedOutput output = state.handOver.drain();
-    const bool hadRecords = !output.records.empty();
-    if (hadRecords)
-        appendResults(state, std::move(output.records));
-    if (output.progress) {
-        state.stats = output.stats;
-        // "Cancelling..." stays until the scan has ended.
-        if (state.scanning && !state.cancelRequested.load() && !output.folder.empty())
-            setStatusText(state, scanProgressText(output.folder));
+    const std::size_t arrived = output.records.size();
+    const bool listWasEmpty = state.rowOrder.empty();
+    try {
+        if (arrived != 0)
+            appendResults(state, std::move(output.records), std::move(output.keys));
+    } catch (const std::bad_alloc&) {
+        state.recordsLeftOut += arrived;
     }
-    if (hadRecords || output.progress)
-        refreshStatusBar(state);
+    try {
+        if (output.progress)
+            state.stats = output.stats;
+        if (state.recordsLeftOut != 0) {
+            setStatusText(state, recordsLeftOutText(state.recordsLeftOut));
+        } else if (output.progress && state.scanning && !state.cancelRequested.load() &&
+                   !output.folder.empty()) {
+            // "Cancelling..." stays until the scan has ended.
+            setStatusText(state, scanProgressText(output.folder));
+        }
+        // Select All and Export become possible with the first rows.
+        if (listWasEmpty && !state.rowOrder.empty())
+            updateCommandStates(state);
+        if (arrived != 0 || output.progress)
+            refreshStatusBar(state);
+    } catch (const std::bad_alloc&) {
+        // The texts catch up at the next tick; the records are already placed.
+    }
 }
 
 // An empty or short list must not pass for a clean result: when the counters
@@ -92,23 +120,30 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
     clearResults(state);
     state.stats = streamscan::ScanStats{};
     state.scanEnded = false;
+    state.recordsLeftOut = 0;
     state.duplicateRoots = prepared.duplicates;
     state.nestedRoots = prepared.nested;
     state.cancelRequested.exchange(false);
     state.handOver.reset();
 
-    HANDLE thread = startWorkerThread(state, start.get());
+    // The timer comes first: a scan whose end no tick would notice could only
+    // be ended by closing the window.
+    const bool timerStarted =
+        state.setTimer(state.window, kScanTimerId, kScanTimerIntervalMs, nullptr) != 0;
+    HANDLE thread = timerStarted ? startWorkerThread(state, start.get()) : nullptr;
     if (thread == nullptr) {
+        if (timerStarted)
+            KillTimer(state.window, kScanTimerId);
         start.reset();
         setStatusText(state, kScanNotStartedText);
         refreshAfterStateChange(state);
-        showMessageBox(state, kScanNotStartedBoxText, MB_ICONERROR | MB_OK);
+        showMessageBox(state, timerStarted ? kScanNotStartedBoxText : kNoTimerBoxText,
+                       MB_ICONERROR | MB_OK);
         return;
     }
     start.release();  // the worker owns it now
     state.scanThread = thread;
     state.scanning = true;
-    SetTimer(state.window, kScanTimerId, kScanTimerIntervalMs, nullptr);
 
     setStatusText(state, scanStartText(state.lastRoots, state.duplicateRoots, state.nestedRoots));
     refreshAfterStateChange(state);
@@ -140,7 +175,10 @@ void endScan(MainWindowState& state, bool explain) {
     if (state.sortColumn >= 0)
         sortRows(state, state.sortColumn, false);
 
-    setStatusText(state, scanEndText(state.stats, state.duplicateRoots, state.nestedRoots));
+    std::u16string endText = scanEndText(state.stats, state.duplicateRoots, state.nestedRoots);
+    if (state.recordsLeftOut != 0)
+        endText += u" " + recordsLeftOutText(state.recordsLeftOut);
+    setStatusText(state, endText);
     refreshAfterStateChange(state);
     if (state.listView != nullptr)
         InvalidateRect(state.listView, nullptr, TRUE);
