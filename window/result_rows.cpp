@@ -55,13 +55,6 @@ int compareKeyBytes(const std::string& a, const std::string& b) {
     return threeWay(a.size(), b.size());
 }
 
-int compareText(const std::string* keyA, const std::string* keyB, const std::u16string& a,
-                const std::u16string& b) {
-    if (keyA == nullptr || keyB == nullptr)
-        return compareText(a, b);
-    return compareKeyBytes(*keyA, *keyB);
-}
-
 }  // namespace
 
 bool sortsByText(int column) {
@@ -76,14 +69,12 @@ RowKeys makeRowKeys(const StreamRecord& record, const CollationKeyMaker& makeKey
     return keys;
 }
 
-SortKey makeSortKey(const StreamRecord& record, int column, bool withTexts) {
+SortKey makeSortKey(const StreamRecord& record, int column) {
     SortKey key;
     if (sortsByText(column))
         key.text = streamscan::escapeForDisplay(columnText(record, column));
-    if (withTexts) {
-        key.hostPath = streamscan::hostPathOf(record);
-        key.streamName = record.streamName;
-    }
+    key.hostPath = streamscan::hostPathOf(record);
+    key.streamName = record.streamName;
     key.size = record.streamSize;
     key.modified = record.hostModified;
     key.severity = record.severity;
@@ -106,15 +97,15 @@ int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascendi
             break;
         default:
             if (sortsByText(column)) {
-                result = compareText(a.textKey, b.textKey, a.text, b.text);
+                result = compareText(a.text, b.text);
             }
             break;
     }
     if (result == 0) {
-        result = compareText(a.hostPathKey, b.hostPathKey, a.hostPath, b.hostPath);
+        result = compareText(a.hostPath, b.hostPath);
     }
     if (result == 0) {
-        result = compareText(a.streamNameKey, b.streamNameKey, a.streamName, b.streamName);
+        result = compareText(a.streamName, b.streamName);
     }
     return ascending ? result : -result;
 }
@@ -133,6 +124,7 @@ void ResultRows::clear() {
     std::vector<StreamRecord>().swap(records);
     std::vector<std::uint64_t>().swap(rowOrder);
     std::vector<RowKeys>().swap(rowKeys);
+    std::vector<std::uint32_t>().swap(tieRanks);
     streamRowCount = 0;
 }
 
@@ -160,6 +152,7 @@ std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming, std::vector
             rowKeys.push_back(i < keys.size() ? std::move(keys[i]) : RowKeys{});
     }
     incoming.clear();
+    tieRanks.clear();  // the new records have no rank among the others yet
     return count;
 }
 
@@ -172,6 +165,8 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
     kept.reserve(records.size());
     std::vector<RowKeys> keptKeys;
     keptKeys.reserve(rowKeys.size());
+    std::vector<std::uint32_t> keptRanks;
+    keptRanks.reserve(tieRanks.size());
     std::vector<std::uint64_t> newOrder;
     newOrder.reserve(rowOrder.size());
 
@@ -182,6 +177,9 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
         kept.push_back(std::move(records[i]));
         if (i < rowKeys.size())
             keptKeys.push_back(std::move(rowKeys[i]));
+        // Ranks keep their order among the records that stay.
+        if (i < tieRanks.size())
+            keptRanks.push_back(tieRanks[i]);
     }
     for (const std::uint64_t index : rowOrder) {
         if (index < newIndex.size() && newIndex[index] != kGone)
@@ -190,6 +188,7 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
     records.swap(kept);
     rowOrder.swap(newOrder);
     rowKeys.swap(keptKeys);
+    tieRanks.swap(keptRanks);
     streamRowCount = 0;
     for (const auto& record : records) {
         if (!record.streamName.empty())
@@ -209,53 +208,136 @@ bool ResultRows::keepRowKeys(const CollationKeyMaker& makeKey) {
     return true;
 }
 
-std::vector<SortKey> ResultRows::sortKeys(
-    int column, const CollationKeyMaker& makeKey,
-    std::unordered_map<std::u16string, std::string>& textKeys) {
-    std::vector<SortKey> keys;
-    keys.reserve(records.size());
-    if (makeKey && keepRowKeys(makeKey)) {
-        // Texts of a column repeat (zones, notes, attributes, Zone.Identifier):
-        // one key per distinct text.
-        bool allMade = true;
-        for (std::size_t i = 0; i < records.size() && allMade; ++i) {
-            SortKey key = makeSortKey(records[i], column, false);
-            key.hostPathKey = &rowKeys[i].hostPath;
-            key.streamNameKey = &rowKeys[i].streamName;
-            if (sortsByText(column)) {
-                const auto [entry, fresh] = textKeys.try_emplace(key.text);
-                allMade = !fresh || makeKey(key.text, entry->second);
-                key.textKey = &entry->second;
-            }
-            keys.push_back(std::move(key));
-        }
-        if (allMade)
-            return keys;
-        keys.clear();
+void ResultRows::keepTieRanks() {
+    if (tieRanks.size() == records.size())
+        return;
+    struct Tie {
+        const std::string* hostPath;
+        const std::string* streamName;
+        std::uint32_t index;
+    };
+    const auto compareTies = [](const Tie& a, const Tie& b) {
+        const int result = compareKeyBytes(*a.hostPath, *b.hostPath);
+        return result != 0 ? result : compareKeyBytes(*a.streamName, *b.streamName);
+    };
+    std::vector<Tie> ties;
+    ties.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        ties.push_back(
+            {&rowKeys[i].hostPath, &rowKeys[i].streamName, static_cast<std::uint32_t>(i)});
+    std::sort(ties.begin(), ties.end(),
+              [&](const Tie& a, const Tie& b) { return compareTies(a, b) < 0; });
+    std::vector<std::uint32_t> ranks(records.size());
+    std::uint32_t rank = 0;
+    for (std::size_t k = 0; k < ties.size(); ++k) {
+        if (k > 0 && compareTies(ties[k - 1], ties[k]) != 0)
+            ++rank;
+        ranks[ties[k].index] = rank;
     }
-    for (const auto& record : records)
-        keys.push_back(makeSortKey(record, column));
-    return keys;
+    tieRanks.swap(ranks);
+}
+
+bool ResultRows::rankColumnTexts(int column, const CollationKeyMaker& makeKey,
+                                 std::vector<std::uint64_t>& values) const {
+    // Texts of a column repeat (zones, notes, attributes, Zone.Identifier): one
+    // key per distinct text, and one rank per distinct key.
+    std::unordered_map<std::u16string, std::uint32_t> distinct;
+    std::vector<std::uint32_t> textOf(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto found =
+            distinct.try_emplace(streamscan::escapeForDisplay(columnText(records[i], column)),
+                                 static_cast<std::uint32_t>(distinct.size()));
+        textOf[i] = found.first->second;
+    }
+    std::vector<std::string> keys(distinct.size());
+    for (const auto& [text, id] : distinct) {
+        if (!makeKey(text, keys[id]))
+            return false;
+    }
+    std::vector<std::uint32_t> byKey(keys.size());
+    for (std::uint32_t id = 0; id < byKey.size(); ++id)
+        byKey[id] = id;
+    std::sort(byKey.begin(), byKey.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return compareKeyBytes(keys[a], keys[b]) < 0;
+    });
+    std::vector<std::uint32_t> rankOfText(keys.size());
+    std::uint32_t rank = 0;
+    for (std::size_t k = 0; k < byKey.size(); ++k) {
+        if (k > 0 && compareKeyBytes(keys[byKey[k - 1]], keys[byKey[k]]) != 0)
+            ++rank;
+        rankOfText[byKey[k]] = rank;
+    }
+    for (std::size_t i = 0; i < records.size(); ++i)
+        values[i] = rankOfText[textOf[i]];
+    return true;
+}
+
+bool ResultRows::sortByRanks(int column, bool ascending, const CollationKeyMaker& makeKey,
+                             std::vector<std::uint64_t>& order) {
+    for (const std::uint64_t index : order) {
+        if (index >= records.size())
+            return false;  // an inconsistent list sorts the plain way
+    }
+    if (!keepRowKeys(makeKey))
+        return false;
+    keepTieRanks();
+    std::vector<std::uint64_t> values(records.size(), 0);
+    if (sortsByText(column)) {
+        if (!rankColumnTexts(column, makeKey, values))
+            return false;
+    } else {
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const StreamRecord& record = records[i];
+            // Ascending puts the most severe rows first, under the up arrow.
+            values[i] = column == kColumnSeverity   ? ~std::uint64_t{record.severity}
+                        : column == kColumnSize     ? record.streamSize
+                        : column == kColumnModified ? record.hostModified
+                                                    : 0;
+        }
+    }
+    // The sort itself compares numbers held side by side: no text, no key.
+    struct Entry {
+        std::uint64_t value;
+        std::uint32_t tie;
+        std::uint64_t index;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(order.size());
+    for (const std::uint64_t index : order) {
+        const auto i = static_cast<std::size_t>(index);
+        entries.push_back({values[i], tieRanks[i], index});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [ascending](const Entry& a, const Entry& b) {
+        const int result = a.value != b.value ? threeWay(a.value, b.value) : threeWay(a.tie, b.tie);
+        return ascending ? result < 0 : result > 0;
+    });
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        order[k] = entries[k].index;
+    return true;
 }
 
 bool ResultRows::sortBy(int column, bool ascending, const CollationKeyMaker& makeKey) {
     try {
-        // The keys point into this table, so it lives as long as the sort.
-        std::unordered_map<std::u16string, std::string> textKeys;
-        const std::vector<SortKey> keys = sortKeys(column, makeKey, textKeys);
         // Sorted as a copy, so running out of memory half-way leaves the rows as they were.
         std::vector<std::uint64_t> sorted(rowOrder);
-        const auto keyOf = [&](std::uint64_t index) -> const SortKey* {
-            return index < keys.size() ? &keys[static_cast<std::size_t>(index)] : nullptr;
-        };
-        std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint64_t a, std::uint64_t b) {
-            const SortKey* ka = keyOf(a);
-            const SortKey* kb = keyOf(b);
-            // A row without a record cannot happen in a consistent list; keep it last.
-            if (ka == nullptr || kb == nullptr)
-                return ka != nullptr && kb == nullptr;
-            return compareSortKeys(*ka, *kb, column, ascending) < 0;
-        });
+        if (!makeKey || !sortByRanks(column, ascending, makeKey, sorted)) {
+            sorted = rowOrder;
+            std::vector<SortKey> keys;
+            keys.reserve(records.size());
+            for (const auto& record : records)
+                keys.push_back(makeSortKey(record, column));
+            const auto keyOf = [&](std::uint64_t index) -> const SortKey* {
+                return index < keys.size() ? &keys[static_cast<std::size_t>(index)] : nullptr;
+            };
+            std::stable_sort(sorted.begin(), sorted.end(), [&](std::uint64_t a, std::uint64_t b) {
+                const SortKey* ka = keyOf(a);
+                const SortKey* kb = keyOf(b);
+                // A row without a record cannot happen in a consistent list; keep it last.
+                if (ka == nullptr || kb == nullptr)
+                    return ka != nullptr && kb == nullptr;
+                return compareSortKeys(*ka, *kb, column, ascending) < 0;
+            });
+        }
         rowOrder.swap(sorted);
         return true;
     } catch (const std::bad_alloc&) {

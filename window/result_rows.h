@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/scan_types.h"
@@ -30,7 +29,8 @@ struct RowKeys {
 };
 RowKeys makeRowKeys(const streamscan::StreamRecord& record, const CollationKeyMaker& makeKey);
 
-// One record's sort values, built afresh for each sort.
+// One record's sort values for a sort that compares through the system (no
+// key maker, or a key that could not be made), built afresh for each sort.
 struct SortKey {
     std::u16string text;  // the sort column's displayed text, only for text columns
     std::u16string hostPath;
@@ -38,19 +38,12 @@ struct SortKey {
     std::uint64_t size = 0;
     std::uint64_t modified = 0;  // FILETIME
     std::uint32_t severity = 0;
-    // Collation keys of the three texts when the sort has them for every record
-    // (then hostPath and streamName stay empty); owned by the rows and the sort.
-    const std::string* textKey = nullptr;
-    const std::string* hostPathKey = nullptr;
-    const std::string* streamNameKey = nullptr;
 };
 
 // Columns whose order is that of their displayed text (Stream, Zone, Host URL,
 // Note, Attributes).
 bool sortsByText(int column);
-// Without `withTexts`, only the sort column's text is made, for a sort that
-// compares the tie-breaks by their kept keys.
-SortKey makeSortKey(const streamscan::StreamRecord& record, int column, bool withTexts = true);
+SortKey makeSortKey(const streamscan::StreamRecord& record, int column);
 // Three-way comparison of two keys for a sort by `column` in the given
 // direction; the tie-breaks (path, then stream name) follow the direction too.
 int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascending);
@@ -82,10 +75,10 @@ class ResultRows {
     void removeRecords(const std::vector<bool>& marked);
 
     // Stable sort of rowOrder. False when memory ran out: rowOrder is unchanged.
-    // With a key maker, the kept keys (made here for records that lack them) and
-    // one key per distinct text of the sort column stand in for a comparison
-    // through the system at every step; when one cannot be made, the whole sort
-    // compares through the system.
+    // With a key maker, the kept keys (made here for records that lack them)
+    // and one key per distinct text of the sort column become ranks, and the
+    // sort compares numbers; when a key cannot be made, the whole sort compares
+    // through the system.
     bool sortBy(int column, bool ascending, const CollationKeyMaker& makeKey = {});
 
     // The records behind the given rows, as one flag per record index, so that a
@@ -102,9 +95,19 @@ class ResultRows {
   private:
     // Makes the keys records lack; false when the system cannot make one.
     bool keepRowKeys(const CollationKeyMaker& makeKey);
-    // With kept keys, the text keys go into `textKeys`, which must outlive the result.
-    std::vector<SortKey> sortKeys(int column, const CollationKeyMaker& makeKey,
-                                  std::unordered_map<std::u16string, std::string>& textKeys);
+    // The order of every record by its tie-breaks (host path, then stream name)
+    // as one number each, made from the kept keys once after records arrive.
+    void keepTieRanks();
+    // Each record's rank by the sort column's shown text, into `values`.
+    bool rankColumnTexts(int column, const CollationKeyMaker& makeKey,
+                         std::vector<std::uint64_t>& values) const;
+    // The sort by numbers; false when a key cannot be made or the rows are
+    // inconsistent, and the sort compares through the system instead.
+    bool sortByRanks(int column, bool ascending, const CollationKeyMaker& makeKey,
+                     std::vector<std::uint64_t>& order);
+
+    // Index-aligned with records when kept; empty after records arrive.
+    std::vector<std::uint32_t> tieRanks;
 };
 
 }  // namespace tessalin
