@@ -274,8 +274,11 @@ TEST_F(ScanWindowTest, VolumesWithoutStreamsAreExplainedByNameEvenBesideRows) {
     };
     for (const auto& c : cases) {
         dialogs.boxes.clear();
+        const std::uint64_t queriesBefore = fs.calls(FakeOp::queryVolume);
         startScan(*state, c.roots);
         ASSERT_TRUE(waitForScanEnd());
+        // The worker's answers name the volumes: the window asks none itself.
+        EXPECT_EQ(fs.calls(FakeOp::queryVolume) - queriesBefore, c.roots.size());
         EXPECT_EQ(state->rowOrder.size(), c.rows);
         ASSERT_EQ(dialogs.boxes.size(), 1u) << "one box only";
         EXPECT_EQ(dialogs.boxes[0].text, c.text);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "window/layout.h"
 #include "window/result_rows.h"
 #include "window/ui_seam.h"
+#include "window/volume_memo.h"
 
 namespace tessalin {
 
@@ -42,7 +44,11 @@ struct MainWindowState : ResultRows {
     // shared with the worker, under the hand-over area's own lock.
     HandOver handOver;
     streamscan::ScanStats stats;
-    std::uint64_t recordsLeftOut = 0;  // records of this scan that found no room in the list
+    std::uint64_t recordsLeftOut = 0;
+    // The last scan's file system as its worker saw it, with the volume answers
+    // it found; made anew at each start, read after the worker has been joined.
+    std::unique_ptr<VolumeMemo>
+        scanFileSystem;  // records of this scan that found no room in the list
     std::uint64_t removedStreamCount = 0;
     std::vector<std::u16string> lastRoots;
     std::uint64_t duplicateRoots = 0;

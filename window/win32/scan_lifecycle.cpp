@@ -91,8 +91,12 @@ void drainPending(MainWindowState& state) {
 // An empty or short list must not pass for a clean result: when the counters
 // say the scan did not see everything, a box says so.
 void explainScanEnd(MainWindowState& state) {
-    const ScanEndExplanation explanation = scanEndExplanation(state.stats, !state.rowOrder.empty(),
-                                                              state.lastRoots, *state.fileSystem);
+    // The volumes are named from the worker's answers: asking again here would
+    // hold the window while an offline share times out.
+    streamscan::FileSystem& answers =
+        state.scanFileSystem ? *state.scanFileSystem : *state.fileSystem;
+    const ScanEndExplanation explanation =
+        scanEndExplanation(state.stats, !state.rowOrder.empty(), state.lastRoots, answers);
     if (explanation.box != ScanEndBox::none)
         showMessageBox(state, explanation.text, MB_ICONWARNING | MB_OK);
 }
@@ -114,7 +118,8 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
     start->job.options = state.scanOptions;
     start->handOver = &state.handOver;
     start->cancelRequested = &state.cancelRequested;
-    start->fileSystem = state.fileSystem;
+    state.scanFileSystem = std::make_unique<VolumeMemo>(*state.fileSystem);
+    start->fileSystem = state.scanFileSystem.get();
 
     state.lastRoots = std::move(prepared.roots);
     clearResults(state);
@@ -169,6 +174,8 @@ void endScan(MainWindowState& state, bool explain) {
         CloseHandle(state.scanThread);
         state.scanThread = nullptr;
     }
+    if (state.scanFileSystem)
+        state.scanFileSystem->stopRecording();
     drainPending(state);  // the last records and the final counters
     state.scanning = false;
     state.scanEnded = true;
