@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/removal.h"
+#include "engine/value_text.h"
 #include "frontend/delete_plan.h"
 #include "window/win32/main_window.h"
 
@@ -26,8 +27,9 @@ void refreshAfterRemoval(MainWindowState& state) {
 // What the status line says when the rows of removed streams could not be
 // taken out of the list for lack of memory.
 std::u16string rowsStayText(std::uint32_t removedCount) {
-    return u"There was not enough memory to update the list: " + removalStatusText(removedCount) +
-           u" Their rows are still listed - press F5 to scan again.";
+    return u"Removed " + streamscan::countPhrase(removedCount, u"stream", u"streams") +
+           u", but there was not enough memory to take the rows out of the list. Press F5 to "
+           u"scan again.";
 }
 
 // Steps after RemoveStreams. The streams are gone by now, so the count goes up
