@@ -224,13 +224,14 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
     appendJsonName(out, "path", streamscan::hostPathOf(record));
     appendBool(out, "hostIsFolder", record.hostIsFolder);
     if (itemRow) {
-        for (const char* key : {"stream", "streamType", "streamSize"})
+        for (const char* key : {"stream", "streamType", "streamSize", "streamSizeIsLowerBound"})
             appendNull(out, key);
     } else {
         out += ',';
         appendJsonName(out, "stream", record.streamName);
         appendText(out, "streamType", record.streamType);
         appendNumber(out, "streamSize", record.streamSize);
+        appendBool(out, "streamSizeIsLowerBound", record.streamSizeAtLeast);
     }
     appendNumber(out, "hostSize", record.hostSize);
     appendKey(out, "hostAttributes");

@@ -667,6 +667,15 @@ TEST_F(CliOnVolumes, AStreamTheVolumeWillNotHandOverIsNamedInTheManifestWithItsE
         shellOutput("jq -r '.streams[] | [.file, .stream, (.error | length > 0)] | @csv' " +
                     shellQuoted(out + "/manifest.json"));
     EXPECT_EQ(manifest, ",\"big\",true\n");
+    // A row whose size is only what the volume would show says so.
+    const RunResult rows = runScan({volume.mountPoint(), "--json"});
+    EXPECT_EQ(rows.status, 3) << rows.err;
+    const std::string json = folder.at("rows.json");
+    ASSERT_TRUE(realfs::writeFile(json, rows.out));
+    EXPECT_EQ(shellOutput("jq -r 'select(.type == \"row\") | [.streamSize, "
+                          ".streamSizeIsLowerBound, .readable] | @csv' " +
+                          shellQuoted(json)),
+              "65536,true,false\n");
 }
 
 TEST_F(CliOnVolumes, AFatVolumeIsReportedAsUnableToHoldStreams) {
