@@ -95,51 +95,86 @@ class PosixDirectoryListing : public DirectoryListing {
                 return errno == 0 ? kErrorNoMoreFiles : lastError();
             if (isDotName(item->d_name))
                 continue;
-            struct stat st;
-            if (fstatat(current.folder, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT)
-                    continue;  // gone since the folder was read: not there to examine
-                // The folder can be read but its items not looked at (no search
-                // permission): the rest of the listing fails the same way.
-                return lastError();
+            // The entry type tells a file from a folder or a link. A file is
+            // looked at only if it shows a record (entryFacts); a folder (maybe
+            // another volume's mount point, maybe a junction) and a link (maybe
+            // to a folder) now, as the walk needs their kind; an entry of no
+            // stated type costs one fstatat. The first entry is looked at too:
+            // a folder whose items cannot be looked at (no search permission)
+            // fails its listing there, as the rest would fail the same way.
+            const unsigned char type = item->d_type;
+            haveStat = false;
+            if (type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN || !probed) {
+                if (fstatat(current.folder, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                    if (errno == ENOENT)
+                        continue;  // gone since the folder was read: not there to examine
+                    return lastError();
+                }
+                haveStat = true;
+                probed = true;
             }
-            describe(item->d_name, st, entry);
+            describe(item->d_name, entry);
             return kErrorSuccess;
         }
     }
 
     std::uint32_t entryFacts(ItemFacts& facts) override {
+        if (current.name.empty())
+            return kErrorFileNotFound;
+        if (!factsKnown) {
+            if (!haveStat) {
+                if (fstatat(current.folder, current.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                    return lastError();
+                haveStat = true;
+            }
+            currentFacts = factsNow();
+            factsKnown = true;
+        }
         facts = currentFacts;
         return kErrorSuccess;
     }
 
   private:
-    void describe(const char* name, const struct stat& st, DirectoryEntry& entry) {
+    void describe(const char* name, DirectoryEntry& entry) {
         current.name = name;
         current.path.assign(folder).append(name);
         entry = DirectoryEntry();
         entry.name = textOf(current.name);
+        factsKnown = false;
+        // The one question every item costs: its attribute names, which say
+        // whether it carries a stream.
         const AttributeHost host{current.folder, current.name.c_str(), current.path.c_str()};
-        VolumeKinds::Kind kind = folderKind;
-        if (st.st_dev != folderDevice) {
-            kind = volumes.of(st.st_dev, current.path.c_str());
-            // A volume mounted below the folder that cannot hold streams is
-            // counted as such and never entered, like such a root.
-            entry.volumeWithoutStreams = S_ISDIR(st.st_mode) && !kind.holdsStreams;
-        }
         current.namesError = listAttributeNames(host, current.names);
         if (current.namesError != 0)
             current.names.clear();
+        if (!haveStat || (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)))
+            return;  // a file: EntryKind::file whatever its facts say
+        if (st.st_dev != folderDevice) {
+            // A volume mounted below the folder that cannot hold streams is
+            // counted as such and never entered, like such a root.
+            entry.volumeWithoutStreams =
+                S_ISDIR(st.st_mode) && !volumes.of(st.st_dev, current.path.c_str()).holdsStreams;
+        }
+        currentFacts = factsNow();
+        factsKnown = true;
+        entry.kind = entryKindOf(currentFacts.attributes);
+    }
+
+    // The facts of the current entry, from its stat and the Windows attributes
+    // its volume keeps.
+    ItemFacts factsNow() {
+        const AttributeHost host{current.folder, current.name.c_str(), current.path.c_str()};
+        const VolumeKinds::Kind kind =
+            st.st_dev == folderDevice ? folderKind : volumes.of(st.st_dev, current.path.c_str());
         const WindowsAttributes windows =
             windowsAttributesOf(host, kind.ntfsAttributes, &current.names);
         bool linkToFolder = false;
         if (S_ISLNK(st.st_mode)) {
             struct stat target;
-            linkToFolder =
-                fstatat(current.folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+            linkToFolder = fstatat(current.folder, current.name.c_str(), &target, 0) == 0 &&
+                           S_ISDIR(target.st_mode);
         }
-        currentFacts = factsOf(st, current.name, windows, linkToFolder);
-        entry.kind = entryKindOf(currentFacts.attributes);
+        return factsOf(st, current.name, windows, linkToFolder);
     }
 
     DirectoryStream dir;
@@ -149,7 +184,11 @@ class PosixDirectoryListing : public DirectoryListing {
     dev_t folderDevice = 0;
     VolumeKinds::Kind folderKind;
     CurrentEntry current;
-    ItemFacts currentFacts;  // of the entry handed out last
+    bool probed = false;  // an entry of this folder was looked at
+    struct stat st {};    // of the current entry, when haveStat
+    bool haveStat = false;
+    ItemFacts currentFacts;  // of the current entry, when factsKnown
+    bool factsKnown = false;
 };
 
 }  // namespace

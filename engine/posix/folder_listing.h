@@ -1,9 +1,10 @@
 // Folder listings of the Linux port. Each folder is opened relative to its
 // parent's descriptor with O_NOFOLLOW, so a folder swapped for a link between
 // the parent's listing and its own is never followed out of the tree; only a
-// folder the user named (a scan root) is opened by its path. Each entry's facts
-// and attribute names are read through the folder's descriptor, once, and the
-// stream enumeration of the entry then uses what was read.
+// folder the user named (a scan root) is opened by its path. Each entry's
+// attribute names are read through the folder's descriptor, once, and the
+// stream enumeration of the entry then uses what was read; a file's facts are
+// read the same way, only when it shows a record.
 #pragma once
 
 #include <string>
