@@ -258,10 +258,18 @@ struct ImageFileSystem::State {
         std::optional<std::vector<StreamEntry>> streams;
     };
 
+    struct Found {
+        ListedEntry entry;
+        TSK_INUM_T addr;
+        bool deleted;
+        std::optional<std::vector<StreamEntry>> streams;
+    };
+
     bool includeDeleted = false;
     std::vector<Image> images;
     std::vector<Volume> volumes;
-    std::unordered_map<std::u16string, Node> nodes;
+    std::unordered_map<std::u16string, Node> nodes;     // roots and folders
+    std::unordered_map<std::u16string, Node> children;  // the other items of the last listing
 
     ~State() {
         for (Volume& volume : volumes) {
@@ -306,13 +314,120 @@ struct ImageFileSystem::State {
         return kErrorPathNotFound;
     }
 
-    // The node of a path this port owns: 0, or the error for one it cannot reach.
-    std::uint32_t reach(const std::u16string& path, Node& node) const {
-        const auto found = nodes.find(path);
-        if (found == nodes.end()) {
+    // The node of a path this port owns: 0, or the error for one it cannot
+    // reach. A path met before the last listing (a report or an extraction
+    // after the scan) is found again by reading its folder.
+    std::uint32_t reach(const std::u16string& path, Node& node) {
+        for (const auto* table : {&children, &nodes}) {
+            const auto found = table->find(path);
+            if (found != table->end()) {
+                node = found->second;
+                return kErrorSuccess;
+            }
+        }
+        const std::u16string parent = parentPath(path, PathStyle::image);
+        Node folder{};
+        if (parent == path || !owns(parent) || reach(parent, folder) != kErrorSuccess) {
             return missing(path);
         }
-        node = found->second;
+        std::vector<Found> kept;
+        bool damaged = false;
+        if (readFolder(folder, kept, damaged) != kErrorSuccess) {
+            return kErrorPathNotFound;
+        }
+        const std::u16string leaf = leafName(path, PathStyle::image);
+        for (Found& item : kept) {
+            if (item.entry.name == leaf) {
+                node = Node{folder.volume, item.addr, item.deleted || folder.deleted, std::nullopt};
+                return kErrorSuccess;
+            }
+        }
+        return kErrorFileNotFound;
+    }
+    // Reads a folder's entries as the port lists them: 0, or the error.
+    // `damaged` says that the folder names an item twice.
+    std::uint32_t readFolder(const Node& node, std::vector<Found>& kept, bool& damaged) {
+        Volume& volume = volumes[node.volume];
+        const std::unique_ptr<TSK_FS_DIR, DirCloser> dir(
+            tsk_fs_dir_open_meta(volume.fs, node.addr));
+        if (!dir) {
+            tsk_error_reset();
+            return kErrorFileCorrupt;
+        }
+        std::vector<Found> live;
+        std::vector<Found> deleted;
+        const bool ntfs = TSK_FS_TYPE_ISNTFS(volume.fs->ftype) != 0;
+        const std::size_t count = tsk_fs_dir_getsize(dir.get());
+        for (std::size_t i = 0; i < count; ++i) {
+            const FileHandle file(tsk_fs_dir_get(dir.get(), i));
+            if (!file || file->name == nullptr || file->name->name == nullptr) {
+                tsk_error_reset();
+                continue;
+            }
+            const TSK_FS_NAME& name = *file->name;
+            const std::string_view text(name.name);
+            if (text.empty() || text == "." || text == "..") {
+                continue;
+            }
+            // The library's own virtual entries and the file system's reserved files
+            // are not items a listing of the volume shows.
+            if (name.type == TSK_FS_NAME_TYPE_VIRT || name.type == TSK_FS_NAME_TYPE_VIRT_DIR ||
+                (file->meta != nullptr && (file->meta->type == TSK_FS_META_TYPE_VIRT ||
+                                           file->meta->type == TSK_FS_META_TYPE_VIRT_DIR))) {
+                continue;
+            }
+            // The file system's own files sit in the root under $ names; an entry
+            // elsewhere that names one of their records is damage, and is listed
+            // so that it is met and counted.
+            if (ntfs && name.meta_addr < kFirstUserRecord && node.addr == volume.fs->root_inum &&
+                text[0] == '$') {
+                continue;
+            }
+            const bool gone = (name.flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
+            FileHandle record;
+            if (gone) {
+                if (!includeDeleted) {
+                    continue;
+                }
+                // The library leaves a deleted name's record unread; it still
+                // describes the deleted item only while it is free and not taken by
+                // a later file (NTFS counts the sequence up once when it frees it).
+                record.reset(tsk_fs_file_open_meta(volume.fs, nullptr, name.meta_addr));
+                if (!record || record->meta == nullptr ||
+                    (record->meta->flags & TSK_FS_META_FLAG_UNALLOC) == 0 ||
+                    (ntfs && record->meta->seq != name.meta_seq &&
+                     record->meta->seq != name.meta_seq + 1)) {
+                    tsk_error_reset();
+                    continue;
+                }
+            }
+            TSK_FS_FILE* const described = gone ? record.get() : file.get();
+            Found item{ListedEntry{decodeName(text), factsOf(described, name.type)}, name.meta_addr,
+                       gone, std::nullopt};
+            if (described->meta != nullptr) {
+                item.streams = dataStreamsOf(described);
+            }
+            (gone ? deleted : live).push_back(std::move(item));
+        }
+        tsk_error_reset();
+
+        // One path names one item. A name the folder holds twice is damage (the
+        // library also offers files whose record names this folder as parent), so
+        // the listing ends with an error after the first; a deleted entry under a
+        // name still in use is simply older history.
+        std::unordered_set<std::u16string> taken;
+        for (Found& item : live) {
+            if (taken.insert(item.entry.name).second) {
+                kept.push_back(std::move(item));
+            } else {
+                damaged = true;
+            }
+        }
+        for (Found& item : deleted) {
+            if (taken.insert(item.entry.name).second) {
+                kept.push_back(std::move(item));
+            }
+        }
         return kErrorSuccess;
     }
 
@@ -519,7 +634,7 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
     return opening;
 }
 
-bool ImageFileSystem::isDeleted(const std::u16string& itemPath) const {
+bool ImageFileSystem::isDeleted(const std::u16string& itemPath) {
     State::Node node{};
     return state->reach(itemPath, node) == kErrorSuccess && node.deleted;
 }
@@ -572,112 +687,34 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         return host.startListing(folder, first, listing);
     }
     State::Node node{};
-    const std::uint32_t error = state->reach(folder, node);
+    std::uint32_t error = state->reach(folder, node);
     if (error != kErrorSuccess) {
         return error;
     }
-    State::Volume& volume = state->volumes[node.volume];
     // A folder has one parent in NTFS; meeting its record twice means the
     // index loops or is damaged, and listing it again could go on for ever.
-    if (!volume.listedFolders.insert(node.addr).second) {
+    if (!state->volumes[node.volume].listedFolders.insert(node.addr).second) {
         return kErrorFileCorrupt;
     }
-    const std::unique_ptr<TSK_FS_DIR, DirCloser> dir(tsk_fs_dir_open_meta(volume.fs, node.addr));
-    if (!dir) {
-        tsk_error_reset();
-        return kErrorFileCorrupt;
-    }
-
-    struct Found {
-        ListedEntry entry;
-        TSK_INUM_T addr;
-        bool deleted;
-        std::optional<std::vector<StreamEntry>> streams;
-    };
-    std::vector<Found> live;
-    std::vector<Found> deleted;
-    const bool ntfs = TSK_FS_TYPE_ISNTFS(volume.fs->ftype) != 0;
-    const std::size_t count = tsk_fs_dir_getsize(dir.get());
-    for (std::size_t i = 0; i < count; ++i) {
-        const FileHandle file(tsk_fs_dir_get(dir.get(), i));
-        if (!file || file->name == nullptr || file->name->name == nullptr) {
-            tsk_error_reset();
-            continue;
-        }
-        const TSK_FS_NAME& name = *file->name;
-        const std::string_view text(name.name);
-        if (text.empty() || text == "." || text == "..") {
-            continue;
-        }
-        // The library's own virtual entries and the file system's reserved files
-        // are not items a listing of the volume shows.
-        if (name.type == TSK_FS_NAME_TYPE_VIRT || name.type == TSK_FS_NAME_TYPE_VIRT_DIR ||
-            (file->meta != nullptr && (file->meta->type == TSK_FS_META_TYPE_VIRT ||
-                                       file->meta->type == TSK_FS_META_TYPE_VIRT_DIR))) {
-            continue;
-        }
-        // The file system's own files sit in the root under $ names; an entry
-        // elsewhere that names one of their records is damage, and is listed
-        // so that it is met and counted.
-        if (ntfs && name.meta_addr < kFirstUserRecord && node.addr == volume.fs->root_inum &&
-            text[0] == '$') {
-            continue;
-        }
-        const bool gone = (name.flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
-        FileHandle record;
-        if (gone) {
-            if (!state->includeDeleted) {
-                continue;
-            }
-            // The library leaves a deleted name's record unread; it still
-            // describes the deleted item only while it is free and not taken by
-            // a later file (NTFS counts the sequence up once when it frees it).
-            record.reset(tsk_fs_file_open_meta(volume.fs, nullptr, name.meta_addr));
-            if (!record || record->meta == nullptr ||
-                (record->meta->flags & TSK_FS_META_FLAG_UNALLOC) == 0 ||
-                (ntfs && record->meta->seq != name.meta_seq &&
-                 record->meta->seq != name.meta_seq + 1)) {
-                tsk_error_reset();
-                continue;
-            }
-        }
-        TSK_FS_FILE* const described = gone ? record.get() : file.get();
-        Found item{ListedEntry{decodeName(text), factsOf(described, name.type)}, name.meta_addr,
-                   gone, std::nullopt};
-        if (described->meta != nullptr) {
-            item.streams = dataStreamsOf(described);
-        }
-        (gone ? deleted : live).push_back(std::move(item));
-    }
-    tsk_error_reset();
-
-    // One path names one item. A name the folder holds twice is damage (the
-    // library also offers files whose record names this folder as parent), so
-    // the listing ends with an error after the first; a deleted entry under a
-    // name still in use is simply older history.
-    std::unordered_set<std::u16string> taken;
-    std::vector<Found> kept;
+    std::vector<State::Found> kept;
     bool damaged = false;
-    for (Found& item : live) {
-        if (taken.insert(item.entry.name).second) {
-            kept.push_back(std::move(item));
-        } else {
-            damaged = true;
-        }
-    }
-    for (Found& item : deleted) {
-        if (taken.insert(item.entry.name).second) {
-            kept.push_back(std::move(item));
-        }
+    error = state->readFolder(node, kept, damaged);
+    if (error != kErrorSuccess) {
+        return error;
     }
     if (kept.empty()) {
         return damaged ? kErrorFileCorrupt : kErrorFileNotFound;  // or an empty folder
     }
 
+    // Folders stay known for the walk's descent; the other items only until
+    // the next listing, so the table the walk asks stays small.
+    state->children.clear();
     std::vector<ListedEntry> entries;
     entries.reserve(kept.size());
-    for (Found& item : kept) {
-        state->nodes[joinPath(folder, item.entry.name, PathStyle::image)] = State::Node{
+    for (State::Found& item : kept) {
+        auto& table = (item.entry.facts.attributes & kAttributeDirectory) != 0 ? state->nodes
+                                                                               : state->children;
+        table[joinPath(folder, item.entry.name, PathStyle::image)] = State::Node{
             node.volume, item.addr, item.deleted || node.deleted, std::move(item.streams)};
         entries.push_back(std::move(item.entry));
     }
@@ -693,10 +730,17 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
         return host.startStreams(hostPath, first, listing);
     }
     std::vector<StreamEntry> entries;
-    const auto known = state->nodes.find(hostPath);
-    if (known != state->nodes.end() && known->second.streams.has_value()) {
-        entries = std::move(*known->second.streams);
-        known->second.streams.reset();
+    std::optional<std::vector<StreamEntry>>* known = nullptr;
+    for (auto* table : {&state->children, &state->nodes}) {
+        const auto found = table->find(hostPath);
+        if (found != table->end()) {
+            known = &found->second.streams;
+            break;
+        }
+    }
+    if (known != nullptr && known->has_value()) {
+        entries = std::move(**known);
+        known->reset();
     } else {
         FileHandle file;
         const std::uint32_t error = state->openItem(hostPath, file);

@@ -50,7 +50,7 @@ class ImageFileSystem final : public FileSystem {
     ImageOpening openImage(const std::u16string& imagePath, std::uint32_t partition);
 
     // Whether an item this port listed is a deleted one.
-    bool isDeleted(const std::u16string& itemPath) const;
+    bool isDeleted(const std::u16string& itemPath);
 
     PathStyle pathStyle() const override { return PathStyle::image; }
     std::u16string fullPath(const std::u16string& path) override;
