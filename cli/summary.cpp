@@ -1,7 +1,6 @@
 #include "cli/summary.h"
 
 #include "cli/options.h"
-#include "engine/display_escape.h"
 #include "engine/not_examined.h"
 #include "engine/value_text.h"
 #include "frontend/scan_texts.h"
@@ -27,8 +26,7 @@ int exitStatus(const ScanOutcome& outcome, bool removalFailed) {
 }
 
 std::u16string notExaminedPlaceLine(const streamscan::NotExaminedPlace& place) {
-    return std::u16string(kProgramName) + u": " + streamscan::escapeForDisplay(place.path) + u": " +
-           streamscan::notExaminedReason(place) + u"\n";
+    return std::u16string(kProgramName) + u": " + streamscan::notExaminedPlaceText(place) + u"\n";
 }
 
 std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u16string>& roots,

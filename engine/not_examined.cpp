@@ -1,5 +1,6 @@
 #include "engine/not_examined.h"
 
+#include "engine/display_escape.h"
 #include "engine/removal.h"
 #include "engine/scan_context.h"
 #include "engine/value_text.h"
@@ -80,6 +81,10 @@ std::u16string notExaminedReason(const NotExaminedPlace& place) {
                                                          : u"stopped by an unexpected error";
     }
     return WindowsErrorText(place.error);
+}
+
+std::u16string notExaminedPlaceText(const NotExaminedPlace& place) {
+    return escapeForDisplay(place.path) + u": " + notExaminedReason(place);
 }
 
 }  // namespace streamscan

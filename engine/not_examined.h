@@ -10,5 +10,7 @@ namespace streamscan {
 // Why the place was not examined, for a person: the error text for a system
 // error, else the kind's own words ("link not followed").
 std::u16string notExaminedReason(const NotExaminedPlace& place);
+// "PATH: REASON", the path escaped for display: how every front end names a place.
+std::u16string notExaminedPlaceText(const NotExaminedPlace& place);
 
 }  // namespace streamscan

@@ -97,16 +97,18 @@ bool sameRemovalTarget(const RemovalTarget& a, const RemovalTarget& b, PathStyle
                                               typeForComparison(b.streamType));
 }
 
-std::u16string nameListText(const std::vector<std::u16string>& lines, std::size_t limit) {
+std::u16string nameListText(const std::vector<std::u16string>& lines, std::size_t limit,
+                            std::uint64_t total) {
     std::u16string text;
     const std::size_t shown = lines.size() < limit ? lines.size() : limit;
+    const std::uint64_t all = total > lines.size() ? total : lines.size();
     for (std::size_t i = 0; i < shown; ++i) {
         text += u"\n    ";
         text += lines[i];
     }
-    if (lines.size() > shown) {
+    if (all > shown) {
         text += u"\n    ... and ";
-        text += streamscan::groupedNumber(lines.size() - shown);
+        text += streamscan::groupedNumber(all - shown);
         text += u" more";
     }
     return text;

@@ -54,7 +54,9 @@ bool sameRemovalTarget(const streamscan::RemovalTarget& a, const streamscan::Rem
 
 // Each of the first `limit` lines as "\n    LINE", then "\n    ... and N more"
 // when lines were left out. Empty for no lines.
-std::u16string nameListText(const std::vector<std::u16string>& lines, std::size_t limit);
+// `total` counts lines that were never made (0: just `lines`).
+std::u16string nameListText(const std::vector<std::u16string>& lines, std::size_t limit,
+                            std::uint64_t total = 0);
 
 // `selectedRecordIndices` are the selected rows top to bottom as indices into
 // `records`; indices beyond `records` are skipped.

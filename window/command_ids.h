@@ -19,6 +19,7 @@ enum CommandId : int {
     kCmdOpenContainingFolder = 1104,
     kCmdProperties = 1105,
     kCmdSelectAll = 1106,
+    kCmdNotExamined = 1107,
     kCmdIncludeSubfolders = 1201,
     kCmdIncludeFolders = 1202,
     kCmdShowItemsWithoutStreams = 1203,
@@ -27,20 +28,11 @@ enum CommandId : int {
 
 // Every command whose enabled state follows the window's state (Exit and About never change).
 inline constexpr CommandId kStatefulCommands[] = {
-    kCmdScanFolder,
-    kCmdScanFile,
-    kCmdRescan,
-    kCmdCancelScan,
-    kCmdExportCsv,
-    kCmdDeleteStreams,
-    kCmdCopyPath,
-    kCmdCopyRow,
-    kCmdOpenContainingFolder,
-    kCmdProperties,
-    kCmdSelectAll,
-    kCmdIncludeSubfolders,
-    kCmdIncludeFolders,
-    kCmdShowItemsWithoutStreams,
+    kCmdScanFolder,        kCmdScanFile,       kCmdRescan,
+    kCmdCancelScan,        kCmdExportCsv,      kCmdDeleteStreams,
+    kCmdCopyPath,          kCmdCopyRow,        kCmdOpenContainingFolder,
+    kCmdProperties,        kCmdSelectAll,      kCmdNotExamined,
+    kCmdIncludeSubfolders, kCmdIncludeFolders, kCmdShowItemsWithoutStreams,
 };
 
 inline constexpr int kListViewId = 1401;

@@ -26,6 +26,8 @@ bool isCommandEnabled(CommandId command, const CommandStateInput& in) {
             return in.anySelected;
         case kCmdSelectAll:
             return in.haveRows;
+        case kCmdNotExamined:
+            return in.havePlaces;
         default:
             return true;
     }

@@ -10,6 +10,7 @@ struct CommandStateInput {
     bool haveLastRoots = false;  // lastRoots is not empty
     bool haveRows = false;       // rowOrder is not empty
     bool anySelected = false;    // the list has a selected row
+    bool havePlaces = false;     // the last scan named places it did not examine
 };
 
 // Exit, About and any identifier this window does not know are always enabled.

@@ -46,12 +46,21 @@ void HandOver::reportAbnormalEnd() {
     progressPending = true;
 }
 
+void HandOver::appendPlace(const streamscan::NotExaminedPlace& place) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (placesNamed < kKeptPlaceLimit)
+        pendingPlaces.push_back(place);
+    ++placesNamed;
+}
+
 DrainedOutput HandOver::drain() {
     DrainedOutput out;
     {
         std::lock_guard<std::mutex> guard(lock);
         out.records.swap(pendingRecords);
         out.keys.swap(pendingKeys);
+        out.places.swap(pendingPlaces);
+        out.placesNamed = placesNamed;
         if (progressPending) {
             // Swapped, not copied: a drain allocates nothing, so running out of
             // memory can never lose what it took out. The next report refills it.
@@ -67,10 +76,13 @@ DrainedOutput HandOver::drain() {
 void HandOver::reset() {
     std::vector<streamscan::StreamRecord> old;
     std::vector<RowKeys> oldKeys;
+    std::vector<streamscan::NotExaminedPlace> oldPlaces;
     {
         std::lock_guard<std::mutex> guard(lock);
         old.swap(pendingRecords);
         oldKeys.swap(pendingKeys);
+        oldPlaces.swap(pendingPlaces);
+        placesNamed = 0;
         progressFolder.clear();
         sharedStats = streamscan::ScanStats{};
         progressPending = false;
@@ -88,6 +100,9 @@ ScanCallbacks makeScanCallbacks(HandOver& handOver, const std::atomic<bool>& can
                                          const streamscan::ScanStats& counters) {
         handOver.reportProgress(folder, counters);
     };
+    callbacks.placeSink = [&handOver](const streamscan::NotExaminedPlace& place) {
+        handOver.appendPlace(place);
+    };
     return callbacks;
 }
 
@@ -95,9 +110,9 @@ void runScanJob(const ScanJob& job, HandOver& handOver, const std::atomic<bool>&
                 streamscan::FileSystem& fs) {
     try {
         const ScanCallbacks callbacks = makeScanCallbacks(handOver, cancelRequested);
-        const streamscan::ScanStats result =
-            streamscan::scanRoots(job.roots, job.options, callbacks.recordSink,
-                                  callbacks.continueCheck, callbacks.progressSink, fs);
+        const streamscan::ScanStats result = streamscan::scanRoots(
+            job.roots, job.options, callbacks.recordSink, callbacks.continueCheck,
+            callbacks.progressSink, fs, callbacks.placeSink);
         handOver.reportFinished(result);
     } catch (...) {
         // The driver lets nothing out, but a worker that dies silently would

@@ -23,7 +23,12 @@ struct DrainedOutput {
     bool progress = false;      // folder and stats below are set only when true
     std::u16string folder;
     streamscan::ScanStats stats;
+    std::vector<streamscan::NotExaminedPlace> places;  // in the order named
+    std::uint64_t placesNamed = 0;  // since the scan started, also those not kept
 };
+
+// The window keeps and shows this many places of one scan, and counts the rest.
+inline constexpr std::size_t kKeptPlaceLimit = 1000;
 
 class HandOver {
   public:
@@ -35,6 +40,8 @@ class HandOver {
     void appendRecord(const streamscan::StreamRecord& record);
     // Worker thread: the folder about to be listed and the counters so far.
     void reportProgress(const std::u16string& folder, const streamscan::ScanStats& counters);
+    // Worker thread: a place not examined; beyond kKeptPlaceLimit it is only counted.
+    void appendPlace(const streamscan::NotExaminedPlace& place);
     // Worker thread, once at the end: the counters the scan returned.
     void reportFinished(const streamscan::ScanStats& counters);
     // Worker thread, instead of reportFinished when the scan ended abnormally:
@@ -55,15 +62,18 @@ class HandOver {
     std::u16string progressFolder;
     streamscan::ScanStats sharedStats;
     bool progressPending = false;
+    std::vector<streamscan::NotExaminedPlace> pendingPlaces;
+    std::uint64_t placesNamed = 0;
 };
 
 struct ScanCallbacks {
     streamscan::RecordSink recordSink;
     streamscan::ContinueCheck continueCheck;
     streamscan::ProgressSink progressSink;
+    streamscan::PlaceSink placeSink;
 };
 
-// The three callbacks a worker hands to scanRoots. Both objects must outlive
+// The callbacks a worker hands to scanRoots. Both objects must outlive
 // the scan. The continue check reads the flag without taking the lock, so it
 // may be set from anywhere, a signal handler included.
 ScanCallbacks makeScanCallbacks(HandOver& handOver, const std::atomic<bool>& cancelRequested);

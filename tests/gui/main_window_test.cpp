@@ -38,7 +38,8 @@ TEST_F(MainWindowTest, OpensWithTitleMenusButtonsColumnsAndReadyStatus) {
           u"&Export CSV...", u"", u"E&xit"}},
         {1,
          {u"&Delete Selected Streams...\tDel", u"", u"&Copy Path", u"Copy &Row",
-          u"&Open Containing Folder", u"&Properties", u"", u"Select &All\tCtrl+A"}},
+          u"&Open Containing Folder", u"&Properties", u"", u"Select &All\tCtrl+A", u"",
+          u"Not &Examined..."}},
         {2, {u"Include &subfolders", u"Include &folders", u"Show items &without streams"}},
         {3, {u"&About Tessalin"}},
     };

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/file_system.h"
+#include "engine/not_examined.h"
 #include "gui/scan_driving.h"
 #include "support/allocation_failure.h"
 #include "window/command_ids.h"
@@ -338,6 +339,38 @@ TEST_F(ScanWindowTest, AnEmptyListIsExplainedOnlyWhenTheScanDidNotReachEverythin
     ASSERT_TRUE(waitForScanEnd());
     EXPECT_EQ(state->rowOrder.size(), 1u);
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(ScanWindowTest, NotExaminedListsThePlacesOfTheLastScanAndIsGrayedWithoutThem) {
+    fs.addVolume(u"C:\\", u"NTFS", true);
+    fs.addFolder(u"C:\\clean");
+    fs.addFolder(u"C:\\locked\\inner");
+    fs.addFolder(u"C:\\locked\\junction", 0x410);
+    fs.refuse(FakeOp::startListing, u"C:\\locked\\inner");
+    EXPECT_TRUE(menuGrayed(kCmdNotExamined));
+
+    startScan(*state, {u"C:\\locked"});
+    ASSERT_TRUE(waitForScanEnd());
+    EXPECT_FALSE(menuGrayed(kCmdNotExamined));
+    dialogs.boxes.clear();
+    command(kCmdNotExamined);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    const std::u16string& text = dialogs.boxes[0].text;
+    for (const streamscan::NotExaminedPlace& place :
+         {streamscan::NotExaminedPlace{u"C:\\locked\\inner", streamscan::PlaceKind::accessDenied,
+                                       5},
+          streamscan::NotExaminedPlace{u"C:\\locked\\junction",
+                                       streamscan::PlaceKind::linkNotFollowed, 0}}) {
+        EXPECT_NE(text.find(u"\n    " + streamscan::notExaminedPlaceText(place)),
+                  std::u16string::npos)
+            << std::string(text.begin(), text.end());
+    }
+    EXPECT_EQ(dialogs.boxes[0].style, static_cast<std::uint32_t>(MB_ICONINFORMATION | MB_OK));
+
+    // A scan that examined everything has nothing to name.
+    startScan(*state, {u"C:\\clean"});
+    ASSERT_TRUE(waitForScanEnd());
+    EXPECT_TRUE(menuGrayed(kCmdNotExamined));
 }
 
 TEST_F(ScanWindowTest, ARealFolderUnderTheWin32PortGetsTheVolumeBoxNamingItsFileSystem) {

@@ -205,6 +205,27 @@ void buildTree(FakeFileSystem& fs, int folders, int files) {
     }
 }
 
+TEST(HandOver, KeepsTheFirstThousandPlacesAndCountsEveryOne) {
+    HandOver handOver;
+    for (std::size_t i = 0; i < kKeptPlaceLimit + 2; ++i) {
+        handOver.appendPlace({std::u16string(1, static_cast<char16_t>(u'a' + i % 26)),
+                              streamscan::PlaceKind::accessDenied, 5});
+        if (i == 0) {
+            const DrainedOutput first = handOver.drain();
+            ASSERT_EQ(first.places.size(), 1u);
+            EXPECT_EQ(first.places[0].path, u"a");
+            EXPECT_EQ(first.placesNamed, 1u);
+        }
+    }
+    const DrainedOutput rest = handOver.drain();
+    EXPECT_EQ(rest.places.size(), kKeptPlaceLimit - 1);
+    EXPECT_EQ(rest.placesNamed, kKeptPlaceLimit + 2);
+    handOver.reset();
+    const DrainedOutput none = handOver.drain();
+    EXPECT_TRUE(none.places.empty());
+    EXPECT_EQ(none.placesNamed, 0u);
+}
+
 TEST(ScanWorker, DeliversWhatADirectScanFindsInTheSameOrder) {
     FakeFileSystem fs(PathStyle::windows);
     buildTree(fs, 40, 25);

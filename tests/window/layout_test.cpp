@@ -107,6 +107,7 @@ TEST(CommandStates, EachCommandFollowsItsRule) {
         {kCmdOpenContainingFolder, {false, false, true, false, true}},
         {kCmdProperties, {false, false, true, false, true}},
         {kCmdSelectAll, {false, true, true, true, true}},
+        {kCmdNotExamined, {false, false, false, true, true}},
         {kCmdIncludeSubfolders, {true, true, true, false, false}},
         {kCmdIncludeFolders, {true, true, true, false, false}},
         {kCmdShowItemsWithoutStreams, {true, true, true, false, false}},
@@ -114,8 +115,8 @@ TEST(CommandStates, EachCommandFollowsItsRule) {
         {kCmdAbout, {true, true, true, true, true}},
     };
     const CommandStateInput states[5] = {
-        {false, false, false, false}, {false, true, true, false}, {false, true, true, true},
-        {true, true, true, false},    {true, true, true, true},
+        {false, false, false, false},    {false, true, true, false},     {false, true, true, true},
+        {true, true, true, false, true}, {true, true, true, true, true},
     };
     for (const auto& c : cases) {
         for (int s = 0; s < 5; ++s) {

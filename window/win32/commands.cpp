@@ -1,11 +1,14 @@
 // The menu bar, the enabling of every command, the View check marks, and the
-// commands the window handles itself: Rescan, Cancel, Exit, Select All, the
-// View options and About. The others hand over to the file of their concern.
+// commands the window handles itself: Rescan, Cancel, Exit, Select All, Not
+// Examined, the View options and About. The others hand over to the file of their concern.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <new>
+
 #include "window/command_ids.h"
 #include "window/command_states.h"
+#include "window/not_examined_box.h"
 #include "window/product_info.h"
 #include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
@@ -63,6 +66,16 @@ void onCancelScan(MainWindowState& state) {
     state.cancelRequested.exchange(true);
     setStatusText(state, kCancellingText);
     refreshStatusBar(state);
+}
+
+void showNotExaminedPlaces(MainWindowState& state) {
+    if (state.notExaminedPlaces.empty())
+        return;
+    try {
+        showMessageBox(state, notExaminedBoxMessage(state.notExaminedPlaces, state.placesNamed));
+    } catch (const std::bad_alloc&) {
+        // Without memory for the text there is nothing to show.
+    }
 }
 
 void onExit(MainWindowState& state) {
@@ -141,7 +154,9 @@ HMENU createMainMenu() {
                                 {kCmdOpenContainingFolder, L"&Open Containing Folder"},
                                 {kCmdProperties, L"&Properties"},
                                 {0, nullptr},
-                                {kCmdSelectAll, L"Select &All\tCtrl+A"}})},
+                                {kCmdSelectAll, L"Select &All\tCtrl+A"},
+                                {0, nullptr},
+                                {kCmdNotExamined, L"Not &Examined..."}})},
         {L"&View", makePopup({{kCmdIncludeSubfolders, L"Include &subfolders"},
                               {kCmdIncludeFolders, L"Include &folders"},
                               {kCmdShowItemsWithoutStreams, L"Show items &without streams"}})},
@@ -167,6 +182,7 @@ void updateCommandStates(MainWindowState& state) {
     input.haveLastRoots = !state.lastRoots.empty();
     input.haveRows = !state.rowOrder.empty();
     input.anySelected = anyRowSelected(state);
+    input.havePlaces = !state.notExaminedPlaces.empty();
     for (const CommandId command : kStatefulCommands) {
         setCommandEnabled(state, command, isCommandEnabled(command, input));
     }
@@ -220,6 +236,9 @@ bool onCommand(MainWindowState& state, int command) {
             return true;
         case kCmdSelectAll:
             onSelectAll(state);
+            return true;
+        case kCmdNotExamined:
+            showNotExaminedPlaces(state);
             return true;
         case kCmdIncludeSubfolders:
         case kCmdIncludeFolders:

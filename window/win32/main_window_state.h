@@ -49,6 +49,10 @@ struct MainWindowState : ResultRows {
     // it found; made anew at each start, read after the worker has been joined.
     std::unique_ptr<VolumeMemo>
         scanFileSystem;  // records of this scan that found no room in the list
+    // The places the last scan did not examine, up to kKeptPlaceLimit, and how
+    // many it named in all.
+    std::vector<streamscan::NotExaminedPlace> notExaminedPlaces;
+    std::uint64_t placesNamed = 0;
     std::uint64_t removedStreamCount = 0;
     std::vector<std::u16string> lastRoots;
     std::uint64_t duplicateRoots = 0;

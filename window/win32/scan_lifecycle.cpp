@@ -69,6 +69,10 @@ void drainPending(MainWindowState& state) {
         state.recordsLeftOut += arrived;
     }
     try {
+        const bool hadPlaces = state.placesNamed != output.placesNamed;
+        for (streamscan::NotExaminedPlace& place : output.places)
+            state.notExaminedPlaces.push_back(std::move(place));
+        state.placesNamed = output.placesNamed;
         if (output.progress)
             state.stats = output.stats;
         if (state.recordsLeftOut != 0) {
@@ -78,8 +82,9 @@ void drainPending(MainWindowState& state) {
             // "Cancelling..." stays until the scan has ended.
             setStatusText(state, scanProgressText(output.folder));
         }
-        // Select All and Export become possible with the first rows.
-        if (listWasEmpty && !state.rowOrder.empty())
+        // Select All and Export become possible with the first rows, Not
+        // Examined with the first place.
+        if ((listWasEmpty && !state.rowOrder.empty()) || hadPlaces)
             updateCommandStates(state);
         if (arrived != 0 || output.progress)
             refreshStatusBar(state);
@@ -124,6 +129,8 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
     state.lastRoots = std::move(prepared.roots);
     clearResults(state);
     state.stats = streamscan::ScanStats{};
+    state.notExaminedPlaces.clear();
+    state.placesNamed = 0;
     state.scanEnded = false;
     state.recordsLeftOut = 0;
     state.duplicateRoots = prepared.duplicates;
