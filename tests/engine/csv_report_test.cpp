@@ -245,6 +245,24 @@ TEST(CsvReport, HostModifiedIsTheLocalTimeText) {
               littleEndianBytes(u"\uFEFF" + std::u16string(kHeader) + line));
 }
 
+// A lower bound is shown as one and never written as the stream's byte count.
+TEST(CsvReport, ALowerBoundSizeStatesNoByteCount) {
+    FakeFileSystem fs;
+    fs.addFolder(u"C:\\reports");
+    StreamRecord record;
+    record.hostFolder = u"C:\\";
+    record.hostName = u"a.txt";
+    record.streamName = u"big";
+    record.streamType = u"$DATA";
+    record.streamSize = 65536;
+    record.streamSizeAtLeast = true;
+    record.unreadable = true;
+    ASSERT_TRUE(writeCsvReport(kReportPath, {record}, nullptr, nullptr, fs));
+    const std::u16string line = u",,C:\\a.txt,File,big,$DATA,at least 64.0 KB,,0,,,,,,,No\r\n";
+    EXPECT_EQ(fs.fileBytes(kReportPath),
+              littleEndianBytes(u"\uFEFF" + std::u16string(kHeader) + line));
+}
+
 // Enough rows to pass the slice size several times.
 std::vector<StreamRecord> manyRecords(std::size_t count) {
     StreamRecord record;

@@ -51,6 +51,12 @@ TEST(SizeText, RoundsToOneDecimalAndRollsOver) {
     }
 }
 
+// Where only a lower bound of a stream's size is known, every place says so.
+TEST(StreamSizeText, ALowerBoundSaysAtLeast) {
+    EXPECT_EQ(streamSizeText(65536, true), u"at least 64.0 KB");
+    EXPECT_EQ(streamSizeText(65536, false), u"64.0 KB");
+}
+
 TEST(AttributesText, NamesFourBitsInFixedOrder) {
     const struct {
         std::uint32_t bits;
