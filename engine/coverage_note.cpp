@@ -1,22 +1,11 @@
-// The lines that end a report when the scan left something unexamined, so a
-// short report never reads as a clean one.
-#include "engine/csv_report.h"
+#include "engine/coverage_note.h"
+
+#include "engine/csv_field.h"
 #include "engine/value_text.h"
 
 namespace streamscan {
 
-std::u16string csvQuote(const std::u16string& text) {
-    std::u16string out;
-    out.reserve(text.size() + 2);
-    out.push_back(u'"');
-    for (const char16_t c : text) {
-        if (c == u'"')
-            out.push_back(u'"');
-        out.push_back(c);
-    }
-    out.push_back(u'"');
-    return out;
-}
+namespace {
 
 void appendPlainCount(std::u16string& text, std::uint64_t count, std::u16string_view singular,
                       std::u16string_view plural) {
@@ -29,6 +18,8 @@ void appendPlainCount(std::u16string& text, std::uint64_t count, std::u16string_
     text += count == 1 ? singular : plural;
 }
 
+}  // namespace
+
 std::u16string coverageNote(const ScanStats& stats) {
     if (!stats.cancelled && stats.accessDenied == 0 && stats.listFailed == 0 &&
         stats.unreadableStreams == 0 && stats.linksNotFollowed == 0 &&
@@ -39,7 +30,7 @@ std::u16string coverageNote(const ScanStats& stats) {
     // The record lines end in \r\n already, so this leaves one empty line.
     std::u16string note = u"\r\n";
     if (stats.cancelled) {
-        note += csvQuote(u"Scan cancelled before it finished");
+        note += detail::csvField(u"Scan cancelled before it finished", true);
         note += u"\r\n";
     }
     std::u16string missed;
@@ -50,7 +41,7 @@ std::u16string coverageNote(const ScanStats& stats) {
     appendPlainCount(missed, stats.volumesWithoutStreams, u"volume without stream support",
                      u"volumes without stream support");
     if (!missed.empty()) {
-        note += csvQuote(u"Not examined: " + missed);
+        note += detail::csvField(u"Not examined: " + missed, true);
         note += u"\r\n";
     }
     return note;

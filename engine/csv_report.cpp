@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/assessment.h"
+#include "engine/csv_field.h"
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
@@ -16,6 +17,12 @@
 
 namespace streamscan {
 namespace {
+
+using detail::appendCsvField;
+using detail::kMaxWritePiece;
+using detail::kReportReserve;
+using detail::kReportSlice;
+using detail::writeReportBuffer;
 
 constexpr char16_t kReportHeader[] =
     u"Severity,Note,Path,Host Type,Stream,Stream Type,Stream Size,Stream Size (bytes),"
@@ -103,10 +110,12 @@ void setMessage(std::u16string* message, const char16_t* text) noexcept {
 
 }  // namespace
 
-std::u16string csvField(const std::u16string& text) {
+namespace detail {
+
+std::u16string csvField(const std::u16string& text, bool alwaysQuote) {
     std::u16string shown = escapeForDisplay(text);
     const bool guard = startsLikeFormula(shown);
-    if (!guard && shown.find_first_of(u"\",") == std::u16string::npos)
+    if (!alwaysQuote && !guard && shown.find_first_of(u"\",") == std::u16string::npos)
         return shown;
 
     std::u16string out;
@@ -162,6 +171,8 @@ bool writeReportBuffer(FileWriter& file, const std::u16string& text, std::u16str
     }
     return true;
 }
+
+}  // namespace detail
 
 bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>& records,
                     std::u16string* message, const ScanStats* stats, FileSystem& fs) {

@@ -1,4 +1,4 @@
-// The two platform services the text forms need. Windows: FileTimeToLocalFileTime
+// The platform services the text forms need. Windows: FileTimeToLocalFileTime
 // + FileTimeToSystemTime and GetLocaleInfoW(LOCALE_STHOUSAND). Linux: localtime_r
 // (honouring TZ) and the LC_NUMERIC thousands separator of the user's locale.
 #pragma once
@@ -36,5 +36,10 @@ bool ordinalEqualIgnoreCase(std::u16string_view a, std::u16string_view b);
 // (CompareStringW with LOCALE_USER_DEFAULT and NORM_IGNORECASE, falling back to
 // lstrcmpiW; on Linux the collation of the user's LC_COLLATE). <0, 0 or >0.
 int compareTextIgnoreCase(std::u16string_view a, std::u16string_view b);
+
+// The system's own text for an error code the port made from one of its own
+// (Linux: the message of errno e for kErrorFromErrno | e, then "(errno e)");
+// false for every other code.
+bool systemErrorText(std::uint32_t code, std::u16string& text);
 
 }  // namespace streamscan

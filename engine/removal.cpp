@@ -4,13 +4,10 @@
 
 #include "engine/display_escape.h"
 #include "engine/origin_marks.h"
+#include "engine/platform_text.h"
 #include "engine/unicode.h"
 #include "engine/value_text.h"
 #include "engine/win_codes.h"
-
-#ifndef _WIN32
-#include <string.h>
-#endif
 
 namespace streamscan {
 namespace {
@@ -39,24 +36,6 @@ constexpr ErrorName kErrorNames[] = {
 
 constexpr char16_t kReadOnlyHostText[] = u"The host file is read-only (5)";
 
-#ifndef _WIN32
-// strerror_r comes in two shapes: the XSI one returns an int and fills the
-// buffer, the GNU one returns the text (which may not be the buffer).
-[[maybe_unused]] const char* errnoMessage(int result, const char* buffer) {
-    return result == 0 ? buffer : nullptr;
-}
-[[maybe_unused]] const char* errnoMessage(const char* result, const char*) {
-    return result;
-}
-
-std::u16string systemErrorText(int error) {
-    char buffer[256] = {};
-    const char* text = errnoMessage(strerror_r(error, buffer, sizeof buffer), buffer);
-    std::u16string out = text != nullptr && *text != '\0' ? decodeName(text) : u"Unknown error";
-    return out + u" (errno " + plainDecimal(static_cast<std::uint64_t>(error)) + u")";
-}
-#endif
-
 bool containsNul(const std::u16string& text) {
     return text.find(u'\0') != std::u16string::npos;
 }
@@ -64,11 +43,9 @@ bool containsNul(const std::u16string& text) {
 }  // namespace
 
 std::u16string WindowsErrorText(std::uint32_t code) {
-#ifndef _WIN32
-    // Only the exact form the Linux port makes, errno below the customer bit.
-    if ((code & 0xFFFF0000u) == kErrorFromErrno)
-        return systemErrorText(static_cast<int>(code & 0xFFFF));
-#endif
+    std::u16string own;
+    if (systemErrorText(code, own))
+        return own;
     const char16_t* text = u"Windows error";
     for (const ErrorName& entry : kErrorNames) {
         if (entry.code == code) {

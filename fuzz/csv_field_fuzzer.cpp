@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/csv_report.h"
+#include "engine/csv_field.h"
 #include "engine/display_escape.h"
 #include "fuzz/fuzz_support.h"
 
@@ -22,7 +22,7 @@ bool startsLikeFormula(std::u16string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string text = fuzzing::utf16Of(data, size);
-    const std::u16string field = streamscan::csvField(text);
+    const std::u16string field = streamscan::detail::csvField(text);
     const std::u16string shown = streamscan::escapeForDisplay(text);
 
     check(field.find_first_of(u"\r\n\t") == std::u16string::npos, "no CR, LF or tab in a field");

@@ -10,10 +10,13 @@
 #include <cwctype>
 #include <langinfo.h>
 #include <locale.h>
+#include <string.h>
 #include <string>
 #include <wctype.h>
 
 #include "engine/unicode.h"
+#include "engine/value_text.h"
+#include "engine/win_codes.h"
 
 namespace streamscan {
 namespace {
@@ -119,6 +122,15 @@ bool decodeMultibyte(const std::string& bytes, std::u16string& out) {
     return true;
 }
 
+// strerror_r comes in two shapes: the XSI one returns an int and fills the
+// buffer, the GNU one returns the text (which may not be the buffer).
+[[maybe_unused]] const char* errnoMessage(int result, const char* buffer) {
+    return result == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* errnoMessage(const char* result, const char*) {
+    return result;
+}
+
 }  // namespace
 
 bool localTimeOf(std::uint64_t fileTime, CivilTime& out) {
@@ -188,6 +200,18 @@ int compareTextIgnoreCase(std::u16string_view a, std::u16string_view b) {
     // Equal in the collation (or not collatable): the folded code points decide,
     // so only texts that differ in case alone compare equal.
     return ordinalCompare(foldedA, foldedB);
+}
+
+bool systemErrorText(std::uint32_t code, std::u16string& text) {
+    // Only the exact form this port makes, errno below the customer bit.
+    if ((code & 0xFFFF0000u) != kErrorFromErrno)
+        return false;
+    const int error = static_cast<int>(code & 0xFFFF);
+    char buffer[256] = {};
+    const char* message = errnoMessage(strerror_r(error, buffer, sizeof buffer), buffer);
+    text = message != nullptr && *message != '\0' ? decodeName(message) : u"Unknown error";
+    text += u" (errno " + plainDecimal(static_cast<std::uint64_t>(error)) + u")";
+    return true;
 }
 
 }  // namespace streamscan

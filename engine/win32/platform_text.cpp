@@ -74,4 +74,9 @@ int compareTextIgnoreCase(std::u16string_view a, std::u16string_view b) {
     return fallback < 0 ? -1 : (fallback > 0 ? 1 : 0);
 }
 
+// Every code this port reports is a Windows code with a text of its own.
+bool systemErrorText(std::uint32_t, std::u16string&) {
+    return false;
+}
+
 }  // namespace streamscan

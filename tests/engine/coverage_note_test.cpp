@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/csv_report.h"
+#include "engine/coverage_note.h"
 
 namespace streamscan {
 namespace {
@@ -61,22 +61,6 @@ TEST(CoverageNote, IgnoresTheCountsOfWhatWasFound) {
     stats.itemsWithStreams = 2;
     stats.streams = 4;
     EXPECT_EQ(coverageNote(stats), u"");
-}
-
-TEST(CoverageNote, QuotesAndPlainCounts) {
-    EXPECT_EQ(csvQuote(u""), u"\"\"");
-    EXPECT_EQ(csvQuote(u"say \"hi\", twice"), u"\"say \"\"hi\"\", twice\"");
-    // Fixed texts are quoted as they are: no escaping and no apostrophe guard.
-    EXPECT_EQ(csvQuote(u"=1\t"), u"\"=1\t\"");
-
-    std::u16string list;
-    appendPlainCount(list, 0, u"item", u"items");
-    EXPECT_EQ(list, u"");
-    appendPlainCount(list, 1, u"item", u"items");
-    EXPECT_EQ(list, u"1 item");
-    appendPlainCount(list, 0, u"link", u"links");
-    appendPlainCount(list, 1000000, u"link", u"links");
-    EXPECT_EQ(list, u"1 item, 1000000 links");
 }
 
 }  // namespace

@@ -9,12 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "engine/csv_field.h"
 #include "engine/value_text.h"
 #include "support/fake_file_system.h"
 #include "support/report_fixture.h"
 
 namespace streamscan {
 namespace {
+
+using detail::appendCsvField;
+using detail::csvField;
+using detail::kMaxWritePiece;
+using detail::kReportSlice;
+using detail::writeReportBuffer;
 
 constexpr char16_t kHeader[] =
     u"Severity,Note,Path,Host Type,Stream,Stream Type,Stream Size,Stream Size (bytes),"

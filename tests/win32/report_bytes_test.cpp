@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/csv_field.h"
 #include "engine/csv_report.h"
 #include "support/report_fixture.h"
 #include "win32/temp_tree.h"
@@ -60,7 +61,7 @@ TEST(Win32ReportBytes, LongReportInALongPathIsWrittenWhole) {
     for (std::size_t i = 0; i < records.size(); ++i)
         expected += u",,C:\\Data\\plain.txt,File,,,,,1048576,,,,,,,\r\n";
     expected += u"\r\n\"Not examined: 1 volume without stream support\"\r\n";
-    ASSERT_GT(expected.size(), 2 * kReportSlice);
+    ASSERT_GT(expected.size(), 2 * detail::kReportSlice);
     std::string bytes;
     ASSERT_TRUE(readBytes(path, bytes));
     EXPECT_EQ(bytes, littleEndianBytes(expected));
