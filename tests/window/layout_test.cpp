@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "window/command_states.h"
-#include "window/row_colour.h"
-
 namespace tessalin {
 namespace {
 
@@ -88,58 +85,6 @@ TEST(Layout, NarrowListShrinksColumnsInTurnAndPathNeverBelowItsLeast) {
     auto tiny144 = fitColumnWidths(300, 144, scrollBar, scaledColumnWidths(144));
     EXPECT_EQ(tiny144[kPathColumnIndex], 300);
     EXPECT_EQ(tiny144[8], 102);
-}
-
-TEST(CommandStates, EachCommandFollowsItsRule) {
-    struct Case {
-        CommandId command;
-        // enabled for: idle-empty, idle-with-roots-rows, idle-selected, scanning, scanning-selected
-        bool expected[5];
-    } cases[] = {
-        {kCmdScanFolder, {true, true, true, false, false}},
-        {kCmdScanFile, {true, true, true, false, false}},
-        {kCmdRescan, {false, true, true, false, false}},
-        {kCmdCancelScan, {false, false, false, true, true}},
-        {kCmdExportCsv, {false, true, true, false, false}},
-        {kCmdDeleteStreams, {false, false, true, false, false}},
-        {kCmdCopyPath, {false, false, true, false, true}},
-        {kCmdCopyRow, {false, false, true, false, true}},
-        {kCmdOpenContainingFolder, {false, false, true, false, true}},
-        {kCmdProperties, {false, false, true, false, true}},
-        {kCmdSelectAll, {false, true, true, true, true}},
-        {kCmdNotExamined, {false, false, false, true, true}},
-        {kCmdIncludeSubfolders, {true, true, true, false, false}},
-        {kCmdIncludeFolders, {true, true, true, false, false}},
-        {kCmdShowItemsWithoutStreams, {true, true, true, false, false}},
-        {kCmdExit, {true, true, true, true, true}},
-        {kCmdAbout, {true, true, true, true, true}},
-    };
-    const CommandStateInput states[5] = {
-        {false, false, false, false},    {false, true, true, false},     {false, true, true, true},
-        {true, true, true, false, true}, {true, true, true, true, true},
-    };
-    for (const auto& c : cases) {
-        for (int s = 0; s < 5; ++s) {
-            EXPECT_EQ(isCommandEnabled(c.command, states[s]), c.expected[s])
-                << "command " << c.command << " state " << s;
-        }
-    }
-}
-
-TEST(RowColour, SeverityColourDependsOnBackgroundLuminance) {
-    const RgbColour white{255, 255, 255};
-    const RgbColour black{0, 0, 0};
-    const RgbColour justDark{127, 128, 128};  // luminance 127
-    const RgbColour justLight{128, 128, 128};
-    EXPECT_EQ(luminance(justDark), 127);
-    EXPECT_EQ(rowTextColour(2, white), (RgbColour{176, 0, 0}));
-    EXPECT_EQ(rowTextColour(2, black), (RgbColour{255, 128, 118}));
-    EXPECT_EQ(rowTextColour(2, justDark), (RgbColour{255, 128, 118}));
-    EXPECT_EQ(rowTextColour(2, justLight), (RgbColour{176, 0, 0}));
-    EXPECT_EQ(rowTextColour(1, white), (RgbColour{150, 85, 0}));
-    EXPECT_EQ(rowTextColour(1, black), (RgbColour{240, 190, 90}));
-    EXPECT_FALSE(rowTextColour(0, white).has_value());
-    EXPECT_FALSE(rowTextColour(3, black).has_value());
 }
 
 }  // namespace
