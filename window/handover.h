@@ -1,7 +1,7 @@
-// The hand-over area between the scan worker and the thread that shows the
-// results (the window's timer, or the console's loop). The worker appends and
-// reports under one short lock and never waits for the reader; the reader takes
-// everything that has accumulated in one move. The cancel flag is not part of
+// The hand-over area between the window's scan worker and the window thread,
+// which drains it on its timer. The worker appends and reports under one short
+// lock and never waits for the reader; the reader takes everything that has
+// accumulated in one move. The cancel flag is not part of
 // it: it is a std::atomic<bool> the reader owns and the worker only reads.
 #pragma once
 

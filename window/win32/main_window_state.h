@@ -40,8 +40,7 @@ struct MainWindowState : ResultRows {
     bool closing = false;
     std::atomic<bool> cancelRequested{false};  // shared with the worker, which only reads it
     HANDLE scanThread = nullptr;
-    // queueLock, pendingRecords, progressFolder, sharedStats, progressPending:
-    // shared with the worker, under the hand-over area's own lock.
+    // Shared with the worker, under its own lock.
     HandOver handOver;
     streamscan::ScanStats stats;
     std::uint64_t recordsLeftOut = 0;
