@@ -541,6 +541,8 @@ TEST(VolumesWithoutStreams, AreCountedAsRootsAndBelowARootAndNeverEntered) {
         const ScanResult result = scan(fs, root, options);
         EXPECT_EQ(result.stats.volumesWithoutStreams, 1u);
         EXPECT_EQ(result.stats.listFailed, 0u);
+        ASSERT_EQ(result.places.places.size(), 1u);
+        EXPECT_EQ(result.places.places[0].path, decodeName(point));  // the mount, named where met
         for (const StreamRecord& record : result.records)
             EXPECT_EQ(record.hostFolder.find(decodeName(point + "/")), std::u16string::npos);
         if (!c.belowRoot) {
