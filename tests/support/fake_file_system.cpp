@@ -354,20 +354,6 @@ void FakeFileSystem::setLastWrite(const std::u16string& path, std::uint64_t file
     }
 }
 
-void FakeFileSystem::setSize(const std::u16string& path, std::uint64_t size) {
-    std::lock_guard lock(mutex_);
-    if (Item* item = find(path)) {
-        item->facts.size = size;
-    }
-}
-
-void FakeFileSystem::setDotEntries(const std::u16string& folder, bool dots) {
-    std::lock_guard lock(mutex_);
-    if (Item* item = find(folder)) {
-        item->dots = dots;
-    }
-}
-
 void FakeFileSystem::addVolume(const std::u16string& prefix, const std::u16string& fileSystemName,
                                bool namedStreams) {
     std::lock_guard lock(mutex_);
@@ -382,11 +368,6 @@ void FakeFileSystem::setCurrentFolder(const std::u16string& folder) {
 void FakeFileSystem::setFault(FakeOp op, const std::u16string& path, FakeFault fault) {
     std::lock_guard lock(mutex_);
     faults_[{op, path.empty() ? path : keyOf(path)}] = fault;
-}
-
-void FakeFileSystem::clearFaults() {
-    std::lock_guard lock(mutex_);
-    faults_.clear();
 }
 
 // ---- inspecting ----

@@ -6,8 +6,7 @@
 // - Windows style looks names up ignoring the case of A-Z (like NTFS); both \ and /
 //   separate. POSIX style compares names exactly; only / separates.
 // - A folder listing starts with "." and ".." except at a drive or share root
-//   (Windows) and in a folder made with dots switched off; an empty root fails
-//   to start with error 2.
+//   (Windows); an empty root fails to start with error 2.
 // - A listing's entries say only name and kind; their facts are asked of the
 //   listing (entryFacts), which answers from the tree.
 // - A file's stream enumeration lists "::$DATA" first (Windows style); a folder
@@ -90,10 +89,6 @@ class FakeFileSystem : public FileSystem {
                              std::uint64_t size);
     void setAttributes(const std::u16string& path, std::uint32_t attributes);
     void setLastWrite(const std::u16string& path, std::uint64_t fileTime);
-    // Changes the size the listing and the attribute query report (content stays).
-    void setSize(const std::u16string& path, std::uint64_t size);
-    // Whether the folder's listing starts with "." and "..".
-    void setDotEntries(const std::u16string& folder, bool dots);
     // The file-system name of everything below `prefix` (longest prefix wins).
     // Paths under no volume are on an unknown volume (known false).
     void addVolume(const std::u16string& prefix, const std::u16string& fileSystemName,
@@ -105,7 +100,6 @@ class FakeFileSystem : public FileSystem {
     // operations streamPathOf(host, name, type)); an empty path matches every call.
     void setFault(FakeOp op, const std::u16string& path, FakeFault fault);
     void refuse(FakeOp op, const std::u16string& path) { setFault(op, path, {}); }
-    void clearFaults();
     // Every write fails with 112 once `bytes` bytes have been written.
     void fillDiskAfter(std::uint64_t bytes) {
         setFault(FakeOp::write, u"", {kErrorDiskFull, bytes});
