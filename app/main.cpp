@@ -2,13 +2,13 @@
 // release of what start-up made, in reverse.
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 #include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "window/win32/main_window.h"
+#include "window/win32/owners.h"
 #include "window/win32/text_cast.h"
 
 namespace {
@@ -25,17 +25,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&controls);
-    OleInitialize(nullptr);
+    const tessalin::OleInitialization ole;
 
-    if (!tessalin::registerMainWindowClass(instance)) {
-        OleUninitialize();
+    if (!tessalin::registerMainWindowClass(instance))
         return 0;
-    }
     HWND window = tessalin::createMainWindow(instance, mainWindowState);
-    if (window == nullptr) {
-        OleUninitialize();
+    if (window == nullptr)
         return 0;
-    }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
 
@@ -57,6 +53,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
     if (accelerators != nullptr)
         DestroyAcceleratorTable(accelerators);
-    OleUninitialize();
     return exitCode;
 }

@@ -142,16 +142,16 @@ int wmain(int argc, wchar_t** argv) {
     bool allSame = true;
     double slowest = 0;
     for (int column = 0; column < tessalin::kListColumnCount; ++column) {
-        const std::vector<std::uint64_t> before = state.rowOrder;
+        const std::vector<std::uint64_t> before = state.rows.rowOrder;
         start = Clock::now();
-        const std::vector<std::uint64_t> former = formerSort(state.records, before, column);
+        const std::vector<std::uint64_t> former = formerSort(state.rows.records, before, column);
         const double formerMs = millisecondsSince(start);
 
         start = Clock::now();
         tessalin::sortRows(state, column, false);
         const double nowMs = millisecondsSince(start);
 
-        const bool same = state.rowOrder == former;
+        const bool same = state.rows.rowOrder == former;
         allSame = allSame && same;
         slowest = std::max(slowest, nowMs);
         std::printf("%-11ls %14.1f %14.1f  %s\n",

@@ -122,8 +122,8 @@ void CommandTest::scanTree() {
 }
 
 int CommandTest::rowOf(std::u16string_view hostName, std::u16string_view streamName) const {
-    for (std::size_t row = 0; row < state->rowOrder.size(); ++row) {
-        const StreamRecord& record = state->records[state->rowOrder[row]];
+    for (std::size_t row = 0; row < state->rows.rowOrder.size(); ++row) {
+        const StreamRecord& record = state->rows.records[state->rows.rowOrder[row]];
         if (record.hostName == hostName && record.streamName == streamName)
             return static_cast<int>(row);
     }
@@ -134,13 +134,13 @@ const StreamRecord& CommandTest::recordOf(std::u16string_view hostName,
                                           std::u16string_view streamName) const {
     const int row = rowOf(hostName, streamName);
     EXPECT_GE(row, 0) << "no row for the record";
-    return *state->recordAtRow(row < 0 ? 0 : row);
+    return *state->rows.recordAtRow(row < 0 ? 0 : row);
 }
 
 std::vector<std::u16string> CommandTest::listedRows() const {
     std::vector<std::u16string> rows;
     for (int row = 0; row < itemCount(state->listView); ++row) {
-        const StreamRecord* record = state->recordAtRow(row);
+        const StreamRecord* record = state->rows.recordAtRow(row);
         rows.push_back(record == nullptr ? u"?" : record->hostName + u":" + record->streamName);
     }
     return rows;

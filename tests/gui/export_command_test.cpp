@@ -58,7 +58,7 @@ class ExportCommandTest : public CommandTest {
     std::string reportOfTheListAsShown() {
         std::vector<StreamRecord> shown;
         for (int row = 0; row < itemCount(state->listView); ++row)
-            shown.push_back(*state->recordAtRow(row));
+            shown.push_back(*state->rows.recordAtRow(row));
         streamscan::FakeFileSystem paper{streamscan::PathStyle::windows};
         paper.addFolder(u"C:\\out");
         std::u16string error;
@@ -73,7 +73,7 @@ TEST_F(ExportCommandTest, WritesTheRowsInTheListsOrderToARealFileAndSaysWhere) {
     // Sorted by stream name, so the list's order is not the order of arrival.
     sortRows(*state, 2, false);
     sortRows(*state, 2, true);  // descending
-    ASSERT_FALSE(std::is_sorted(state->rowOrder.begin(), state->rowOrder.end()));
+    ASSERT_FALSE(std::is_sorted(state->rows.rowOrder.begin(), state->rows.rowOrder.end()));
     const std::string expected = reportOfTheListAsShown();
     const int rows = itemCount(state->listView);
 

@@ -428,8 +428,8 @@ TEST_F(MainWindowTest, ClosingDuringAScanCancelsWaitsAndIgnoresASecondClose) {
     state->scanning = true;
     FakeWorker worker;
     worker.state = state.get();
-    state->scanThread = CreateThread(nullptr, 0, fakeWorker, &worker, 0, nullptr);
-    ASSERT_NE(state->scanThread, nullptr);
+    state->scanThread.reset(CreateThread(nullptr, 0, fakeWorker, &worker, 0, nullptr));
+    ASSERT_TRUE(state->scanThread);
 
     SendMessageW(window, WM_CLOSE, 0, 0);  // returns once the worker has stopped
     EXPECT_TRUE(worker.sawCancel.load());
@@ -437,10 +437,9 @@ TEST_F(MainWindowTest, ClosingDuringAScanCancelsWaitsAndIgnoresASecondClose) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(worker.statusWhileWaiting, u"Cancelling the scan before closing...");
     EXPECT_TRUE(seam.boxes.empty());
-    if (state->scanThread != nullptr) {
-        WaitForSingleObject(state->scanThread, 5000);
-        CloseHandle(state->scanThread);
-        state->scanThread = nullptr;
+    if (state->scanThread) {
+        WaitForSingleObject(state->scanThread.get(), 5000);
+        state->scanThread.reset();
     }
 }
 

@@ -177,7 +177,7 @@ TEST_F(ResultListTest, RemovingRecordsKeepsTheOrderAndClearsTheSelection) {
     EXPECT_EQ(streamColumn(), (Names{u"(no alternate streams)", u"s1", u"s5"}));
     EXPECT_EQ(itemCount(state->listView), 3);
     EXPECT_TRUE(selectedRowsOf(state->listView).empty());
-    EXPECT_EQ(state->streamRowCount, 2u);
+    EXPECT_EQ(state->rows.streamRowCount, 2u);
     EXPECT_EQ(headerFormat(3), HDF_SORTUP);
 }
 
@@ -250,10 +250,11 @@ TEST_F(ResultListTest, SortWithCollationKeysAgreesWithTheSystemComparison) {
         for (bool toggle : {false, true}) {
             sortRows(*state, column, toggle);  // keyed, through the list
             ResultRows plain;
-            plain.records = state->records;
-            plain.rowOrder = state->rowOrder;
+            plain.records = state->rows.records;
+            plain.rowOrder = state->rows.rowOrder;
             ASSERT_TRUE(plain.sortBy(column, state->sortAscending));  // pairwise comparisons
-            EXPECT_EQ(state->rowOrder, plain.rowOrder) << column << " " << state->sortAscending;
+            EXPECT_EQ(state->rows.rowOrder, plain.rowOrder)
+                << column << " " << state->sortAscending;
         }
     }
 }

@@ -385,7 +385,7 @@ TEST_F(RowCommandsTest, DoubleClickShowsTheDetailsOfEachKindOfRow) {
         notify(click.hdr);
         ASSERT_EQ(ui.boxes.size(), 1u);
         const std::u16string& text = ui.boxes[0].text;
-        EXPECT_EQ(text, detailsText(*state->recordAtRow(row), streamscan::PathStyle::windows));
+        EXPECT_EQ(text, detailsText(*state->rows.recordAtRow(row), streamscan::PathStyle::windows));
         EXPECT_EQ(ui.boxes[0].style, static_cast<std::uint32_t>(MB_OK | MB_ICONINFORMATION));
         std::size_t from = 0;
         for (const std::u16string& part : c.parts) {

@@ -68,7 +68,7 @@ TEST_F(ScanWindowTest, DISABLED_ScanBenchmarkOf200000Records) {
             if (ticks > 0)
                 longestGap = std::max(longestGap, millisecondsBetween(lastTick, start));
             lastTick = start;
-            const bool ending = WaitForSingleObject(state->scanThread, 0) == WAIT_OBJECT_0;
+            const bool ending = WaitForSingleObject(state->scanThread.get(), 0) == WAIT_OBJECT_0;
             DispatchMessageW(&message);
             const double drain = millisecondsBetween(start, Clock::now());
             ++ticks;
@@ -77,18 +77,19 @@ TEST_F(ScanWindowTest, DISABLED_ScanBenchmarkOf200000Records) {
                 endTick = drain;  // the join, the last drain and the end texts
             } else if (drain > longestDrain) {
                 longestDrain = drain;
-                rowsAtLongestDrain = state->rowOrder.size();
+                rowsAtLongestDrain = state->rows.rowOrder.size();
             }
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     const double total = millisecondsBetween(scanStart, Clock::now());
     ASSERT_FALSE(state->scanning) << "the scan did not end within ten minutes";
-    EXPECT_EQ(state->rowOrder.size(), expected);
+    EXPECT_EQ(state->rows.rowOrder.size(), expected);
     EXPECT_EQ(itemCount(state->listView), static_cast<int>(expected));
     EXPECT_TRUE(dialogs.boxes.empty());
 
-    std::printf("scan of %zu records: %.0f ms, %zu ticks\n", state->rowOrder.size(), total, ticks);
+    std::printf("scan of %zu records: %.0f ms, %zu ticks\n", state->rows.rowOrder.size(), total,
+                ticks);
     std::printf("longest drain: %.1f ms (list at %zu rows), mean %.1f ms, end tick %.1f ms\n",
                 longestDrain, rowsAtLongestDrain, ticks ? totalDrain / ticks : 0.0, endTick);
     std::printf("longest gap between ticks: %.1f ms (timer every %u ms)\n", longestGap,

@@ -120,7 +120,7 @@ TEST_F(FolderDialogTest, TheChosenFolderIsScannedACancelSaysNothingAndAVirtualIt
         << std::wstring(reinterpret_cast<const wchar_t*>(state->lastRoots[0].c_str()));
     EXPECT_EQ(statusText(), u"Scanning: " + state->lastRoots[0]);
     ASSERT_TRUE(waitForScanEnd());
-    EXPECT_EQ(state->rowOrder.size(), 1u);
+    EXPECT_EQ(state->rows.rowOrder.size(), 1u);
 
     // Cancelled: nothing at all.
     dialogs.folderAnswer = [] { return PIDLIST_ABSOLUTE{}; };

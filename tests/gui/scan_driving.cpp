@@ -139,10 +139,9 @@ void ScanWindowTest::TearDown() {
         state->cancelRequested.exchange(true);
         EXPECT_TRUE(waitForScanEnd()) << "the scan did not end";
     }
-    if (state && state->scanThread != nullptr) {
-        WaitForSingleObject(state->scanThread, 20000);
-        CloseHandle(state->scanThread);
-        state->scanThread = nullptr;
+    if (state && state->scanThread) {
+        WaitForSingleObject(state->scanThread.get(), 20000);
+        state->scanThread.reset();
     }
     MainWindowTest::TearDown();
     for (const auto& box : dialogs.boxes)
@@ -185,8 +184,9 @@ bool ScanWindowTest::waitForScanEnd(std::chrono::milliseconds timeout) {
 
 std::vector<std::u16string> ScanWindowTest::listedStreams() const {
     std::vector<std::u16string> streams;
-    for (std::size_t row = 0; row < state->rowOrder.size(); ++row) {
-        const streamscan::StreamRecord* record = state->recordAtRow(static_cast<std::int64_t>(row));
+    for (std::size_t row = 0; row < state->rows.rowOrder.size(); ++row) {
+        const streamscan::StreamRecord* record =
+            state->rows.recordAtRow(static_cast<std::int64_t>(row));
         streams.push_back(streamscan::hostPathOf(*record) + u":" + record->streamName);
     }
     return streams;

@@ -74,7 +74,7 @@ TEST_F(ScanWindowTest, StatusFollowsTheRunningScanAndEndsComplete) {
     EXPECT_EQ(statusPartText(state->statusBar, 3), u"Nothing was skipped");
     EXPECT_FALSE(state->scanning);
     EXPECT_TRUE(state->scanEnded);
-    EXPECT_EQ(state->scanThread, nullptr);
+    EXPECT_FALSE(state->scanThread);
     EXPECT_FALSE(menuGrayed(kCmdRescan));
     EXPECT_FALSE(menuGrayed(kCmdExportCsv));
     EXPECT_TRUE(menuGrayed(kCmdCancelScan));
@@ -144,10 +144,10 @@ TEST_F(ScanWindowTest, ClosingDuringAScanClosesWithoutBoxesOnceTheWorkerStops) {
     EXPECT_EQ(statusWhileWaiting, u"Cancelling the scan before closing...");
     EXPECT_TRUE(dialogs.boxes.empty());
     EXPECT_FALSE(state->scanning);
-    EXPECT_EQ(state->scanThread, nullptr);
+    EXPECT_FALSE(state->scanThread);
     EXPECT_TRUE(state->stats.cancelled);
     // What the worker had handed over before it stopped was still taken in.
-    EXPECT_EQ(state->rowOrder.size(), 2u);
+    EXPECT_EQ(state->rows.rowOrder.size(), 2u);
 }
 
 TEST_F(ScanWindowTest, ASecondScanIsRefusedWhileOneRuns) {
@@ -224,7 +224,7 @@ TEST_F(ScanWindowTest, RepeatedAndNestedRootsAreNotedWhileScanningAndAtTheEnd) {
         EXPECT_EQ(state->lastRoots, c.roots);
         ASSERT_TRUE(waitForScanEnd());
         EXPECT_EQ(statusText(), c.endText);
-        EXPECT_EQ(state->rowOrder.size(), c.rows);
+        EXPECT_EQ(state->rows.rowOrder.size(), c.rows);
     }
     // Nested roots list the streams below the inner root once for each root.
     scanCommandLine(*state, L"tessalin.exe C:\\data C:\\data\\sub");
@@ -241,7 +241,7 @@ TEST_F(ScanWindowTest, ASortedListTakesRowsInArrivalOrderAndIsSortedAgainAtTheEn
     fs.closeGateAt(u"C:\\data\\sub");
     startScan(*state, {u"C:\\data"});
     ASSERT_TRUE(fs.waitUntilHeld());
-    ASSERT_TRUE(pumpUntil([&] { return state->rowOrder.size() == 2; }));
+    ASSERT_TRUE(pumpUntil([&] { return state->rows.rowOrder.size() == 2; }));
     EXPECT_EQ(listedStreams(), (std::vector<std::u16string>{u"C:\\data\\a.txt:Zone.Identifier",
                                                             u"C:\\data\\b.txt:notes"}));
     fs.open();
@@ -280,7 +280,7 @@ TEST_F(ScanWindowTest, VolumesWithoutStreamsAreExplainedByNameEvenBesideRows) {
         ASSERT_TRUE(waitForScanEnd());
         // The worker's answers name the volumes: the window asks none itself.
         EXPECT_EQ(fs.calls(FakeOp::queryVolume) - queriesBefore, c.roots.size());
-        EXPECT_EQ(state->rowOrder.size(), c.rows);
+        EXPECT_EQ(state->rows.rowOrder.size(), c.rows);
         ASSERT_EQ(dialogs.boxes.size(), 1u) << "one box only";
         EXPECT_EQ(dialogs.boxes[0].text, c.text);
         EXPECT_EQ(dialogs.boxes[0].style, kWarningOk);
@@ -337,7 +337,7 @@ TEST_F(ScanWindowTest, AnEmptyListIsExplainedOnlyWhenTheScanDidNotReachEverythin
     dialogs.boxes.clear();
     startScan(*state, {u"C:\\unreadable"});
     ASSERT_TRUE(waitForScanEnd());
-    EXPECT_EQ(state->rowOrder.size(), 1u);
+    EXPECT_EQ(state->rows.rowOrder.size(), 1u);
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -427,7 +427,7 @@ TEST_F(ScanWindowTest, AThreadThatCannotStartLeavesAnIdleWindowThatCanTryAgain) 
               u"it.");
     EXPECT_EQ(dialogs.boxes[0].style, static_cast<std::uint32_t>(MB_ICONERROR | MB_OK));
     EXPECT_FALSE(state->scanning);
-    EXPECT_EQ(state->scanThread, nullptr);
+    EXPECT_FALSE(state->scanThread);
     EXPECT_EQ(itemCount(state->listView), 0);  // the results were cleared before the thread
     EXPECT_NE(state->emptyListText,
               u"Scanning - nothing with an alternate data stream has turned up yet.");
@@ -446,7 +446,7 @@ TEST_F(ScanWindowTest, AThreadThatCannotStartLeavesAnIdleWindowThatCanTryAgain) 
     EXPECT_EQ(dialogs.boxes[1].text,
               u"The scan could not be started: this program was unable to create a timer for it.");
     EXPECT_FALSE(state->scanning);
-    EXPECT_EQ(state->scanThread, nullptr);
+    EXPECT_FALSE(state->scanThread);
 
     command(kCmdRescan);
     ASSERT_TRUE(waitForScanEnd());
@@ -476,7 +476,7 @@ TEST_F(ScanWindowTest, ViewOptionsReachOnlyTheNextScan) {
     startScan(*state, {u"C:\\data"});
     ASSERT_TRUE(waitForScanEnd());
     command(kCmdIncludeSubfolders);
-    EXPECT_EQ(state->rowOrder.size(), 3u);  // the list on screen does not change
+    EXPECT_EQ(state->rows.rowOrder.size(), 3u);  // the list on screen does not change
     command(kCmdRescan);
     ASSERT_TRUE(waitForScanEnd());
     EXPECT_EQ(listedStreams(), (std::vector<std::u16string>{u"C:\\data\\a.txt:Zone.Identifier",

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+
 #include "window/layout.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
@@ -50,22 +52,20 @@ void chooseListFont(MainWindowState& state) {
         metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight,
                                                 static_cast<int>(state.dpi), usableDpi(screenDpi));
     }
-    if (have) {
-        if (HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
-            state.listFont = font;
-            state.ownsListFont = true;
-            return;
-        }
-    }
-    state.listFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    state.ownsListFont = false;
+    state.listFont.reset(have ? CreateFontIndirectW(&metrics.lfMessageFont) : nullptr);
+}
+
+HFONT shownFont(const MainWindowState& state) {
+    return state.listFont ? state.listFont.get()
+                          : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 void setFontOnControls(MainWindowState& state) {
+    const HFONT font = shownFont(state);
     for (HWND button : state.buttons)
-        setFont(button, state.listFont);
-    setFont(state.listView, state.listFont);
-    setFont(state.statusBar, state.listFont);
+        setFont(button, font);
+    setFont(state.listView, font);
+    setFont(state.statusBar, font);
 }
 
 void paintEmptyListText(MainWindowState& state, HWND list) {
@@ -82,7 +82,7 @@ void paintEmptyListText(MainWindowState& state, HWND list) {
     HDC dc = GetDC(list);
     if (dc == nullptr)
         return;
-    HGDIOBJ oldFont = SelectObject(dc, state.listFont);
+    HGDIOBJ oldFont = SelectObject(dc, shownFont(state));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     DrawTextW(dc, wideText(state.emptyListText), static_cast<int>(state.emptyListText.size()),
@@ -172,13 +172,12 @@ void createChildControls(MainWindowState& state) {
 void changeDpi(MainWindowState& state, std::uint32_t dpi) {
     const std::uint32_t oldDpi = state.dpi;
     state.dpi = dpi;
-    const HFONT oldFont = state.listFont;
-    const bool ownedOldFont = state.ownsListFont;
-    chooseListFont(state);
-    setFontOnControls(state);
-    // The controls no longer hold the old font.
-    if (ownedOldFont && oldFont != nullptr && oldFont != state.listFont)
-        DeleteObject(oldFont);
+    {
+        // The old font goes only once no control holds it.
+        const OwnedFont oldFont = std::move(state.listFont);
+        chooseListFont(state);
+        setFontOnControls(state);
+    }
 
     state.columnWidths = scaledColumnWidths(static_cast<int>(dpi));
     if (state.columnsSizedByUser && state.listView != nullptr) {

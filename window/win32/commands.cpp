@@ -84,15 +84,14 @@ void onExit(MainWindowState& state) {
 }
 
 void onSelectAll(MainWindowState& state) {
-    if (state.listView != nullptr && !state.rowOrder.empty()) {
+    if (state.listView != nullptr && !state.rows.rowOrder.empty()) {
         SetFocus(state.listView);
-        state.suppressSelectionEvents = true;
+        const SelectionEventsSuppressed ownChange(state);
         LVITEMW item{};
         item.stateMask = LVIS_SELECTED;
         item.state = LVIS_SELECTED;
         SendMessageW(state.listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
                      reinterpret_cast<LPARAM>(&item));
-        state.suppressSelectionEvents = false;
     }
     updateCommandStates(state);
 }
@@ -180,7 +179,7 @@ void updateCommandStates(MainWindowState& state) {
     CommandStateInput input;
     input.scanning = state.scanning;
     input.haveLastRoots = !state.lastRoots.empty();
-    input.haveRows = !state.rowOrder.empty();
+    input.haveRows = !state.rows.rowOrder.empty();
     input.anySelected = anyRowSelected(state);
     input.havePlaces = !state.notExaminedPlaces.empty();
     for (const CommandId command : kStatefulCommands) {

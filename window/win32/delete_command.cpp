@@ -41,7 +41,8 @@ void reportRemoval(MainWindowState& state, const DeletePlan& plan,
     state.removedStreamCount += result.removedCount;
     bool rowsDropped = false;
     try {
-        const DeleteAftermath aftermath = applyRemovalResult(plan, result, state.records.size());
+        const DeleteAftermath aftermath =
+            applyRemovalResult(plan, result, state.rows.records.size());
         // Before the box, so the list behind it no longer shows what is gone.
         removeRecords(state, aftermath.removedMask);
         rowsDropped = true;
@@ -63,8 +64,8 @@ void reportRemoval(MainWindowState& state, const DeletePlan& plan,
 std::vector<std::uint64_t> selectedRecordIndices(const MainWindowState& state) {
     std::vector<std::uint64_t> indices;
     for (const int row : selectedRows(state)) {
-        if (row >= 0 && static_cast<std::uint64_t>(row) < state.rowOrder.size())
-            indices.push_back(state.rowOrder[static_cast<std::size_t>(row)]);
+        if (row >= 0 && static_cast<std::uint64_t>(row) < state.rows.rowOrder.size())
+            indices.push_back(state.rows.rowOrder[static_cast<std::size_t>(row)]);
     }
     return indices;
 }
@@ -80,7 +81,7 @@ void DeleteSelectedStreams(MainWindowState& state) {
             return;
         }
         // The records name their paths in the style of the file system they came from.
-        plan = planDelete(state.records, selected, state.fileSystem->pathStyle());
+        plan = planDelete(state.rows.records, selected, state.fileSystem->pathStyle());
         if (plan.targets.empty()) {
             showMessageBox(state, nothingRemovableMessage(plan));
             return;

@@ -69,7 +69,7 @@ bool askForReportPath(MainWindowState& state, std::u16string& path) {
 void exportList(MainWindowState& state) {
     if (state.scanning)
         return;
-    if (state.rowOrder.empty()) {
+    if (state.rows.rowOrder.empty()) {
         showMessageBox(state, nothingToExportMessage(state.stats));
         return;
     }
@@ -83,7 +83,7 @@ void exportList(MainWindowState& state) {
     std::uint64_t rowCount = 0;
     try {
         const std::vector<streamscan::StreamRecord> rows =
-            rowsToExport(state.records, state.rowOrder);
+            rowsToExport(state.rows.records, state.rows.rowOrder);
         rowCount = rows.size();
         written =
             streamscan::writeCsvReport(path, rows, &writerError, &state.stats, *state.fileSystem);

@@ -117,7 +117,7 @@ void onTimer(MainWindowState& state, UINT_PTR timer) {
 void waitForWorkerThenDestroy(MainWindowState& state) {
     HWND window = state.window;
     for (;;) {
-        HANDLE thread = state.scanThread;
+        HANDLE thread = state.scanThread.get();
         if (thread == nullptr)
             break;
         const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
@@ -140,8 +140,8 @@ void waitForWorkerThenDestroy(MainWindowState& state) {
             DispatchMessageW(&message);
         }
         if (quit) {
-            if (state.scanThread != nullptr)
-                WaitForSingleObject(state.scanThread, INFINITE);
+            if (state.scanThread)
+                WaitForSingleObject(state.scanThread.get(), INFINITE);
             break;
         }
     }
@@ -178,11 +178,7 @@ void onDpiChanged(MainWindowState& state, WPARAM wParam, const RECT* suggested) 
 
 void onDestroy(MainWindowState& state) {
     KillTimer(state.window, kScanTimerId);
-    if (state.ownsListFont && state.listFont != nullptr) {
-        DeleteObject(state.listFont);
-        state.listFont = nullptr;
-        state.ownsListFont = false;
-    }
+    state.listFont.reset();
     PostQuitMessage(0);
 }
 

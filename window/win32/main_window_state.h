@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/file_system.h"
@@ -17,20 +18,20 @@
 #include "window/result_rows.h"
 #include "window/ui_seam.h"
 #include "window/volume_memo.h"
+#include "window/win32/owners.h"
 
 namespace tessalin {
 
 // The system's own dialogs, boxes, clipboard and shell.
 UiSeam& systemUiSeam();
 
-// records, rowOrder and streamRowCount come from ResultRows.
-struct MainWindowState : ResultRows {
-    std::uint32_t dpi = 96;  // fixed at WM_CREATE
+struct MainWindowState {
+    ResultRows rows;         // the records and the order the list shows them in
+    std::uint32_t dpi = 96;  // set at WM_CREATE, changed by WM_DPICHANGED
     streamscan::ScanOptions scanOptions;
     std::u16string statusText;
     std::u16string emptyListText;
-    HFONT listFont = nullptr;
-    bool ownsListFont = false;
+    OwnedFont listFont;  // made for the DPI; when null, the stock GUI font is used
     ColumnWidths columnWidths{};
     bool columnsSizedByUser = false;
     bool suppressSelectionEvents = false;  // the program itself is changing the selection
@@ -39,15 +40,14 @@ struct MainWindowState : ResultRows {
     bool scanEnded = false;
     bool closing = false;
     std::atomic<bool> cancelRequested{false};  // shared with the worker, which only reads it
-    HANDLE scanThread = nullptr;
+    OwnedHandle scanThread;                    // the worker, until endScan has joined it
     // Shared with the worker, under its own lock.
     HandOver handOver;
     streamscan::ScanStats stats;
-    std::uint64_t recordsLeftOut = 0;
+    std::uint64_t recordsLeftOut = 0;  // records of this scan that found no room in the list
     // The last scan's file system as its worker saw it, with the volume answers
     // it found; made anew at each start, read after the worker has been joined.
-    std::unique_ptr<VolumeMemo>
-        scanFileSystem;  // records of this scan that found no room in the list
+    std::unique_ptr<VolumeMemo> scanFileSystem;
     // The places the last scan did not examine, up to kKeptPlaceLimit, and how
     // many it named in all.
     std::vector<streamscan::NotExaminedPlace> notExaminedPlaces;
@@ -76,6 +76,21 @@ struct MainWindowState : ResultRows {
     WorkerStarter startWorker = nullptr;
     // Starts the scan's timer; tests put in one that fails.
     decltype(&SetTimer) setTimer = &SetTimer;
+};
+
+// While it lives, the list's selection notifications are the program's own
+// doing and change no command state; it restores the flag it found.
+class SelectionEventsSuppressed {
+  public:
+    explicit SelectionEventsSuppressed(MainWindowState& state)
+        : flag(state.suppressSelectionEvents), previous(std::exchange(flag, true)) {}
+    ~SelectionEventsSuppressed() { flag = previous; }
+    SelectionEventsSuppressed(const SelectionEventsSuppressed&) = delete;
+    SelectionEventsSuppressed& operator=(const SelectionEventsSuppressed&) = delete;
+
+  private:
+    bool& flag;
+    bool previous;
 };
 
 }  // namespace tessalin

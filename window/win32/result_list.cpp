@@ -38,7 +38,7 @@ void selectRow(HWND list, int row) {
 }
 
 void setItemCount(const MainWindowState& state, DWORD flags) {
-    SendMessageW(state.listView, LVM_SETITEMCOUNT, static_cast<WPARAM>(state.rowOrder.size()),
+    SendMessageW(state.listView, LVM_SETITEMCOUNT, static_cast<WPARAM>(state.rows.rowOrder.size()),
                  flags);
 }
 
@@ -47,7 +47,7 @@ LRESULT onGetDispInfo(MainWindowState& state, NMLVDISPINFOW* info) {
     if ((item.mask & LVIF_TEXT) == 0)
         return 0;
     std::u16string& buffer = cellTextBuffer();
-    const streamscan::StreamRecord* record = state.recordAtRow(item.iItem);
+    const streamscan::StreamRecord* record = state.rows.recordAtRow(item.iItem);
     buffer = record == nullptr ? std::u16string()
                                : streamscan::escapeForDisplay(columnText(*record, item.iSubItem));
     item.pszText = const_cast<wchar_t*>(wideText(buffer));
@@ -59,7 +59,7 @@ LRESULT onFindItem(const MainWindowState& state, const NMLVFINDITEMW* find) {
     if ((info.flags & LVFI_STRING) == 0 || info.psz == nullptr)
         return -1;
     const bool partial = (info.flags & LVFI_PARTIAL) != 0;
-    return state.findRow(fromWide(info.psz), find->iStart, partial);
+    return state.rows.findRow(fromWide(info.psz), find->iStart, partial);
 }
 
 LRESULT onCustomDraw(MainWindowState& state, NMLVCUSTOMDRAW* draw) {
@@ -68,7 +68,7 @@ LRESULT onCustomDraw(MainWindowState& state, NMLVCUSTOMDRAW* draw) {
             return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT: {
             const int row = static_cast<int>(draw->nmcd.dwItemSpec);
-            const streamscan::StreamRecord* record = state.recordAtRow(row);
+            const streamscan::StreamRecord* record = state.rows.recordAtRow(row);
             if (record == nullptr)
                 return CDRF_DODEFAULT;
             // A selected row keeps the list's own highlight colours.
@@ -156,7 +156,7 @@ std::optional<LRESULT> onListNotify(MainWindowState& state, NMHDR* header) {
             return 0;
         case NM_DBLCLK:
             if (const auto* record =
-                    state.recordAtRow(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem)) {
+                    state.rows.recordAtRow(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem)) {
                 // A copy: the details view must not hold a record the list may drop.
                 const streamscan::StreamRecord shown = *record;
                 showDetails(state, shown);
@@ -193,7 +193,7 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
         return;
     std::vector<bool> selectedRecords;
     try {
-        selectedRecords = state.markRecordsOfRows(selectedRows(state));
+        selectedRecords = state.rows.markRecordsOfRows(selectedRows(state));
     } catch (const std::bad_alloc&) {
         selectedRecords.clear();
     }
@@ -203,7 +203,7 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
     } else if (toggle) {
         state.sortAscending = !state.sortAscending;
     }
-    if (!state.sortBy(state.sortColumn, state.sortAscending, userCollationKey)) {
+    if (!state.rows.sortBy(state.sortColumn, state.sortAscending, userCollationKey)) {
         showSortArrow(state, -1);
         setStatusText(state, kNotEnoughMemoryToSortText);
         return;
@@ -212,15 +212,16 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
 
     std::vector<int> reselect;
     try {
-        reselect = state.rowsOfMarkedRecords(selectedRecords);
+        reselect = state.rows.rowsOfMarkedRecords(selectedRecords);
     } catch (const std::bad_alloc&) {
         reselect.clear();
     }
-    state.suppressSelectionEvents = true;
-    setSelectionOfAll(state.listView, false);
-    for (const int row : reselect)
-        selectRow(state.listView, row);
-    state.suppressSelectionEvents = false;
+    {
+        const SelectionEventsSuppressed ownChange(state);
+        setSelectionOfAll(state.listView, false);
+        for (const int row : reselect)
+            selectRow(state.listView, row);
+    }
     InvalidateRect(state.listView, nullptr, FALSE);
     if (!reselect.empty()) {
         SendMessageW(state.listView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(reselect.front()),
@@ -231,39 +232,40 @@ void sortRows(MainWindowState& state, int column, bool toggle) {
 void clearSelection(MainWindowState& state) {
     if (state.listView == nullptr)
         return;
-    state.suppressSelectionEvents = true;
+    const SelectionEventsSuppressed ownChange(state);
     setSelectionOfAll(state.listView, false);
-    state.suppressSelectionEvents = false;
 }
 
 void clearResults(MainWindowState& state) {
-    state.clear();
+    state.rows.clear();
     state.removedStreamCount = 0;
     // The sort column stays, so the next scan's result is sorted the same way at its end.
     showSortArrow(state, -1);
     if (state.listView == nullptr)
         return;
-    state.suppressSelectionEvents = true;
-    setSelectionOfAll(state.listView, false);
-    setItemCount(state, 0);
-    state.suppressSelectionEvents = false;
+    {
+        const SelectionEventsSuppressed ownChange(state);
+        setSelectionOfAll(state.listView, false);
+        setItemCount(state, 0);
+    }
     InvalidateRect(state.listView, nullptr, TRUE);
 }
 
 void removeRecords(MainWindowState& state, const std::vector<bool>& marked) {
-    state.ResultRows::removeRecords(marked);
+    state.rows.removeRecords(marked);
     if (state.listView == nullptr)
         return;
-    state.suppressSelectionEvents = true;
-    setSelectionOfAll(state.listView, false);
-    setItemCount(state, 0);
-    state.suppressSelectionEvents = false;
+    {
+        const SelectionEventsSuppressed ownChange(state);
+        setSelectionOfAll(state.listView, false);
+        setItemCount(state, 0);
+    }
     InvalidateRect(state.listView, nullptr, TRUE);
 }
 
 void appendResults(MainWindowState& state, std::vector<streamscan::StreamRecord>&& records,
                    std::vector<RowKeys>&& keys) {
-    if (state.append(std::move(records), std::move(keys)) == 0 || state.listView == nullptr)
+    if (state.rows.append(std::move(records), std::move(keys)) == 0 || state.listView == nullptr)
         return;
     // Rows arrive at the bottom without scrolling the list or repainting all of it.
     setItemCount(state, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);

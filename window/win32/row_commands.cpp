@@ -17,7 +17,7 @@ namespace {
 
 // The host item of the topmost selected row, plain; none when there is nothing to act on.
 std::optional<std::u16string> topmostHostPath(const MainWindowState& state) {
-    return firstSelectedHostPath(state.records, selectedRecordIndices(state),
+    return firstSelectedHostPath(state.rows.records, selectedRecordIndices(state),
                                  state.fileSystem->pathStyle());
 }
 
@@ -37,7 +37,7 @@ void copySelection(MainWindowState& state, bool wholeRow) {
         if (selected.empty())
             return;
         const ClipboardText copy =
-            clipboardText(state.records, selected, wholeRow, state.fileSystem->pathStyle());
+            clipboardText(state.rows.records, selected, wholeRow, state.fileSystem->pathStyle());
         if (copy.text.empty())
             return;
         // Counts the lines copied, so the status line never claims a row it left out.

@@ -77,7 +77,9 @@ void chooseFilesAndScan(MainWindowState& state) {
 }
 
 void scanDroppedItems(MainWindowState& state, HDROP drop) {
-    if (drop == nullptr)
+    // Finished on every road out, also when a copy below runs out of memory.
+    OwnedDrop owned(drop);
+    if (!owned)
         return;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::u16string> locations;
@@ -96,7 +98,7 @@ void scanDroppedItems(MainWindowState& state, HDROP drop) {
         }
         locations.emplace_back(reinterpret_cast<const char16_t*>(path.data()), copied);
     }
-    DragFinish(drop);
+    owned.reset();  // every name is copied
     if (unresolved != 0) {
         showMessageBox(state, unresolvedDropText(unresolved, locations.size()),
                        MB_ICONWARNING | MB_OK);

@@ -61,7 +61,7 @@ std::u16string recordsLeftOutText(std::uint64_t count) {
 void drainPending(MainWindowState& state) {
     DrainedOutput output = state.handOver.drain();
     const std::size_t arrived = output.records.size();
-    const bool listWasEmpty = state.rowOrder.empty();
+    const bool listWasEmpty = state.rows.rowOrder.empty();
     try {
         if (arrived != 0)
             appendResults(state, std::move(output.records), std::move(output.keys));
@@ -84,7 +84,7 @@ void drainPending(MainWindowState& state) {
         }
         // Select All and Export become possible with the first rows, Not
         // Examined with the first place.
-        if ((listWasEmpty && !state.rowOrder.empty()) || hadPlaces)
+        if ((listWasEmpty && !state.rows.rowOrder.empty()) || hadPlaces)
             updateCommandStates(state);
         if (arrived != 0 || output.progress)
             refreshStatusBar(state);
@@ -101,7 +101,7 @@ void explainScanEnd(MainWindowState& state) {
     streamscan::FileSystem& answers =
         state.scanFileSystem ? *state.scanFileSystem : *state.fileSystem;
     const ScanEndExplanation explanation =
-        scanEndExplanation(state.stats, !state.rowOrder.empty(), state.lastRoots, answers);
+        scanEndExplanation(state.stats, !state.rows.rowOrder.empty(), state.lastRoots, answers);
     if (explanation.box != ScanEndBox::none)
         showMessageBox(state, explanation.text, MB_ICONWARNING | MB_OK);
 }
@@ -154,7 +154,7 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
         return;
     }
     start.release();  // the worker owns it now
-    state.scanThread = thread;
+    state.scanThread.reset(thread);
     state.scanning = true;
 
     setStatusText(state, scanStartText(state.lastRoots, state.duplicateRoots, state.nestedRoots));
@@ -166,7 +166,7 @@ void onScanTimer(MainWindowState& state) {
     if (!state.scanning)
         return;
     const bool workerEnded =
-        state.scanThread != nullptr && WaitForSingleObject(state.scanThread, 0) == WAIT_OBJECT_0;
+        state.scanThread && WaitForSingleObject(state.scanThread.get(), 0) == WAIT_OBJECT_0;
     drainPending(state);
     // While the window is closing, the close handler ends the scan itself.
     if (workerEnded && !state.closing)
@@ -176,10 +176,9 @@ void onScanTimer(MainWindowState& state) {
 void endScan(MainWindowState& state, bool explain) {
     if (state.window != nullptr)
         KillTimer(state.window, kScanTimerId);
-    if (state.scanThread != nullptr) {
-        WaitForSingleObject(state.scanThread, INFINITE);
-        CloseHandle(state.scanThread);
-        state.scanThread = nullptr;
+    if (state.scanThread) {
+        WaitForSingleObject(state.scanThread.get(), INFINITE);
+        state.scanThread.reset();
     }
     if (state.scanFileSystem)
         state.scanFileSystem->stopRecording();

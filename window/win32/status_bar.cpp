@@ -14,9 +14,9 @@ StatusState statusStateOf(const MainWindowState& state) {
     s.scanning = state.scanning;
     s.scanEnded = state.scanEnded;
     s.stats = state.stats;
-    s.streamRowCount = state.streamRowCount;
+    s.streamRowCount = state.rows.streamRowCount;
     s.removedStreamCount = state.removedStreamCount;
-    s.listEmpty = state.rowOrder.empty();
+    s.listEmpty = state.rows.rowOrder.empty();
     return s;
 }
 
@@ -48,7 +48,7 @@ void refreshStatusBar(MainWindowState& state) {
 
 void refreshEmptyListText(MainWindowState& state) {
     state.emptyListText = emptyListText(statusStateOf(state));
-    if (state.listView != nullptr && state.rowOrder.empty()) {
+    if (state.listView != nullptr && state.rows.rowOrder.empty()) {
         InvalidateRect(state.listView, nullptr, TRUE);
     }
 }
