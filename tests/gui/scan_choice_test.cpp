@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/scan_driving.h"
+#include "support/allocation_failure.h"
 #include "window/command_ids.h"
 #include "window/win32/text_cast.h"
 
@@ -78,6 +79,16 @@ TEST_F(ScanWindowTest, DroppedItemsAreScannedInDropOrderAndTheDropIsGivenBack) {
                   u"nothing here to scan.");
         EXPECT_EQ(dialogs.boxes[0].style, static_cast<std::uint32_t>(MB_ICONWARNING | MB_OK));
     }
+}
+
+TEST_F(ScanWindowTest, ADropIsGivenBackWhenItsNamesFindNoMemory) {
+    HDROP drop = makeDropHandle({u"C:\\data\\a.txt"});
+    ASSERT_NE(drop, nullptr);
+    testsupport::failAllocationsAfter(0);
+    SendMessageW(state->window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    testsupport::failAllocationsAfter(-1);
+    EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));
+    EXPECT_FALSE(state->scanning);
 }
 
 // A real folder, so that the shell can make an item of it; the scan reads the
