@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "engine/posix/dos_attributes.h"
+#include "engine/posix/errno_codes.h"
 #include "engine/posix/item_facts.h"
 #include "engine/posix/mount_table.h"
 #include "engine/posix/stream_attributes.h"
@@ -43,8 +45,9 @@ TEST(StreamAttributes, EveryUserAttributeButDosAttributesIsListedUnderItsOwnName
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isStreamAttribute(c.attribute), c.listed != nullptr) << c.attribute;
-        if (c.listed != nullptr)
+        if (c.listed != nullptr) {
             EXPECT_EQ(listedNameOf(c.attribute), c.listed) << c.attribute;
+        }
     }
 }
 
@@ -129,78 +132,73 @@ TEST(DosAttributes, SambasTextAndBinaryFormsGiveTheAttributeBits) {
     };
     for (const Case& c : cases) {
         std::uint32_t attributes = 0;
-        EXPECT_EQ(parseDosAttributes(c.value, attributes), c.parsed) << c.label;
-        if (c.parsed)
-            EXPECT_EQ(attributes, c.attributes) << c.label;
+        const bool parsed = parseDosAttributes(c.value, attributes);
+        EXPECT_EQ(std::pair(parsed, parsed ? attributes : 0u), std::pair(c.parsed, c.attributes))
+            << c.label;
     }
 }
 
 TEST(ItemFacts, WindowsAttributesComeFromWhereTheVolumeKeepsThem) {
-    const auto statOf = [](mode_t mode, off_t size) {
-        struct stat st {};
-        st.st_mode = mode;
-        st.st_size = size;
-        return st;
-    };
+    using Ntfs = WindowsAttributes;
+    const Ntfs samba = {std::nullopt, 0x27};
     struct Case {
-        const char* label;
-        struct stat st;
+        mode_t mode;
         const char* leaf;
         WindowsAttributes windows;
         bool linkToFolder;
         std::uint32_t attributes;
-        std::uint64_t size;
-    };
-    const Case cases[] = {
-        {"file", statOf(S_IFREG | 0644, 5), "a", {}, false, kAttributeArchive, 5},
-        {"dot file, no write bit",
-         statOf(S_IFREG | 0444, 5),
-         ".a",
-         {},
-         false,
-         kAttributeArchive | kAttributeHidden | kAttributeReadOnly,
-         5},
-        {"folder", statOf(S_IFDIR | 0755, 4096), "d", {}, false, kAttributeDirectory, 0},
-        {"link to a folder",
-         statOf(S_IFLNK | 0777, 9),
-         "l",
-         {},
-         true,
-         kAttributeDirectory | kAttributeReparsePoint,
-         0},
-        {"link to a file", statOf(S_IFLNK | 0777, 9), "l", {}, false, kAttributeReparsePoint, 0},
-        {"Samba's bits", statOf(S_IFREG | 0644, 5), "a", {std::nullopt, 0x27}, false, 0x27, 5},
-        {"Samba's plain file",
-         statOf(S_IFREG | 0644, 5),
-         "a",
-         {std::nullopt, 0x0},
-         false,
-         kAttributeNormal,
-         5},
-        {"NTFS bits", statOf(S_IFREG | 0644, 5), ".a", {0x2020, std::nullopt}, false, 0x2020, 5},
-        {"NTFS folder index flags",
-         statOf(S_IFDIR | 0755, 0),
-         "d",
-         {0x10000010, std::nullopt},
-         false,
-         kAttributeDirectory,
-         0},
-        // A junction whose target is gone is still a folder link.
-        {"dangling junction",
-         statOf(S_IFLNK | 0777, 9),
-         "j",
-         {0x10000410, std::nullopt},
-         false,
-         kAttributeDirectory | kAttributeReparsePoint,
-         0},
+        std::uint64_t size;  // of 5 bytes in st_size
+    } cases[] = {
+        {S_IFREG | 0644, "a", {}, false, 0x20, 5},
+        {S_IFREG | 0444, ".a", {}, false, 0x23, 5},  // a dot file without a write bit
+        {S_IFDIR | 0755, "d", {}, false, 0x10, 0},
+        {S_IFLNK | 0777, "l", {}, true, 0x410, 0},
+        {S_IFLNK | 0777, "l", {}, false, 0x400, 0},
+        {S_IFREG | 0644, "a", samba, false, 0x27, 5},
+        {S_IFREG | 0644, "a", {std::nullopt, 0}, false, kAttributeNormal, 5},
+        {S_IFREG | 0644, ".a", Ntfs{0x2020, std::nullopt}, false, 0x2020, 5},
+        {S_IFDIR | 0755, "d", Ntfs{0x10000010, std::nullopt}, false, 0x10,
+         0},  // NTFS's index flag dropped
+        {S_IFLNK | 0777, "j", Ntfs{0x10000410, std::nullopt}, false, 0x410,
+         0},  // a junction whose target is gone
     };
     for (const Case& c : cases) {
-        const ItemFacts facts = factsOf(c.st, c.leaf, c.windows, c.linkToFolder);
-        EXPECT_EQ(facts.attributes, c.attributes) << c.label;
-        EXPECT_EQ(facts.size, c.size) << c.label;
+        struct stat st {};
+        st.st_mode = c.mode;
+        st.st_size = 5;
+        const ItemFacts facts = factsOf(st, c.leaf, c.windows, c.linkToFolder);
+        EXPECT_EQ(std::pair(facts.attributes, facts.size), std::pair(c.attributes, c.size))
+            << &c - cases;
     }
     EXPECT_EQ(ntfsAttributesOf("\x20\x04\0\0"s), 0x420u);
     EXPECT_EQ(ntfsAttributesOf("\x20\x04\0"s), std::nullopt);
+}
+
+TEST(ItemFacts, TimesAFileTimeCannotHoldAreNoTime) {
+    constexpr std::uint64_t k1970 = 116444736000000000ULL;
+    const std::pair<struct timespec, std::uint64_t> cases[] = {
+        {{1614834367, 123456789}, 132593079671234567ULL},  // 2021-03-04 05:06:07.123456789
+        {{-11644473600LL, 0}, 0},                          // 1601, where a FILETIME starts
+        {{-11644473601LL, 999999999}, 0},
+        {{9000000000000000LL, 0}, 0},
+        {{-9000000000000000LL, 0}, 0},
+        // The latest second whose every nanosecond still fits.
+        {{910692730084LL, 999999999}, k1970 + 910692730084ULL * 10000000ULL + 9999999ULL},
+        {{910692730085LL, 0}, 0},
+    };
+    for (const auto& [time, fileTime] : cases)
+        EXPECT_EQ(fileTimeOf(time), fileTime) << time.tv_sec;
+}
+
+TEST(ErrnoCodes, EachErrnoBecomesTheWindowsCodeTheEngineCounts) {
+    const std::pair<int, std::uint32_t> errnos[] = {
+        {EACCES, 5},      {EPERM, 5},          {ENOENT, 2},         {ENODATA, 2},
+        {ENOTDIR, 3},     {ENAMETOOLONG, 206}, {ENOSPC, 112},       {EDQUOT, 112},
+        {EROFS, 19},      {EBUSY, 32},         {ETXTBSY, 32},       {ENOTSUP, 50},
+        {EOPNOTSUPP, 50}, {EIO, 0x20000005},   {E2BIG, 0x20000007}, {ERANGE, 0x20000022},
+    };
+    for (const auto& [error, code] : errnos)
+        EXPECT_EQ(windowsErrorFromErrno(error), code) << "errno " << error;
 }
 
 TEST(MountTable, EachMountIsFoundByTheLongestPointThatHoldsThePath) {

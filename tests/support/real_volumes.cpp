@@ -2,104 +2,67 @@
 
 #ifndef _WIN32
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <netinet/in.h>
 #include <pwd.h>
-#include <ftw.h>
 #include <signal.h>
-#include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <stdexcept>
 #include <thread>
+
+#include "engine/tree_walk.h"
+#include "engine/unicode.h"
 
 namespace streamscan::realfs {
 namespace {
 
-constexpr auto kMountWait = std::chrono::seconds(15);
-constexpr auto kPoll = std::chrono::milliseconds(50);
+using namespace std::chrono_literals;
 
-bool isExecutable(const std::string& path) {
-    return access(path.c_str(), X_OK) == 0;
+bool dropToNobody() {
+    const passwd* nobody = getpwnam("nobody");
+    return setgroups(0, nullptr) == 0 && setgid(nobody != nullptr ? nobody->pw_gid : 65534) == 0 &&
+           setuid(nobody != nullptr ? nobody->pw_uid : 65534) == 0;
 }
 
-// The tool's full path from PATH and the system folders (root's PATH may lack /sbin).
-std::string findTool(const std::string& name) {
-    std::string folders = "/usr/sbin:/sbin:/usr/bin:/bin";
-    if (const char* path = getenv("PATH")) {
-        folders = std::string(path) + ":" + folders;
-    }
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t colon = folders.find(':', start);
-        if (colon == std::string::npos) {
-            colon = folders.size();
-        }
-        const std::string candidate = folders.substr(start, colon - start) + "/" + name;
-        if (colon > start && isExecutable(candidate)) {
-            return candidate;
-        }
-        start = colon + 1;
-    }
-    return {};
+// In a forked child: runs argv with stdin from /dev/null and stdout and stderr
+// on the descriptors. Root's PATH may lack the sbin folders the tools are in.
+[[noreturn]] void execute(const std::vector<std::string>& argv, int out, int err) {
+    dup2(open("/dev/null", O_RDONLY), 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    const char* path = getenv("PATH");
+    setenv("PATH",
+           (std::string(path != nullptr ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin").c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
 }
 
-std::vector<char*> argvOf(const std::vector<std::string>& argv) {
-    std::vector<char*> pointers;
-    for (const std::string& arg : argv) {
-        pointers.push_back(const_cast<char*>(arg.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Starts argv[0] (looked up like a tool) with stdin from /dev/null and stdout
-// and stderr on `outputFd`. Returns the child's pid, or -1.
-pid_t spawn(const std::vector<std::string>& argv, int outputFd) {
-    std::string program = argv.front();
-    if (program.find('/') == std::string::npos) {
-        program = findTool(program);
-        if (program.empty()) {
-            return -1;
-        }
-    }
-    std::vector<char*> args = argvOf(argv);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int input = open("/dev/null", O_RDONLY);
-        if (input >= 0) {
-            dup2(input, 0);
-        }
-        dup2(outputFd, 1);
-        dup2(outputFd, 2);
-        execv(program.c_str(), args.data());
-        _exit(127);
-    }
-    return child;
-}
-
-// Waits for the child up to `limit`; true when it ended (and reaped).
-bool waitFor(pid_t child, std::chrono::milliseconds limit, int* status = nullptr) {
+// Waits for the child up to `limit`; true when it ended and was reaped.
+bool awaitChild(pid_t child, std::chrono::milliseconds limit, int* status = nullptr) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        int local = 0;
-        const pid_t done = waitpid(child, &local, WNOHANG);
-        if (done == child || (done < 0 && errno == ECHILD)) {
-            if (status != nullptr) {
-                *status = local;
-            }
+        const pid_t done = waitpid(child, status, WNOHANG);
+        if (done == child || (done < 0 && errno == ECHILD))
             return true;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
+        if (std::chrono::steady_clock::now() >= end)
             return false;
-        }
-        std::this_thread::sleep_for(kPoll);
+        std::this_thread::sleep_for(20ms);
     }
 }
 
@@ -110,347 +73,283 @@ bool isMountPoint(const std::string& path) {
            self.st_dev != parent.st_dev;
 }
 
-int openFolderForWrite(const char* path, const struct stat* st, int type, struct FTW*) {
-    // Folders a test locked are opened again so their content can go.
-    if (type == FTW_D || type == FTW_DNR) {
-        chmod(path, (st->st_mode & 07777) | S_IRWXU);
-    }
-    return 0;
-}
-
-int removeEntry(const char* path, const struct stat*, int type, struct FTW*) {
-    if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
-        rmdir(path);
-    } else {
-        unlink(path);
-    }
-    return 0;
+sockaddr_in loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
 }
 
 }  // namespace
 
 std::string executableFolder() {
-    std::vector<char> buffer(4096);
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) {
-        return ".";
-    }
-    std::string path(buffer.data(), static_cast<std::size_t>(length));
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    const std::string path(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+    return path.substr(0, path.rfind('/'));
 }
 
 TempFolder::TempFolder(const std::string& tag) {
     const std::string parent = executableFolder() + "/real-volumes";
     mkdir(parent.c_str(), 0755);
-    chmod(parent.c_str(), 0755);
     std::string pattern = parent + "/" + tag + "-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) {
-        chmod(pattern.c_str(), 0755);
-        root = pattern;
-    }
+    if (mkdtemp(pattern.data()) == nullptr || chmod(pattern.c_str(), 0755) != 0)
+        throw std::runtime_error("no temporary folder in " + parent);
+    root = pattern;
 }
 
 TempFolder::~TempFolder() {
-    if (root.empty()) {
-        return;
+    // Locked folders are opened first; a volume a test could not unmount is
+    // left alone, not emptied.
+    runCommand({"sh", "-c", "chmod -R u+rwx \"$0\"; rm -rf --one-file-system \"$0\"", root});
+}
+
+CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options) {
+    // Files in memory, not pipes: whatever the program writes, it never blocks.
+    const int out = memfd_create("stdout", MFD_CLOEXEC);
+    const int err = memfd_create("stderr", MFD_CLOEXEC);
+    const pid_t child = fork();
+    if (child == 0) {
+        for (const std::string& variable : options.environment)
+            putenv(const_cast<char*>(variable.c_str()));
+        if (options.asNobody && !dropToNobody())
+            _exit(126);
+        execute(argv, out, err);
     }
-    // FTW_MOUNT: a volume that could not be unmounted is left alone, not emptied.
-    nftw(root.c_str(), openFolderForWrite, 16, FTW_PHYS | FTW_MOUNT);
-    nftw(root.c_str(), removeEntry, 16, FTW_PHYS | FTW_MOUNT | FTW_DEPTH);
-}
-
-std::string TempFolder::at(const std::string& relative) const {
-    return root + "/" + relative;
-}
-
-CommandResult runCommand(const std::vector<std::string>& argv) {
     CommandResult result;
-    int pipeFds[2];
-    if (argv.empty() || pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return result;
-    }
-    const pid_t child = spawn(argv, pipeFds[1]);
-    close(pipeFds[1]);
-    if (child < 0) {
-        close(pipeFds[0]);
-        result.output = argv.front() + ": not found";
-        return result;
-    }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n > 0) {
-            result.output.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
-    }
-    close(pipeFds[0]);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    if (child > 0 && !awaitChild(child, options.limit, &status)) {
+        kill(child, SIGKILL);
+        awaitChild(child, 5s, &status);
+        result.err = "(killed: it ran past its time limit)\n";
     }
-    if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    }
+    result.out = readFile("/proc/self/fd/" + std::to_string(out)).value_or("");
+    result.err += readFile("/proc/self/fd/" + std::to_string(err)).value_or("");
+    close(out);
+    close(err);
+    if (child > 0)
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
 
-bool writeFile(const std::string& path, const std::string& content) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
+std::optional<std::string> runAsNobody(const std::function<std::string()>& work) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        const std::string bytes = dropToNobody() ? work() : "";
+        const bool sent =
+            write(fds[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        _exit(sent && !bytes.empty() ? 0 : 3);
     }
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n <= 0) {
-            close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return close(fd) == 0;
+    close(fds[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    const bool finished = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+                          WEXITSTATUS(status) == 0;
+    return finished ? std::optional(output) : std::nullopt;
 }
 
-bool readFile(const std::string& path, std::string& content) {
-    content.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            close(fd);
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(fd);
-    return true;
+bool writeFile(const std::string& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    return file.write(content.data(), static_cast<std::streamsize>(content.size())).flush().good();
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool makeFolder(const std::string& path, mode_t mode) {
-    if (mkdir(path.c_str(), mode) != 0) {
+    // The exact mode, past the umask; a volume without modes (FAT) refuses that.
+    if (mkdir(path.c_str(), mode) != 0)
         return false;
-    }
-    // The exact mode, past the umask; volumes without modes (FAT) refuse that.
     chmod(path.c_str(), mode);
     return true;
-}
-
-bool makeSymlink(const std::string& target, const std::string& link) {
-    return symlink(target.c_str(), link.c_str()) == 0;
 }
 
 bool setAttribute(const std::string& path, const std::string& name, const std::string& value) {
     return lsetxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0;
 }
 
-bool getAttribute(const std::string& path, const std::string& name, std::string& value) {
-    value.clear();
-    const ssize_t size = lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
-    if (size < 0) {
-        return false;
-    }
-    value.resize(static_cast<std::size_t>(size));
+std::optional<std::string> attribute(const std::string& path, const std::string& name) {
+    std::string value(65536, '\0');
     const ssize_t got = lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
-    if (got < 0) {
-        return false;
-    }
+    if (got < 0)
+        return std::nullopt;
     value.resize(static_cast<std::size_t>(got));
-    return true;
+    return value;
 }
 
-bool hasAttribute(const std::string& path, const std::string& name) {
-    return lgetxattr(path.c_str(), name.c_str(), nullptr, 0) >= 0;
-}
-
-bool userAttributesWork(const std::string& folder) {
+std::string noUserAttributes(const std::string& folder) {
     const std::string probe = folder + "/.attribute-probe";
     const bool works = writeFile(probe, "") && setAttribute(probe, "user.probe", "1");
     unlink(probe.c_str());
-    return works;
+    return works ? "" : folder + " does not take user. attributes";
+}
+
+bool Daemon::start(const std::vector<std::string>& argv, const std::string& log,
+                   const std::function<bool()>& ready, std::string& error) {
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    process = logFd < 0 ? -1 : fork();
+    if (process == 0) {
+        setsid();
+        execute(argv, logFd, logFd);
+    }
+    close(logFd);
+    const auto end = std::chrono::steady_clock::now() + 15s;
+    while (process > 0 && !ready()) {
+        if (awaitChild(process, 0ms))
+            process = -1;  // it ended without becoming ready
+        else if (std::chrono::steady_clock::now() >= end)
+            stop();
+        else
+            std::this_thread::sleep_for(50ms);
+    }
+    if (process < 0)
+        error = argv.front() + " did not become ready: " + readFile(log).value_or(log);
+    return process > 0;
+}
+
+bool Daemon::awaitEnd(std::chrono::seconds limit) {
+    if (process > 0 && awaitChild(process, limit))
+        process = -1;
+    return process < 0;
+}
+
+void Daemon::stop() {
+    if (process > 0) {
+        kill(process, SIGTERM);
+        if (!awaitChild(process, 5s)) {
+            kill(process, SIGKILL);
+            awaitChild(process, 5s);
+        }
+    }
+    process = -1;
+}
+
+int freePort() {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof address;
+    const bool bound = bind(s, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+                       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    close(s);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+bool acceptsConnections(int port) {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = loopback(port);
+    const bool connected =
+        connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return connected;
 }
 
 std::string volumeUnavailableReason(VolumeKind kind) {
-    if (geteuid() != 0) {
+    if (geteuid() != 0)
         return "mounting test volumes needs root";
-    }
+    if (kind == VolumeKind::ramfs || kind == VolumeKind::tmpfs)
+        return {};
     const int fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fuse < 0) {
-        return std::string("/dev/fuse is not available (") + std::strerror(errno) +
-               "): FUSE volumes cannot be mounted here";
-    }
+    if (fuse < 0)
+        return "/dev/fuse is not available: FUSE volumes cannot be mounted here";
     close(fuse);
-    const std::vector<std::string> tools = kind == VolumeKind::ntfs
-                                               ? std::vector<std::string>{"mkntfs", "ntfs-3g"}
-                                               : std::vector<std::string>{"mkfs.vfat", "fusefat"};
-    for (const std::string& tool : tools) {
-        if (findTool(tool).empty()) {
-            return tool + " is not installed (scripts/bootstrap installs it)";
-        }
-    }
+    const bool ntfs = kind == VolumeKind::ntfs;
+    const std::vector<std::string> find = {"sh", "-c", "command -v $0 && command -v $1",
+                                           ntfs ? "mkntfs" : "mkfs.vfat",
+                                           ntfs ? "ntfs-3g" : "fusefat"};
+    if (runCommand(find).exitCode != 0)
+        return find[3] + " and " + find[4] + " are needed (scripts/bootstrap installs them)";
     return {};
 }
 
 bool makeVolumeImage(VolumeKind kind, const std::string& image, int mebibytes, std::string& error) {
-    const int fd = open(image.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0 || ftruncate(fd, static_cast<off_t>(mebibytes) * 1024 * 1024) != 0) {
-        error = image + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            close(fd);
-        }
-        return false;
-    }
-    close(fd);
-    const CommandResult made = kind == VolumeKind::ntfs
-                                   ? runCommand({"mkntfs", "-F", "-f", "-q", image})
-                                   : runCommand({"mkfs.vfat", image});
-    if (made.exitCode != 0) {
-        error = "formatting " + image + " failed: " + made.output;
-        return false;
-    }
-    return true;
+    const std::string format = kind == VolumeKind::ntfs ? "mkntfs -F -f -q" : "mkfs.vfat";
+    const CommandResult made = runCommand(
+        {"sh", "-c",
+         "truncate -s " + std::to_string(mebibytes) + "M \"$0\" && " + format + " \"$0\"", image});
+    if (made.exitCode != 0)
+        error = "making " + image + " failed: " + made.output();
+    return made.exitCode == 0;
 }
 
-MountedVolume::~MountedVolume() {
-    unmount();
-}
-
-bool MountedVolume::mount(VolumeKind kind, const std::string& image, const std::string& mountPoint,
+bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std::string& mountPoint,
                           const std::string& options, std::string& error) {
-    if (mounted()) {
-        error = "already mounted at " + point;
-        return false;
-    }
-    mkdir(mountPoint.c_str(), 0755);
-    log = image + ".mount.log";
-    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (logFd < 0) {
-        error = log + ": " + std::strerror(errno);
-        return false;
-    }
-    std::vector<std::string> argv;
-    if (kind == VolumeKind::ntfs) {
-        argv = {"ntfs-3g", "-o", options.empty() ? "no_detach" : "no_detach," + options, image,
-                mountPoint};
-    } else {
-        argv = {"fusefat", "-f",      "-o", options.empty() ? "rw+" : "rw+," + options,
-                image,     mountPoint};
-    }
-    const pid_t child = spawn(argv, logFd);
-    close(logFd);
-    if (child < 0) {
-        error = argv.front() + " could not be started";
-        return false;
-    }
-    const auto end = std::chrono::steady_clock::now() + kMountWait;
-    while (!isMountPoint(mountPoint)) {
-        std::string output;
-        if (waitFor(child, std::chrono::milliseconds(0))) {
-            readFile(log, output);
-            error = argv.front() + " ended without mounting: " + output;
-            return false;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            kill(child, SIGTERM);
-            waitFor(child, std::chrono::seconds(5));
-            readFile(log, output);
-            error = argv.front() + " did not mount in time: " + output;
-            return false;
-        }
-        std::this_thread::sleep_for(kPoll);
-    }
-    daemon = child;
+    if (access(mountPoint.c_str(), F_OK) != 0)
+        makeFolder(mountPoint);
     point = mountPoint;
-    return true;
+    const std::string extra = options.empty() ? "" : "," + options;
+    if (kind == VolumeKind::ramfs || kind == VolumeKind::tmpfs) {
+        const char* type = kind == VolumeKind::ramfs ? "ramfs" : "tmpfs";
+        kernel =
+            ::mount(type, point.c_str(), type, 0, options.empty() ? nullptr : options.c_str()) == 0;
+        if (!kernel)
+            error = std::string("mount -t ") + type + ": " + std::strerror(errno);
+        return kernel;
+    }
+    const std::vector<std::string> argv =
+        kind == VolumeKind::ntfs
+            ? std::vector<std::string>{"ntfs-3g", "-o", "no_detach" + extra, source, point}
+            : std::vector<std::string>{"fusefat", "-f", "-o", "rw+" + extra, source, point};
+    return daemon.start(
+        argv, source + ".log", [&] { return isMountPoint(point); }, error);
 }
 
 bool MountedVolume::unmount(std::string* error) {
-    if (!mounted()) {
-        return true;
-    }
-    bool detached = false;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (umount2(point.c_str(), 0) == 0 || errno == EINVAL || errno == ENOENT) {
-            detached = true;
-            break;
-        }
-        if (errno != EBUSY) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (!detached) {
-        // Busy for good (a test kept something open): never leave it mounted.
+    if (kernel)
         umount2(point.c_str(), MNT_DETACH);
-    }
-    bool ended = waitFor(daemon, std::chrono::seconds(15));
-    if (!ended) {
-        kill(daemon, SIGTERM);
-        ended = waitFor(daemon, std::chrono::seconds(5));
-        if (!ended) {
-            kill(daemon, SIGKILL);
-            waitFor(daemon, std::chrono::seconds(5));
-        }
-    }
-    daemon = -1;
-    unlink(log.c_str());
-    if (error != nullptr && (!detached || !ended)) {
-        *error = point + (!detached ? " was busy and was detached lazily"
-                                    : ": the file-system daemon did not end by itself");
-    }
+    kernel = false;
+    if (!daemon.running())
+        return true;
+    int attempt = 0;
+    while (umount2(point.c_str(), 0) != 0 && errno == EBUSY && ++attempt < 50)
+        std::this_thread::sleep_for(100ms);
+    const bool detached = attempt < 50;
+    if (!detached)  // busy for good (a test kept something open): never leave it mounted
+        umount2(point.c_str(), MNT_DETACH);
+    // The daemon ends by itself once it has written everything back.
+    const bool ended = daemon.awaitEnd(15s);
+    daemon.stop();
+    if (error != nullptr && !(detached && ended))
+        *error = point + (detached ? ": the FUSE daemon did not end" : " stayed busy");
     return detached && ended;
 }
 
-std::string MountedVolume::at(const std::string& relative) const {
-    return point + "/" + relative;
+const StreamRecord* ScanResult::find(const std::u16string& host,
+                                     const std::u16string& stream) const {
+    for (const StreamRecord& record : records) {
+        if (record.hostName == host && record.streamName == stream)
+            return &record;
+    }
+    return nullptr;
 }
 
-bool runAsNobody(const std::function<std::string()>& work, std::string& output,
-                 std::string& error) {
-    const passwd* nobody = getpwnam("nobody");
-    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "pipe failed";
-        return false;
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        error = "fork failed";
-        return false;
-    }
-    if (child == 0) {
-        close(fds[0]);
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
-            _exit(3);
-        const std::string bytes = work();
-        const ssize_t size = static_cast<ssize_t>(bytes.size());
-        _exit(write(fds[1], bytes.data(), bytes.size()) == size ? 0 : 4);
-    }
-    close(fds[1]);
-    output.clear();
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = "the work as nobody did not finish (status " + std::to_string(status) + ")";
-        return false;
-    }
-    return true;
+ScanResult scanTree(FileSystem& fs, const std::vector<std::string>& roots,
+                    const ScanOptions& options) {
+    ScanResult result;
+    std::vector<std::u16string> wide;
+    for (const std::string& root : roots)
+        wide.push_back(decodeName(root));
+    result.stats = scanRoots(
+        wide, options, [&](const StreamRecord& record) { result.records.push_back(record); }, {},
+        {}, fs, result.places.sink());
+    expectPlacesAddUp(result.stats, result.places.places);
+    return result;
+}
+
+std::string headOf(const StreamRecord& record) {
+    return std::string(reinterpret_cast<const char*>(record.head.data()), record.headLength);
 }
 
 }  // namespace streamscan::realfs

@@ -1,99 +1,138 @@
-// Real file systems for Linux tests, made and checked with the system calls
-// directly, so the port is never used to verify itself: a private folder on
-// local disk (it must hold user. attributes, which tmpfs may not), NTFS and FAT
-// image files mounted through FUSE, and small wrappers for bytes and attributes.
-// Everything made here is undone by a destructor, also when a test fails.
+// Real file systems and programs for the Linux tests, made and checked with the
+// system calls directly, so the port is never used to verify itself. What is
+// made here is undone by a destructor, also when a test fails, and every wait
+// is bounded, so no test hangs.
 #pragma once
 
 #ifndef _WIN32
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/file_system.h"
+#include "support/places.h"
+
 namespace streamscan::realfs {
 
-// The folder of the running test executable: the build folder, on local disk.
-std::string executableFolder();
+std::string executableFolder();  // the build folder, on local disk
 
-// A new, empty folder (mode 0755, so a test that drops to another user can
-// reach it) under executableFolder()/real-volumes. Removed with everything in
-// it when destroyed; the removal never crosses into a volume mounted inside.
+// A new folder (0755, so nobody can reach it) under executableFolder()/real-volumes;
+// removed with everything in it, but not what is still mounted inside.
 class TempFolder {
   public:
-    explicit TempFolder(const std::string& tag = "tree");
+    explicit TempFolder(const std::string& tag);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
-    bool valid() const { return !root.empty(); }
     const std::string& path() const { return root; }
-    // path() + "/" + relative
-    std::string at(const std::string& relative) const;
+    std::string at(const std::string& relative) const { return root + "/" + relative; }
 
   private:
     std::string root;
 };
 
-// The result of a command run without a shell, stdout and stderr together.
-struct CommandResult {
-    int exitCode = -1;  // -1 when it could not run or did not exit normally
-    std::string output;
+struct RunOptions {
+    std::vector<std::string> environment = {};  // NAME=VALUE added to the inherited one
+    bool asNobody = false;                      // root is refused nothing: refusals need nobody
+    std::chrono::seconds limit{120};            // killed when it runs longer
 };
-CommandResult runCommand(const std::vector<std::string>& argv);
 
-// Runs `work` in a child process that has dropped to the user `nobody` (root is
-// never refused anything, so refusals can only be seen this way) and hands back
-// the bytes it returned. False, with the reason, when the child did not finish.
-bool runAsNobody(const std::function<std::string()>& work, std::string& output, std::string& error);
+struct CommandResult {
+    int exitCode = -1;  // 128 + the signal that ended it; -1 when it did not start
+    std::string out;
+    std::string err;
+    std::string output() const { return out + err; }
+};
+
+// A program found on PATH (or in the sbin folders), run without a shell with
+// stdin from /dev/null.
+CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// Runs `work` in a child process dropped to the user nobody and hands back the
+// bytes it returned; nothing when the child did not finish.
+std::optional<std::string> runAsNobody(const std::function<std::string()>& work);
 
 bool writeFile(const std::string& path, const std::string& content);
-bool readFile(const std::string& path, std::string& content);
+std::optional<std::string> readFile(const std::string& path);
 bool makeFolder(const std::string& path, mode_t mode = 0755);
-bool makeSymlink(const std::string& target, const std::string& link);
-// lsetxattr / lgetxattr, never following a link.
+// lsetxattr / lgetxattr: a link is never followed.
 bool setAttribute(const std::string& path, const std::string& name, const std::string& value);
-bool getAttribute(const std::string& path, const std::string& name, std::string& value);
-bool hasAttribute(const std::string& path, const std::string& name);
-// Whether the folder's file system takes user. attributes on a file.
-bool userAttributesWork(const std::string& folder);
+std::optional<std::string> attribute(const std::string& path, const std::string& name);
+// Why the folder's file system cannot hold user. attributes; empty when it can.
+std::string noUserAttributes(const std::string& folder);
 
-enum class VolumeKind { ntfs, fat };
+// A program in the background in a session of its own (servers signal their
+// process group when they stop), stopped with SIGTERM, then SIGKILL.
+class Daemon {
+  public:
+    Daemon() = default;
+    ~Daemon() { stop(); }
+    Daemon(const Daemon&) = delete;
+    Daemon& operator=(const Daemon&) = delete;
 
-// Why volumes of that kind cannot be made and mounted here (no /dev/fuse, a
-// missing tool, not root), or empty when they can.
+    // Starts it with its output in `log` and waits up to 15 s until `ready`.
+    bool start(const std::vector<std::string>& argv, const std::string& log,
+               const std::function<bool()>& ready, std::string& error);
+    bool awaitEnd(std::chrono::seconds limit);  // true when it ended by itself
+    void stop();
+    bool running() const { return process > 0; }
+
+  private:
+    pid_t process = -1;
+};
+
+int freePort();  // a loopback port nobody listens on now
+bool acceptsConnections(int port);
+
+// ntfs and fat: an image file mounted through FUSE (ntfs-3g, or fusefat -o
+// rw+), whose daemon runs in the foreground, so an unmount also waits until it
+// has written everything back and ended. ramfs and tmpfs: a kernel mount.
+enum class VolumeKind { ntfs, fat, ramfs, tmpfs };
+
+// Why such volumes cannot be mounted here (not root, no /dev/fuse, a missing
+// tool); empty when they can.
 std::string volumeUnavailableReason(VolumeKind kind);
 
-// A fresh image file of `mebibytes`, formatted (mkntfs or mkfs.vfat).
+// A fresh image file of `mebibytes`, formatted by mkntfs or mkfs.vfat.
 bool makeVolumeImage(VolumeKind kind, const std::string& image, int mebibytes, std::string& error);
 
-// One image mounted through FUSE (ntfs-3g, or fusefat -o rw+). The daemon runs
-// in the foreground as this process's child, so unmounting also waits until
-// it has written everything back to the image and ended.
 class MountedVolume {
   public:
-    MountedVolume() = default;
-    ~MountedVolume();
-    MountedVolume(const MountedVolume&) = delete;
-    MountedVolume& operator=(const MountedVolume&) = delete;
-
-    // `options` go to ntfs-3g's -o (e.g. "streams_interface=windows"); the
-    // mount point is made when missing.
+    // `image` is unused for ramfs and tmpfs; `options` are added to -o (e.g.
+    // "streams_interface=windows", "size=64k"); the mount point is made when missing.
     bool mount(VolumeKind kind, const std::string& image, const std::string& mountPoint,
                const std::string& options, std::string& error);
     bool unmount(std::string* error = nullptr);
-    bool mounted() const { return daemon > 0; }
+    ~MountedVolume() { unmount(); }
+
     const std::string& mountPoint() const { return point; }
-    // mountPoint() + "/" + relative
-    std::string at(const std::string& relative) const;
+    std::string at(const std::string& relative) const { return point + "/" + relative; }
 
   private:
-    pid_t daemon = -1;
+    Daemon daemon;
+    bool kernel = false;
     std::string point;
-    std::string log;
 };
+
+// One whole scan through `fs`, as the tests look at it: the counters, every
+// row, and the places named as not examined, checked to add up to the counters.
+struct ScanResult {
+    ScanStats stats;
+    std::vector<StreamRecord> records;
+    PlaceLog places;
+
+    // The row of a stream (an empty name: the item row) of the host with that leaf name.
+    const StreamRecord* find(const std::u16string& host, const std::u16string& stream) const;
+};
+ScanResult scanTree(FileSystem& fs, const std::vector<std::string>& roots,
+                    const ScanOptions& options = {});
+std::string headOf(const StreamRecord& record);  // the stream's first bytes the row holds
 
 }  // namespace streamscan::realfs
 
