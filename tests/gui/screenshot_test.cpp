@@ -1,176 +1,102 @@
-// Screenshots of the window at 96 and at 144 dpi, saved under the build folder
-// for a person to look at. Wine reads its DPI from the registry when a process
-// starts, so the 144 dpi window is made by a child run of this exe.
-#include <windows.h>
+// Screenshots of the window over a scanned tree at 96 and at 144 dpi, saved under
+// the build folder for a person to look at. Wine reads its DPI from the registry
+// when a process starts, so the 144 dpi window is made by a child run of this exe.
+#include <filesystem>
+#include <fstream>
 
-#include <cstdlib>
-#include <optional>
-#include <string>
-
-#include "gui/gui_support.h"
-#include "window/win32/text_cast.h"
+#include "gui/window_fixture.h"
 
 namespace tessalin::gui {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr wchar_t kShotVariable[] = L"TESSALIN_SCREENSHOT";
-constexpr wchar_t kDpiVariable[] = L"TESSALIN_EXPECTED_DPI";
 
-std::wstring environmentValue(const wchar_t* name) {
-    wchar_t buffer[1024] = {};
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
-    return length == 0 || length >= 1024 ? std::wstring() : std::wstring(buffer);
+// <folder of the test exe>/screenshots/NAME
+std::wstring screenshotPath(const wchar_t* name) {
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::filesystem::path folder = std::filesystem::path(exe).parent_path() / "screenshots";
+    std::filesystem::create_directories(folder);
+    return (folder / name).wstring();
 }
 
-class ScreenshotTest : public MainWindowTest {
-  protected:
-    void fill() {
-        streamscan::StreamRecord zone =
-            makeRecord(u"C:\\Users\\ana\\Downloads", u"setup.exe", u"Zone.Identifier", 92, 1);
-        zone.zone.isZoneIdentifier = zone.zone.zoneIdPresent = zone.zone.zoneIdParsed = true;
-        zone.zone.zone = 3;
-        zone.zone.zoneId = 3;
-        zone.zone.hostUrl = u"https://downloads.example.com/setup.exe";
-        zone.note = u"Downloaded from the Internet";
-        streamscan::StreamRecord hidden =
-            makeRecord(u"C:\\Users\\ana\\Documents", u"report.docx", u"payload.exe", 48128, 2);
-        hidden.head = {0x4D, 0x5A, 0x90, 0x00};
-        hidden.headLength = 4;
-        hidden.note = u"Executable content hidden in a stream";
-        streamscan::StreamRecord plain =
-            makeRecord(u"C:\\Users\\ana\\Pictures", u"photo\u202Egpj.exe", u"thumbs", 2048, 0);
-        addRecords({zone, hidden, plain});
-        state->stats.files = 204;
-        state->stats.folders = 87;
-        state->stats.itemsWithStreams = 3;
-        state->stats.accessDenied = 2;
-        state->scanEnded = true;
-        state->lastRoots = {u"C:\\Users\\ana"};
-        setStatusText(*state, u"Scan complete.");
-        refreshEmptyListText(*state);
-        refreshStatusBar(*state);
-        updateCommandStates(*state);
-    }
-
-    void save(const std::wstring& path) {
-        SetForegroundWindow(state->window);
-        RedrawWindow(state->window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        pumpFor(300ms);
-        ASSERT_TRUE(saveWindowBitmap(state->window, path));
-    }
-};
-
-TEST_F(ScreenshotTest, MainWindowAt96Dpi) {
-    if (state->dpi != 96)
-        GTEST_SKIP() << "the system runs at " << state->dpi << " dpi";
+// What the screen shows of the window as a 24-bit BMP (PrintWindow would miss
+// what the list paints over itself).
+void shoot(HWND window, const std::wstring& path) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpUntil([] { return false; }, 300ms);
     RECT r;
-    GetWindowRect(state->window, &r);
-    EXPECT_EQ(r.right - r.left, 1120);
-    EXPECT_EQ(r.bottom - r.top, 680);
-    fill();
-    save(screenshotFolder() + L"\\main-96dpi.bmp");
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB};
+    std::vector<char> pixels(std::size_t((width * 3 + 3) / 4 * 4 * height));
+    EXPECT_EQ(GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                        reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS),
+              height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    const BITMAPFILEHEADER file{0x4D42, DWORD(sizeof file + sizeof info + pixels.size()), 0, 0,
+                                sizeof file + sizeof info};
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    EXPECT_TRUE(out.write(pixels.data(), std::streamsize(pixels.size())));
 }
 
-// Run only as the child of the test below, with the DPI it expects.
-TEST_F(ScreenshotTest, DISABLED_MainWindowAtTheSystemDpi) {
-    const std::wstring path = environmentValue(kShotVariable);
-    if (path.empty())
-        GTEST_SKIP() << "run by ScreenshotTest.MainWindowAt144Dpi";
-    const std::uint32_t expected =
-        static_cast<std::uint32_t>(_wtoi(environmentValue(kDpiVariable).c_str()));
-    ASSERT_EQ(state->dpi, expected);
-    RECT r;
-    GetWindowRect(state->window, &r);
-    EXPECT_EQ(r.right - r.left, 1680);
-    EXPECT_EQ(r.bottom - r.top, 1020);
-    RECT button;
-    GetWindowRect(GetDlgItem(state->window, 1001), &button);
-    EXPECT_EQ(button.right - button.left, 177);
-    EXPECT_EQ(button.bottom - button.top, 39);
-    MINMAXINFO info{};
-    SendMessageW(state->window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, 1350);
-    EXPECT_EQ(info.ptMinTrackSize.y, 630);
-    fill();
-    save(path);
+TEST_F(WindowTest, ScreenshotAt96Dpi) {
+    scan();
+    shoot(state->window, screenshotPath(L"main-96dpi.bmp"));
 }
 
-// One registry value, put back as it was when the test ends.
-class RegistryValue {
-  public:
-    RegistryValue(HKEY root, const wchar_t* key, const wchar_t* name) : name_(name) {
-        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                            &key_, nullptr) != ERROR_SUCCESS) {
-            key_ = nullptr;
-            return;
-        }
-        DWORD value = 0, size = sizeof value, type = 0;
-        if (RegQueryValueExW(key_, name_, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-                ERROR_SUCCESS &&
-            type == REG_DWORD) {
-            previous_ = value;
-        }
-    }
-    ~RegistryValue() {
-        if (key_ == nullptr)
-            return;
-        if (previous_) {
-            RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*previous_),
-                           sizeof(DWORD));
-        } else {
-            RegDeleteValueW(key_, name_);
-        }
-        RegCloseKey(key_);
-    }
-    bool set(DWORD value) {
-        return key_ != nullptr &&
-               RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                              sizeof value) == ERROR_SUCCESS;
-    }
+// Run only as the child of the test below, which sets the system's DPI to 144.
+TEST_F(WindowTest, DISABLED_ScreenshotAtTheSystemDpi) {
+    wchar_t path[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(kShotVariable, path, MAX_PATH) == 0)
+        GTEST_SKIP() << "run by Screenshot.At144Dpi";
+    ASSERT_EQ(state->dpi, 144u);
+    scan();
+    shoot(state->window, path);
+}
 
-  private:
-    HKEY key_ = nullptr;
-    const wchar_t* name_;
-    std::optional<DWORD> previous_;
-};
-
-TEST(Screenshot, MainWindowAt144Dpi) {
-    const std::wstring path = screenshotFolder() + L"\\main-144dpi.bmp";
+TEST(Screenshot, At144Dpi) {
+    const std::wstring path = screenshotPath(L"main-144dpi.bmp");
     DeleteFileW(path.c_str());
-    DWORD exitCode = 1;
-    {
-        RegistryValue desktop(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
-        RegistryValue fonts(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels");
-        ASSERT_TRUE(desktop.set(144));
-        fonts.set(144);
-
-        wchar_t exe[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring commandLine =
-            L"\"" + std::wstring(exe) +
-            L"\" --gtest_also_run_disabled_tests "
-            L"--gtest_filter=ScreenshotTest.DISABLED_MainWindowAtTheSystemDpi";
-        SetEnvironmentVariableW(kShotVariable, path.c_str());
-        SetEnvironmentVariableW(kDpiVariable, L"144");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child{};
-        const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                            nullptr, nullptr, &startup, &child);
-        SetEnvironmentVariableW(kShotVariable, nullptr);
-        SetEnvironmentVariableW(kDpiVariable, nullptr);
-        ASSERT_TRUE(started);
-        const DWORD waited = WaitForSingleObject(child.hProcess, 120000);
-        if (waited != WAIT_OBJECT_0)
-            TerminateProcess(child.hProcess, 1);
+    // The value Wine reads, put back as it was afterwards.
+    const wchar_t* key = L"Control Panel\\Desktop";
+    DWORD before = 0, size = sizeof before, dpi = 144;
+    const bool had = RegGetValueW(HKEY_CURRENT_USER, key, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                                  &before, &size) == ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(exe) +
+                               L"\" --gtest_also_run_disabled_tests "
+                               L"--gtest_filter=WindowTest.DISABLED_ScreenshotAtTheSystemDpi";
+    SetEnvironmentVariableW(kShotVariable, path.c_str());
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION child{};
+    DWORD waited = WAIT_FAILED, exitCode = 1;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &child)) {
+        waited = WaitForSingleObject(child.hProcess, 120000);
+        TerminateProcess(child.hProcess, 1);  // when it did not finish in time
         GetExitCodeProcess(child.hProcess, &exitCode);
         CloseHandle(child.hThread);
         CloseHandle(child.hProcess);
-        ASSERT_EQ(waited, WAIT_OBJECT_0) << "the child did not finish within two minutes";
     }
+    SetEnvironmentVariableW(kShotVariable, nullptr);
+    if (had)
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &before, sizeof before);
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels");
+    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the child did not finish within two minutes";
     EXPECT_EQ(exitCode, 0u) << "the window at 144 dpi did not look as it should";
     EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }

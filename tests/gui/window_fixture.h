@@ -1,0 +1,151 @@
+// Driving the real main window in-process under Wine (the test exe carries the
+// product's manifest): a seam that records every box and shell call and answers
+// boxes and dialogs without waiting for a click, an in-memory tree whose listing
+// of one folder can be held, and a fixture that never leaves a worker running.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "frontend/message_box_style.h"
+#include "support/fake_file_system.h"
+#include "window/ui_seam.h"
+#include "window/win32/main_window.h"
+
+// The Win32 structures the tests fill are meant to be zero-filled and given
+// only the fields that matter.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace tessalin::gui {
+
+using namespace std::chrono_literals;
+
+// A box, or a shell call as "verb|file|parameters", with its style or show command.
+struct Shown {
+    std::u16string text;
+    std::uint32_t style = 0;
+    friend bool operator==(const Shown&, const Shown&) = default;
+    friend void PrintTo(const Shown& shown, std::ostream* out);
+};
+using Boxes = std::vector<Shown>;
+inline Shown boxOf(const BoxMessage& message) {
+    return {message.text, messageBoxFlags(message.style)};
+}
+
+class Seam : public UiSeam {
+  public:
+    HWND owner = nullptr;  // of every box and dialog
+    Boxes boxes, shellCalls;
+    int answer = IDOK;
+    std::function<void()> whileShown;  // runs as each box or dialog appears
+    bool shellWorks = true;
+    bool clipboardWorks = true;  // the system's clipboard, or one that cannot be opened
+    // The dialogs as the user answers them; none: cancelled, or failed with dialogError.
+    std::function<PIDLIST_ABSOLUTE(const BROWSEINFOW&)> folderDialog;
+    std::function<bool(OPENFILENAMEW&)> openDialog, saveDialog;
+    std::uint32_t dialogError = 0;
+
+    int messageBox(NativeWindow owner, std::u16string_view text, std::u16string_view caption,
+                   std::uint32_t style) override;
+    std::intptr_t shellExecute(NativeWindow owner, std::u16string_view verb,
+                               std::u16string_view file, std::u16string_view parameters,
+                               int showCommand) override;
+    bool shellExecuteEx(void* info) override;
+    void* browseForFolder(void* browseInfo) override;
+    bool getOpenFileName(void* dialog) override { return fileDialog(dialog, openDialog); }
+    bool getSaveFileName(void* dialog) override { return fileDialog(dialog, saveDialog); }
+    std::uint32_t commonDialogError() override { return dialogError; }
+    bool setClipboardText(NativeWindow owner, std::u16string_view text) override {
+        return clipboardWorks && systemUiSeam().setClipboardText(owner, text);
+    }
+
+  private:
+    void shown(HWND shownOwner);
+    bool fileDialog(void* dialog, const std::function<bool(OPENFILENAMEW&)>& answer);
+};
+
+// A FakeFileSystem whose listing of `gate` waits until `open` is set. The engine
+// reports a folder as progress just before it lists it, so a held listing keeps
+// that folder on the status line for as long as a test likes.
+class GatedFileSystem : public streamscan::FakeFileSystem {
+  public:
+    std::u16string gate;  // set before the scan starts
+    HANDLE open = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+    ~GatedFileSystem() override {
+        CloseHandle(open);
+        CloseHandle(held);
+    }
+    std::uint32_t startListing(const std::u16string& folder, streamscan::DirectoryEntry& first,
+                               std::unique_ptr<streamscan::DirectoryListing>& listing) override {
+        if (folder == gate && SetEvent(held))
+            WaitForSingleObject(open, 20000);  // bounded: a test that forgets fails, not hangs
+        return FakeFileSystem::startListing(folder, first, listing);
+    }
+};
+
+// Takes every waiting message (a WM_QUIT from a destroyed window is dropped)
+// until `done` holds or the time runs out. True when done.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5000ms,
+               HWND acceleratorWindow = nullptr, HACCEL accelerators = nullptr);
+std::u16string menuItemText(HMENU menu, int position);
+
+// The real main window over this tree on an NTFS volume C:\:
+//   C:\dl\tool.zip      Zone.Identifier (zone 3, host URL) and notes
+//   C:\dl\setup.exe     Zone.Identifier
+//   C:\dl\readme.txt    no stream
+//   C:\dl\locked.bin    payload, which the disk refuses to delete
+//   C:\dl\odd.dat       ea of type $EA, which the removal rules refuse
+//   C:\dl\broken.bin    data, which cannot be read
+//   C:\dl\bad<U+0001>name.txt   x
+//   C:\dl\sub\          "folder note", with deep.txt (payload.exe) and an empty folder
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void command(int id) { SendMessageW(state->window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // Scans the roots to the end, listing items without streams when asked.
+    void scan(const std::vector<std::u16string>& roots = {u"C:\\dl"}, bool itemRows = true);
+    // Starts a scan of C:\dl that waits at the listing of `gate` until fs.open is set.
+    void startHeldScan(const std::u16string& gate);
+    // Pumps until the scan has ended, noting each text status part 0 shows.
+    bool waitForScanEnd();
+    bool menuGrayed(int id) const {
+        return (GetMenuState(GetMenu(state->window), id, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    }
+    std::u16string status(int part = 0) const;
+    std::u16string cell(int row, int column) const;
+    int itemCount() const { return int(SendMessageW(state->listView, LVM_GETITEMCOUNT, 0, 0)); }
+    std::vector<int> selection() const { return selectedRows(*state); }
+    void select(const std::vector<int>& rows);
+    LRESULT notify(NMHDR& header) {
+        header.hwndFrom = state->listView;
+        return SendMessageW(state->window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+    }
+    const ResultRows& results() const { return *state; }
+    const streamscan::StreamRecord& recordAt(int row) const { return *results().recordAtRow(row); }
+    // The row of the record with this host name and stream name; -1 when none.
+    int rowOf(std::u16string_view hostName, std::u16string_view streamName) const;
+    // Every row, top to bottom, as "host path:stream name".
+    std::vector<std::u16string> listed() const;
+
+    std::unique_ptr<MainWindowState> state;
+    GatedFileSystem fs;
+    Seam ui;
+    std::vector<std::u16string> statusSeen;  // distinct texts, in the order they showed
+};
+
+inline constexpr char16_t kOddName[] = u"bad\u0001name.txt";
+
+}  // namespace tessalin::gui
