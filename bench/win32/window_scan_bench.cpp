@@ -95,7 +95,7 @@ int wmain(int argc, wchar_t** argv) {
             if (ticks > 0)
                 longestGap = std::max(longestGap, millisecondsBetween(lastTick, tick));
             lastTick = tick;
-            const bool ending = WaitForSingleObject(state.scanThread, 0) == WAIT_OBJECT_0;
+            const bool ending = WaitForSingleObject(state.scanThread.get(), 0) == WAIT_OBJECT_0;
             DispatchMessageW(&message);
             const double drain = millisecondsBetween(tick, Clock::now());
             ++ticks;
@@ -104,7 +104,7 @@ int wmain(int argc, wchar_t** argv) {
                 endTick = drain;  // the join, the last drain and the end texts
             } else if (drain > longestDrain) {
                 longestDrain = drain;
-                rowsAtLongestDrain = state.rowOrder.size();
+                rowsAtLongestDrain = state.rows.rowOrder.size();
             }
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
@@ -112,11 +112,11 @@ int wmain(int argc, wchar_t** argv) {
     const double total = millisecondsBetween(start, Clock::now());
     if (state.scanning) {  // out of time: the worker must not outlive the state
         state.cancelRequested.exchange(true);
-        WaitForSingleObject(state.scanThread, INFINITE);
+        WaitForSingleObject(state.scanThread.get(), INFINITE);
     }
-    const bool complete = !state.scanning && state.rowOrder.size() == alone.size();
+    const bool complete = !state.scanning && state.rows.rowOrder.size() == alone.size();
     std::printf("in the window: %zu records in %.0f ms (%.1fx the baseline), %zu ticks\n",
-                state.rowOrder.size(), total, baseline > 0 ? total / baseline : 0.0, ticks);
+                state.rows.rowOrder.size(), total, baseline > 0 ? total / baseline : 0.0, ticks);
     std::printf("longest drain: %.1f ms (list at %zu rows), mean %.1f ms, end tick %.1f ms\n",
                 longestDrain, rowsAtLongestDrain, ticks ? totalDrain / ticks : 0.0, endTick);
     std::printf("longest gap between ticks: %.1f ms (timer every %u ms)\n", longestGap,

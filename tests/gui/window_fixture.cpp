@@ -58,10 +58,6 @@ bool Seam::fileDialog(void* dialog, const std::function<bool(OPENFILENAMEW&)>& a
     return answer && answer(fields);
 }
 
-bool Seam::setClipboardText(NativeWindow clipboardOwner, std::u16string_view text) {
-    return clipboardWorks && systemUiSeam().setClipboardText(clipboardOwner, text);
-}
-
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                HWND acceleratorWindow, HACCEL accelerators) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -128,10 +124,8 @@ void WindowTest::TearDown() {
         state->cancelRequested.exchange(true);
         EXPECT_TRUE(waitForScanEnd()) << "the scan did not end";
     }
-    if (state->scanThread != nullptr) {
-        WaitForSingleObject(state->scanThread, 20000);
-        CloseHandle(state->scanThread);
-    }
+    if (state->scanThread)
+        WaitForSingleObject(state->scanThread.get(), 20000);
     if (state->window != nullptr)
         DestroyWindow(state->window);
 }

@@ -133,7 +133,7 @@ class WindowTest : public ::testing::Test {
         header.hwndFrom = state->listView;
         return SendMessageW(state->window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
     }
-    const ResultRows& results() const { return *state; }
+    const ResultRows& results() const { return state->rows; }
     const streamscan::StreamRecord& recordAt(int row) const { return *results().recordAtRow(row); }
     // The row of the record with this host name and stream name; -1 when none.
     int rowOf(std::u16string_view hostName, std::u16string_view streamName) const;
