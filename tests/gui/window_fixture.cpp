@@ -145,15 +145,6 @@ void WindowTest::startHeldScan(const std::u16string& gate) {
     ASSERT_EQ(WaitForSingleObject(fs.held, 5000), WAIT_OBJECT_0);
 }
 
-bool WindowTest::waitForScanEnd() {
-    const auto noteStatus = [this] {
-        if (state->statusBar != nullptr && (statusSeen.empty() || statusSeen.back() != status()))
-            statusSeen.push_back(status());
-        return !state->scanning;
-    };
-    return pumpUntil(noteStatus, 10000ms);
-}
-
 std::u16string WindowTest::status(int part) const {
     wchar_t buffer[1024] = {};
     SendMessageW(state->statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buffer));

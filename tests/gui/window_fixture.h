@@ -119,8 +119,9 @@ class WindowTest : public ::testing::Test {
     void scan(const std::vector<std::u16string>& roots = {u"C:\\dl"}, bool itemRows = true);
     // Starts a scan of C:\dl that waits at the listing of `gate` until fs.open is set.
     void startHeldScan(const std::u16string& gate);
-    // Pumps until the scan has ended, noting each text status part 0 shows.
-    bool waitForScanEnd();
+    bool waitForScanEnd() {
+        return pumpUntil([this] { return !state->scanning; }, 10000ms);
+    }
     bool menuGrayed(int id) const {
         return (GetMenuState(GetMenu(state->window), id, MF_BYCOMMAND) & MF_GRAYED) != 0;
     }
@@ -143,7 +144,6 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<MainWindowState> state;
     GatedFileSystem fs;
     Seam ui;
-    std::vector<std::u16string> statusSeen;  // distinct texts, in the order they showed
 };
 
 inline constexpr char16_t kOddName[] = u"bad\u0001name.txt";
