@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,245 +15,120 @@
 namespace streamscan {
 namespace {
 
-using detail::appendCsvField;
-using detail::csvField;
-using detail::kMaxWritePiece;
-using detail::kReportSlice;
-using detail::writeReportBuffer;
-
-constexpr char16_t kHeader[] =
+const std::u16string kPath = u"C:\\reports\\scan.csv";
+// The mark and the header line every report starts with.
+const std::u16string kHead =
+    u"\uFEFF"
     u"Severity,Note,Path,Host Type,Stream,Stream Type,Stream Size,Stream Size (bytes),"
     u"Host Size (bytes),Host Attributes,Host Modified,Zone,Zone Id,Host URL,Referrer URL,"
     u"Readable\r\n";
 
 TEST(CsvField, EscapesQuotesAndGuardsFormulas) {
-    struct Case {
-        std::u16string in;
-        std::u16string out;
-    };
-    const Case cases[] = {
-        {u"", u""},
-        {u"plain note", u"plain note"},
-        {u" leading space; semicolon", u" leading space; semicolon"},
-        {u"a,b", u"\"a,b\""},
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u" a; b", u" a; b"},
         {u"say \"hi\"", u"\"say \"\"hi\"\"\""},
-        {u"=cmd", u"\"'=cmd\""},
         {u"+1", u"\"'+1\""},
-        {u"-1", u"\"'-1\""},
         {u"@sum", u"\"'@sum\""},
         {u"=\"a\",b", u"\"'=\"\"a\"\",b\""},
         {u"a=b+c-d@e", u"a=b+c-d@e"},
-        {u"tab\there", u"tab<U+0009>here"},
-        {u"cr\r\nlf", u"cr<U+000D><U+000A>lf"},
-        {u"evil\u202Etxt.exe", u"evil<U+202E>txt.exe"},
-        // The guard looks at what is written: an escaped control comes first.
-        {u"\t=x", u"<U+0009>=x"},
-        {u"caf\u00E9 \U0001F600", u"caf\u00E9 \U0001F600"},
+        {u"\t=x", u"<U+0009>=x"},  // the guard looks at what is written
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(csvField(c.in), c.out);
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(detail::csvField(in), out);
     }
-
-    std::u16string line;
-    appendCsvField(line, u"a,b", false);
-    appendCsvField(line, u"-", false);
-    appendCsvField(line, u"", true);
-    EXPECT_EQ(line, u"\"a,b\",\"'-\",\r\n");
 }
 
-// A writer that takes what a script allows and keeps the bytes it took.
-class ScriptedWriter : public FileWriter {
-  public:
-    struct Step {
-        std::uint32_t error = 0;
-        std::uint32_t accept = 0xFFFFFFFF;  // bytes taken at most
+TEST(CoverageNote, SaysWhatTheScanDidNotExamine) {
+    const std::pair<ScanStats, std::u16string> cases[] = {
+        {{.files = 10, .folders = 3, .itemsWithStreams = 2, .streams = 4}, u""},
+        {{.volumesWithoutStreams = 2}, u"\"Not examined: 2 volumes without stream support\""},
+        {{.accessDenied = 12345}, u"\"Not examined: 12345 denied\""},  // never grouped
+        {{.accessDenied = 4,
+          .listFailed = 1,
+          .unreadableStreams = 2,
+          .linksNotFollowed = 3,
+          .volumesWithoutStreams = 1,
+          .cancelled = true},
+         u"\"Scan cancelled before it finished\"\r\n\"Not examined: 4 denied, 1 could not be "
+         u"listed, 2 unreadable, 3 links not followed, 1 volume without stream support\""},
     };
-    explicit ScriptedWriter(std::vector<Step> steps = {}) : script(std::move(steps)) {}
+    for (const auto& [stats, note] : cases) {
+        EXPECT_EQ(coverageNote(stats), note.empty() ? note : u"\r\n" + note + u"\r\n");
+    }
+}
 
-    std::vector<Step> script;  // used in order; afterwards every call takes all
-    std::vector<std::uint32_t> asked;
-    std::string bytes;
-    bool keepBytes = true;
+// What a scripted writer does with each call: the error it gives, or the most
+// bytes it takes. Once the script is used up, every call takes all.
+using Script = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
+struct ScriptedWriter : FileWriter {
+    explicit ScriptedWriter(Script script, bool keep = true) : script(script), keep(keep) {}
     std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
                         std::uint32_t& written) override {
-        const Step step = asked.size() < script.size() ? script[asked.size()] : Step{};
+        const auto [error, most] =
+            asked.size() < script.size() ? script[asked.size()] : std::pair{0u, size};
         asked.push_back(size);
-        written = 0;
-        if (step.error != 0)
-            return step.error;
-        written = std::min(size, step.accept);
-        if (keepBytes)
-            bytes.append(reinterpret_cast<const char*>(data), written);
-        return 0;
-    }
-    void close() override {}
-};
-
-TEST(WriteReportBuffer, ShortWritesContinueWhereTheyStopped) {
-    const std::u16string text = u"\uFEFFab\u00E9\U0001F600";
-    ScriptedWriter writer({{0, 3}, {0, 1}, {0, 5}});
-    std::u16string message = u"untouched";
-    EXPECT_TRUE(writeReportBuffer(writer, text, &message));
-    EXPECT_EQ(message, u"untouched");
-    const std::uint8_t expected[] = {0xFF, 0xFE, 'a', 0, 'b', 0, 0xE9, 0, 0x3D, 0xD8, 0x00, 0xDE};
-    EXPECT_EQ(writer.bytes, std::string(std::begin(expected), std::end(expected)));
-    EXPECT_EQ(writer.asked, (std::vector<std::uint32_t>{12, 9, 8, 3}));
-
-    ScriptedWriter untouched;
-    EXPECT_TRUE(writeReportBuffer(untouched, u"", &message));
-    EXPECT_TRUE(untouched.asked.empty());
-}
-
-TEST(WriteReportBuffer, FailuresGiveTheWriteText) {
-    struct Case {
-        const char* label;
-        std::vector<ScriptedWriter::Step> script;
-        std::u16string message;
-        std::size_t calls;
-    };
-    const Case cases[] = {
-        {"fails at once",
-         {{kErrorAccessDenied, 0}},
-         u"Could not write the report: Access denied (5)",
-         1},
-        {"fails after a short write",
-         {{0, 4}, {kErrorDiskFull, 0}},
-         u"Could not write the report: The disk is full (112)",
-         2},
-        // Success with nothing written would otherwise spin for ever.
-        {"writes nothing",
-         {{0, 2}, {0, 0}},
-         u"Could not write the report: The disk is full (112)",
-         2},
-    };
-    for (const Case& c : cases) {
-        ScriptedWriter writer(c.script);
-        std::u16string message;
-        EXPECT_FALSE(writeReportBuffer(writer, u"0123456789", &message)) << c.label;
-        EXPECT_EQ(message, c.message) << c.label;
-        EXPECT_EQ(writer.asked.size(), c.calls) << c.label;
-
-        ScriptedWriter quiet(c.script);
-        EXPECT_FALSE(writeReportBuffer(quiet, u"0123456789", nullptr)) << c.label;
-    }
-}
-
-TEST(WriteReportBuffer, NoSingleWriteExceedsTheLargestPiece) {
-    // 64 MiB and one code unit: one full piece and a rest of two bytes.
-    std::u16string text(kMaxWritePiece / 2 + 1, u'x');
-    text.back() = u'\u20AC';
-    ScriptedWriter writer({{0, 0xFFFFFFFF}, {0, 1}});
-    writer.keepBytes = false;
-    ASSERT_TRUE(writeReportBuffer(writer, text, nullptr));
-    EXPECT_EQ(writer.asked, (std::vector<std::uint32_t>{kMaxWritePiece, 2, 1}));
-}
-
-// The in-memory file system, with every created file's writes recorded and, on
-// request, shortened or broken by an exception.
-class RecordingFileSystem : public FakeFileSystem {
-  public:
-    std::vector<std::uint32_t> writeSizes;
-    std::uint32_t acceptAtMost = 0xFFFFFFFF;
-    std::function<void()> beforeWrite;
-
-    std::uint32_t createFile(const std::u16string& path,
-                             std::unique_ptr<FileWriter>& writer) override {
-        const std::uint32_t error = FakeFileSystem::createFile(path, writer);
-        if (error == 0)
-            writer = std::make_unique<Writer>(*this, std::move(writer));
+        written = error != 0 ? 0 : std::min(size, most);
+        bytes.append(reinterpret_cast<const char*>(data), keep ? written : 0);
         return error;
     }
+    void close() override {}
 
-  private:
-    class Writer : public FileWriter {
-      public:
-        Writer(RecordingFileSystem& owner, std::unique_ptr<FileWriter> inner)
-            : owner_(owner), inner_(std::move(inner)) {}
-        std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
-                            std::uint32_t& written) override {
-            owner_.writeSizes.push_back(size);
-            if (owner_.beforeWrite)
-                owner_.beforeWrite();
-            return inner_->write(data, std::min(size, owner_.acceptAtMost), written);
-        }
-        void close() override { inner_->close(); }
-        std::uint32_t commit() override { return inner_->commit(); }
-        void discard() override { inner_->discard(); }
-
-      private:
-        RecordingFileSystem& owner_;
-        std::unique_ptr<FileWriter> inner_;
-    };
+    Script script;
+    bool keep;
+    std::vector<std::uint32_t> asked;
+    std::string bytes;
 };
 
-const std::u16string kReportPath = u"C:\\reports\\scan.csv";
+TEST(WriteReportBuffer, ShortWritesContinueWhereTheyStoppedAndFailuresAreNamed) {
+    ScriptedWriter writer({{0, 3}, {0, 1}, {0, 5}});
+    std::u16string message = u"untouched";
+    EXPECT_TRUE(detail::writeReportBuffer(writer, u"\uFEFFab\u00E9\U0001F600", &message));
+    EXPECT_EQ(message, u"untouched");
+    EXPECT_EQ(writer.bytes, littleEndianBytes(u"\uFEFFab\u00E9\U0001F600"));
+    EXPECT_EQ(writer.asked, (std::vector<std::uint32_t>{12, 9, 8, 3}));
 
-TEST(CsvReport, FixtureRecordsGiveTheExactBytes) {
-    FakeFileSystem fs;
-    fs.addFolder(u"C:\\reports");
-    const std::vector<StreamRecord> records = reportFixtureRecords();
-    const ScanStats stats = reportFixtureStats();
-    std::u16string message = u"stale";
-    ASSERT_TRUE(writeCsvReport(kReportPath, records, &message, &stats, fs));
-    EXPECT_EQ(message, u"");
-    EXPECT_EQ(fs.openWriters(), 0);
+    // 64 MiB and one code unit: one full piece and a rest of two bytes.
+    ScriptedWriter large({{0, 0xFFFFFFFF}, {0, 1}}, false);
+    const std::u16string text(detail::kMaxWritePiece / 2 + 1, u'x');
+    EXPECT_TRUE(detail::writeReportBuffer(large, text, nullptr));
+    EXPECT_EQ(large.asked, (std::vector<std::uint32_t>{detail::kMaxWritePiece, 2, 1}));
 
-    const std::string bytes = fs.fileBytes(kReportPath);
-    EXPECT_EQ(bytes, littleEndianBytes(reportFixtureText()));
-    // The mark and the first letter, low byte first.
-    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE"
-                                              "S\0",
-                                              4));
-    EXPECT_EQ(std::u16string(kHeader).size(), 173u);
-}
-
-TEST(CsvReport, NoRecordsGivesHeaderAndNote) {
-    struct Case {
-        const char* label;
-        bool passStats;
-        ScanStats stats;
-        std::u16string after;
+    // Success with nothing written would otherwise spin for ever.
+    const std::pair<Script, std::u16string> failures[] = {
+        {{{0, 2}, {0, 0}}, u"The disk is full (112)"},
+        {{{kErrorAccessDenied, 0}}, u"Access denied (5)"},
     };
-    ScanStats clean;
-    clean.files = 3;
-    ScanStats links;
-    links.linksNotFollowed = 2;
-    const Case cases[] = {
-        {"no stats", false, links, u""},
-        {"clean scan", true, clean, u""},
-        {"links skipped", true, links, u"\r\n\"Not examined: 2 links not followed\"\r\n"},
-    };
-    for (const Case& c : cases) {
-        FakeFileSystem fs;
-        fs.addFolder(u"C:\\reports");
-        ASSERT_TRUE(writeCsvReport(kReportPath, {}, nullptr, c.passStats ? &c.stats : nullptr, fs))
-            << c.label;
-        EXPECT_EQ(fs.fileBytes(kReportPath),
-                  littleEndianBytes(u"\uFEFF" + std::u16string(kHeader) + c.after))
-            << c.label;
+    for (const auto& [script, error] : failures) {
+        ScriptedWriter failing(script);
+        EXPECT_FALSE(detail::writeReportBuffer(failing, u"0123456789", &message));
+        EXPECT_EQ(message, u"Could not write the report: " + error);
+        EXPECT_EQ(failing.asked.size(), script.size());
     }
 }
 
-TEST(CsvReport, HostModifiedIsTheLocalTimeText) {
+// Writes a report through a fake with an empty C:\reports and gives its bytes.
+std::string reportBytes(const std::vector<StreamRecord>& records, const ScanStats* stats,
+                        std::vector<std::uint32_t>* writeSizes = nullptr) {
     FakeFileSystem fs;
     fs.addFolder(u"C:\\reports");
-    StreamRecord record;
-    record.hostFolder = u"C:\\";
-    record.hostName = u"a.txt";
-    record.hostModified = 133487712000000000ULL;  // 2024-01-02 12:00:00 UTC
-    ASSERT_FALSE(timeText(record.hostModified).empty());
-    ASSERT_TRUE(writeCsvReport(kReportPath, {record}, nullptr, nullptr, fs));
-    const std::u16string line =
-        u",,C:\\a.txt,File,,,,,0,," + timeText(record.hostModified) + u",,,,,\r\n";
-    EXPECT_EQ(fs.fileBytes(kReportPath),
-              littleEndianBytes(u"\uFEFF" + std::u16string(kHeader) + line));
+    std::u16string message = u"stale";
+    EXPECT_TRUE(writeCsvReport(kPath, records, &message, stats, fs));
+    EXPECT_EQ(message, u"");
+    EXPECT_EQ(fs.log().open, FakeLog().open);
+    if (writeSizes) {
+        *writeSizes = fs.log().writeSizes;
+    }
+    return fs.fileBytes(kPath);
 }
 
-// A lower bound is shown as one and never written as the stream's byte count.
-TEST(CsvReport, ALowerBoundSizeStatesNoByteCount) {
-    FakeFileSystem fs;
-    fs.addFolder(u"C:\\reports");
+TEST(CsvReport, WritesTheExactBytes) {
+    const ScanStats fixtureStats = reportFixtureStats();
+    EXPECT_EQ(reportBytes(reportFixtureRecords(), &fixtureStats),
+              littleEndianBytes(reportFixtureText()));
+    EXPECT_EQ(reportBytes({}, nullptr), littleEndianBytes(kHead));
+    // A lower bound is shown as one and never written as the stream's byte
+    // count; the time is the local time text.
     StreamRecord record;
     record.hostFolder = u"C:\\";
     record.hostName = u"a.txt";
@@ -263,129 +136,89 @@ TEST(CsvReport, ALowerBoundSizeStatesNoByteCount) {
     record.streamType = u"$DATA";
     record.streamSize = 65536;
     record.streamSizeAtLeast = true;
+    record.hostModified = 133487712000000000ULL;
     record.unreadable = true;
-    ASSERT_TRUE(writeCsvReport(kReportPath, {record}, nullptr, nullptr, fs));
-    const std::u16string line = u",,C:\\a.txt,File,big,$DATA,at least 64.0 KB,,0,,,,,,,No\r\n";
-    EXPECT_EQ(fs.fileBytes(kReportPath),
-              littleEndianBytes(u"\uFEFF" + std::u16string(kHeader) + line));
+    ASSERT_FALSE(timeText(record.hostModified).empty());
+    EXPECT_EQ(reportBytes({record}, nullptr),
+              littleEndianBytes(kHead + u",,C:\\a.txt,File,big,$DATA,at least 64.0 KB,,0,," +
+                                timeText(record.hostModified) + u",,,,,No\r\n"));
 }
 
 // Enough rows to pass the slice size several times.
-std::vector<StreamRecord> manyRecords(std::size_t count) {
+const std::vector<StreamRecord> kManyRecords = [] {
     StreamRecord record;
-    record.hostFolder = u"C:\\Data";
-    record.hostName = u"plain.txt";
-    record.hostSize = 1048576;
-    return std::vector<StreamRecord>(count, record);
-}
+    record.hostFolder = u"C:\\D";
+    record.hostName = u"p.txt";
+    record.hostSize = 7;
+    return std::vector<StreamRecord>(2500, record);
+}();
 
-constexpr char16_t kManyLine[] = u",,C:\\Data\\plain.txt,File,,,,,1048576,,,,,,,\r\n";
-
-TEST(CsvReport, LongReportIsWrittenInSlicesAsIfAtOnce) {
-    RecordingFileSystem fs;
-    fs.addFolder(u"C:\\reports");
-    fs.acceptAtMost = 40001;  // and the port takes less than asked, at odd places
-    const std::size_t count = 2000;
-    ScanStats stats;
-    stats.listFailed = 1;
-    ASSERT_TRUE(writeCsvReport(kReportPath, manyRecords(count), nullptr, &stats, fs));
-
-    std::u16string whole = u"\uFEFF" + std::u16string(kHeader);
-    for (std::size_t i = 0; i < count; ++i)
-        whole += kManyLine;
-    whole += u"\r\n\"Not examined: 1 could not be listed\"\r\n";
-    ASSERT_GT(whole.size(), 2 * kReportSlice);
-    EXPECT_EQ(fs.fileBytes(kReportPath), littleEndianBytes(whole));
-
-    // Each slice is flushed after the line that reaches the threshold, so it
-    // holds at least the threshold and less than one more line.
-    std::uint64_t slices = 0;
-    for (std::size_t i = 0; i < fs.writeSizes.size(); ++i) {
-        const std::uint64_t size = fs.writeSizes[i];
-        if (i > 0 && fs.writeSizes[i - 1] > 40001 && size == fs.writeSizes[i - 1] - 40001)
-            continue;  // the rest of a short write
-        ++slices;
-        if (slices < 3) {
-            EXPECT_GE(size, 2 * kReportSlice) << i;
-            EXPECT_LT(size, 2 * (kReportSlice + std::u16string(kManyLine).size())) << i;
-        }
+TEST(CsvReport, ALongReportIsWrittenInSlicesAsIfAtOnce) {
+    const ScanStats stats{.listFailed = 1};
+    std::u16string whole = kHead;
+    for (std::size_t i = 0; i < kManyRecords.size(); ++i) {
+        whole += u",,C:\\D\\p.txt,File,,,,,7,,,,,,,\r\n";
     }
-    EXPECT_EQ(slices, 3u);
+    whole += u"\r\n\"Not examined: 1 could not be listed\"\r\n";
+    ASSERT_GT(whole.size(), 2 * detail::kReportSlice);
+    std::vector<std::uint32_t> sizes;
+    EXPECT_EQ(reportBytes(kManyRecords, &stats, &sizes), littleEndianBytes(whole));
+    // Each slice is written after the line that reaches the threshold.
+    ASSERT_EQ(sizes.size(), 3u);
+    EXPECT_GE(sizes[1], 2 * detail::kReportSlice);
+    EXPECT_LT(sizes[1], 2 * detail::kReportSlice + 64);
 }
 
-TEST(CsvReport, NothingIsTouchedWithoutAPath) {
-    FakeFileSystem fs;
-    std::u16string message;
-    EXPECT_FALSE(writeCsvReport(u"", manyRecords(1), &message, nullptr, fs));
-    EXPECT_EQ(message, u"No file name was given for the report.");
-    EXPECT_EQ(fs.totalCalls(), 0u);
-    EXPECT_FALSE(writeCsvReport(u"", {}, nullptr, nullptr, fs));
-}
+// A port that cannot even say why it failed.
+struct ThrowingFileSystem : FakeFileSystem {
+    std::uint32_t createFile(const std::u16string&, std::unique_ptr<FileWriter>&) override {
+        throw std::runtime_error("device gone");
+    }
+};
 
-TEST(CsvReport, FileThatCannotBeCreatedIsNamed) {
+TEST(CsvReport, AFileThatCannotBeCreatedIsNamedAndAnEarlierOneKept) {
     FakeFileSystem fs;
-    fs.addFolder(u"C:\\reports");
+    fs.addFile(u"C:\\reports\\busy.csv", "earlier");
     fs.setFault(FakeOp::createFile, u"C:\\reports\\busy.csv", {kErrorSharingViolation});
-    struct Case {
-        std::u16string path;
-        std::u16string message;
-    };
-    const Case cases[] = {
-        {u"C:\\nowhere\\scan.csv", u"Could not create C:\\nowhere\\scan.csv: Path not found (3)"},
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"", u"No file name was given for the report."},
         {u"C:\\reports\\busy.csv",
          u"Could not create C:\\reports\\busy.csv: The file is in use by another program (32)"},
         // The path goes into a message box: its controls are shown, not obeyed.
         {u"C:\\nowhere\\a\r\nb\u202E.csv",
          u"Could not create C:\\nowhere\\a<U+000D><U+000A>b<U+202E>.csv: Path not found (3)"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [path, expected] : cases) {
         std::u16string message;
-        EXPECT_FALSE(writeCsvReport(c.path, manyRecords(3), &message, nullptr, fs));
-        EXPECT_EQ(message, c.message);
-        EXPECT_FALSE(fs.exists(c.path));
+        EXPECT_FALSE(writeCsvReport(path, kManyRecords, &message, nullptr, fs));
+        EXPECT_EQ(message, expected);
     }
-    EXPECT_TRUE(fs.deleteFileCalls().empty());
+    EXPECT_EQ(fs.fileBytes(u"C:\\reports\\busy.csv"), "earlier");
+    EXPECT_EQ(fs.calls(FakeOp::deleteFile), 0u);
+
+    ThrowingFileSystem throwing;
+    std::u16string message;
+    EXPECT_FALSE(writeCsvReport(kPath, kManyRecords, &message, nullptr, throwing));
+    EXPECT_EQ(message, u"The report could not be written.");
 }
 
-TEST(CsvReport, FailedReportIsCompleteOrAbsent) {
-    struct Case {
-        const char* label;
-        std::function<void(RecordingFileSystem&)> arrange;
-        std::u16string message;
+TEST(CsvReport, AReportThatFailsHalfWayIsTakenBack) {
+    const std::pair<FakeFault, std::u16string> cases[] = {
+        {{kErrorDiskFull, 1000}, u"Could not write the report: The disk is full (112)"},
+        {{kErrorDiskFull, 70000}, u"Could not write the report: The disk is full (112)"},
+        {{.throwBadAlloc = true}, u"Ran out of memory while building the report."},
     };
-    FakeFault outOfMemory;
-    outOfMemory.throwBadAlloc = true;
-    const Case cases[] = {
-        {"disk fills in the first slice", [](RecordingFileSystem& fs) { fs.fillDiskAfter(1000); },
-         u"Could not write the report: The disk is full (112)"},
-        {"disk fills in a later slice", [](RecordingFileSystem& fs) { fs.fillDiskAfter(70000); },
-         u"Could not write the report: The disk is full (112)"},
-        {"write refused", [](RecordingFileSystem& fs) { fs.refuse(FakeOp::write, kReportPath); },
-         u"Could not write the report: Access denied (5)"},
-        {"memory runs out",
-         [&](RecordingFileSystem& fs) { fs.setFault(FakeOp::write, kReportPath, outOfMemory); },
-         u"Ran out of memory while building the report."},
-        {"anything else thrown",
-         [](RecordingFileSystem& fs) {
-             fs.beforeWrite = [] { throw std::runtime_error("device gone"); };
-         },
-         u"The report could not be written."},
-    };
-    for (const Case& c : cases) {
-        RecordingFileSystem fs;
-        fs.addFolder(u"C:\\reports");
-        fs.addFile(kReportPath, "an earlier report");
-        c.arrange(fs);
+    for (const auto& [fault, expected] : cases) {
+        FakeFileSystem fs;
+        fs.addFile(kPath, "an earlier report");
+        fs.setFault(FakeOp::write, kPath, fault);
         std::u16string message;
-        ScanStats stats;
-        stats.cancelled = true;
-        EXPECT_FALSE(writeCsvReport(kReportPath, manyRecords(2000), &message, &stats, fs))
-            << c.label;
-        EXPECT_EQ(message, c.message) << c.label;
-        // Neither a truncated report nor the earlier one is left under the name.
-        EXPECT_FALSE(fs.exists(kReportPath)) << c.label;
-        EXPECT_EQ(fs.openWriters(), 0) << c.label;
-        EXPECT_EQ(fs.deleteFileCalls(), std::vector<std::u16string>{kReportPath}) << c.label;
+        EXPECT_FALSE(writeCsvReport(kPath, kManyRecords, &message, nullptr, fs));
+        EXPECT_EQ(message, expected);
+        // The fake writes in place: neither a truncated report nor the earlier
+        // one is left under the name.
+        EXPECT_FALSE(fs.exists(kPath)) << fault.after;
+        EXPECT_EQ(fs.log().open, FakeLog().open);
     }
 }
 

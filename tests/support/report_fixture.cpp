@@ -3,93 +3,65 @@
 namespace streamscan {
 namespace {
 
-StreamRecord hostRecord(std::u16string folder, std::u16string name, bool isFolder,
-                        std::uint32_t attributes, std::uint64_t size) {
+StreamRecord row(std::u16string folder, std::u16string name, std::uint32_t attributes,
+                 std::uint64_t hostSize, std::u16string stream = {}, std::uint64_t size = 0) {
     StreamRecord record;
     record.hostFolder = std::move(folder);
     record.hostName = std::move(name);
-    record.hostIsFolder = isFolder;
+    record.hostIsFolder = (attributes & 0x10) != 0;
     record.hostAttributes = attributes;
-    record.hostSize = size;
+    record.hostSize = hostSize;
+    record.streamName = std::move(stream);
+    record.streamType = record.streamName.empty() ? u"" : u"$DATA";
+    record.streamSize = size;
     return record;
 }
 
-StreamRecord streamRecord(StreamRecord host, std::u16string name, std::uint64_t size) {
-    host.streamName = std::move(name);
-    host.streamType = u"$DATA";
-    host.streamSize = size;
-    return host;
-}
-
-ZoneInfo zoneWith(bool present, bool parsed, std::int64_t zoneId) {
-    ZoneInfo zone;
-    zone.isZoneIdentifier = true;
-    zone.zoneIdPresent = present;
-    zone.zoneIdParsed = parsed;
-    zone.zoneId = parsed ? zoneId : -1;
-    zone.zone = parsed && zoneId >= 0 && zoneId <= 4 ? static_cast<std::uint32_t>(zoneId) : kNoZone;
-    return zone;
+// A Zone.Identifier row on setup.exe; without an id the ZoneId line is missing,
+// with `parsed` false it could not be read.
+StreamRecord zoneRow(std::uint64_t size, bool present, bool parsed, std::int64_t zoneId) {
+    StreamRecord record =
+        row(u"C:\\Users\\ann\\Downloads", u"setup, v2.exe", 0x20, 1536, u"Zone.Identifier", size);
+    record.zone.isZoneIdentifier = true;
+    record.zone.zoneIdPresent = present;
+    record.zone.zoneIdParsed = parsed;
+    record.zone.zoneId = parsed ? zoneId : -1;
+    record.zone.zone =
+        parsed && zoneId >= 0 && zoneId <= 4 ? static_cast<std::uint32_t>(zoneId) : kNoZone;
+    return record;
 }
 
 }  // namespace
 
 std::vector<StreamRecord> reportFixtureRecords() {
-    const StreamRecord setup =
-        hostRecord(u"C:\\Users\\ann\\Downloads", u"setup, v2.exe", false, 0x20, 1536);
-    const StreamRecord evil = hostRecord(u"C:\\Temp", u"evil\u202Etxt.exe", false, 0x23, 0);
+    std::vector<StreamRecord> records = {zoneRow(120, true, true, 3), zoneRow(64, true, true, -1),
+                                         zoneRow(16, true, true, 7), zoneRow(16, false, false, 0),
+                                         zoneRow(20, true, false, 0)};
+    records[0].zone.hostUrl = u"https://example.com/get?x=\"1\"";
+    records[0].severity = 1;
+    records[0].note = u"Downloaded from the Internet";
+    records[1].zone.hostUrl = u"https://caf\u00E9.example/\U0001F600";
+    records[1].zone.referrerUrl = u"@evil";
+    records[4].streamName = u"zone.identifier";
 
-    std::vector<StreamRecord> records;
-
-    StreamRecord internet = streamRecord(setup, u"Zone.Identifier", 120);
-    internet.zone = zoneWith(true, true, 3);
-    internet.zone.hostUrl = u"https://example.com/get?x=\"1\"";
-    internet.severity = 1;
-    internet.note = u"Downloaded from the Internet";
-    records.push_back(internet);
-
-    StreamRecord formula = streamRecord(evil, u"=cmd|' /C calc'!A0", 0);
+    StreamRecord formula = row(u"C:\\Temp", u"evil\u202Etxt.exe", 0x23, 0, u"=cmd|' /C calc'!A0");
     formula.unreadable = true;
     formula.severity = 2;
     formula.note = u"Hidden\tnote\r\nsecond line";
-    records.push_back(formula);
+    records.insert(records.begin() + 1, formula);
 
-    StreamRecord negative = streamRecord(setup, u"Zone.Identifier", 64);
-    negative.zone = zoneWith(true, true, -1);
-    negative.zone.hostUrl = u"https://caf\u00E9.example/\U0001F600";
-    negative.zone.referrerUrl = u"@evil";
-    records.push_back(negative);
-
-    StreamRecord unknown = streamRecord(setup, u"Zone.Identifier", 16);
-    unknown.zone = zoneWith(true, true, 7);
-    records.push_back(unknown);
-
-    StreamRecord noZoneId = streamRecord(setup, u"Zone.Identifier", 16);
-    noZoneId.zone = zoneWith(false, false, 0);
-    records.push_back(noZoneId);
-
-    StreamRecord badZoneId = streamRecord(setup, u"zone.identifier", 20);
-    badZoneId.zone = zoneWith(true, false, 0);
-    records.push_back(badZoneId);
-
-    StreamRecord quoted = streamRecord(evil, u"a\"b,c", 1048576);
+    StreamRecord quoted = row(u"C:\\Temp", u"evil\u202Etxt.exe", 0x23, 0, u"a\"b,c", 1048576);
     quoted.streamType = u"";
     quoted.note = u"-5 +x";
     records.push_back(quoted);
-
-    records.push_back(hostRecord(u"C:\\Data", u"sub", true, 0x10, 0));
-    records.push_back(hostRecord(u"C:\\", u"", true, 0x16, 0));
-    records.push_back(hostRecord(u"C:\\Data", u"plain.txt", false, 0x20, 1048576));
+    records.push_back(row(u"C:\\Data", u"sub", 0x10, 0));
+    records.push_back(row(u"C:\\", u"", 0x16, 0));
+    records.push_back(row(u"C:\\Data", u"plain.txt", 0x20, 1048576));
     return records;
 }
 
 ScanStats reportFixtureStats() {
-    ScanStats stats;
-    stats.files = 7;
-    stats.streams = 7;
-    stats.cancelled = true;
-    stats.accessDenied = 2;
-    stats.linksNotFollowed = 1;
-    return stats;
+    return {.files = 7, .streams = 7, .accessDenied = 2, .linksNotFollowed = 1, .cancelled = true};
 }
 
 std::u16string reportFixtureText() {
@@ -122,7 +94,6 @@ std::u16string reportFixtureText() {
 
 std::string littleEndianBytes(std::u16string_view text) {
     std::string bytes;
-    bytes.reserve(text.size() * 2);
     for (const char16_t unit : text) {
         bytes.push_back(static_cast<char>(unit & 0xFF));
         bytes.push_back(static_cast<char>(unit >> 8));

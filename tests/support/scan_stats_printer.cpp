@@ -3,10 +3,7 @@
 namespace streamscan {
 
 void PrintTo(const ScanStats& stats, std::ostream* out) {
-    const struct {
-        const char* name;
-        std::uint64_t value;
-    } fields[] = {
+    const std::pair<const char*, std::uint64_t> fields[] = {
         {"files", stats.files},
         {"folders", stats.folders},
         {"itemsWithStreams", stats.itemsWithStreams},
@@ -16,17 +13,15 @@ void PrintTo(const ScanStats& stats, std::ostream* out) {
         {"unreadableStreams", stats.unreadableStreams},
         {"linksNotFollowed", stats.linksNotFollowed},
         {"volumesWithoutStreams", stats.volumesWithoutStreams},
+        {"cancelled", stats.cancelled ? 1 : 0},
     };
     const char* separator = "";
     *out << "{";
-    for (const auto& field : fields) {
-        if (field.value != 0) {
-            *out << separator << "." << field.name << " = " << field.value;
+    for (const auto& [name, value] : fields) {
+        if (value != 0) {
+            *out << separator << "." << name << " = " << value;
             separator = ", ";
         }
-    }
-    if (stats.cancelled) {
-        *out << separator << ".cancelled = true";
     }
     *out << "}";
 }
