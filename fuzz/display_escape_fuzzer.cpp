@@ -13,7 +13,8 @@ using fuzzing::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string name = fuzzing::utf16Of(data, size);
-    const std::u16string_view shown = streamscan::escapeForDisplay(name);
+    const std::u16string shownText = streamscan::escapeForDisplay(name);
+    const std::u16string_view shown = shownText;
     std::u16string readBack;
     for (std::size_t i = 0; i < shown.size();) {
         if (shown.substr(i, 3) != u"<U+") {
