@@ -21,27 +21,11 @@ namespace {
 
 using namespace realfs;
 
-#ifdef TESSALIN_SCAN_BINARY
-const std::string kBinary = TESSALIN_SCAN_BINARY;
-#else
-const std::string kBinary = executableFolder() + "/tessalin-scan";
-#endif
+const std::string kBinary = scannerBinary();
 
 const std::string kInternetZone =
     "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.net/\r\n"
     "HostUrl=https://example.net/setup.exe\r\n";
-
-CommandResult tessalinScan(std::vector<std::string> args, const RunOptions& options = {}) {
-    args.insert(args.begin(), kBinary);
-    return runCommand(args, options);
-}
-
-// What a shell command prints; its arguments are $1, $2, ...
-std::string shell(const std::string& command, const std::vector<std::string>& args = {}) {
-    std::vector<std::string> argv = {"sh", "-c", command, "sh"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runCommand(argv).out;
-}
 
 class Cli : public ::testing::Test {
   protected:
@@ -71,7 +55,7 @@ TEST_F(Cli, RowsAreEscapedAndTheReportIsTheEnginesOwn) {
     file("tree/line\nbreak.txt", {"tab\tname", "x"});
     file("tree/plain.txt");
     const std::string report = folder.at("report.csv");
-    const CommandResult run = tessalinScan({folder.at("tree"), "--csv", report});
+    const CommandResult run = runCommand({kBinary, folder.at("tree"), "--csv", report});
     EXPECT_EQ(run.exitCode, 1) << run.output();  // bit 1: something is flagged
     EXPECT_EQ(run.err, "");
     EXPECT_NE(run.out.find("evil<U+202E>txt.exe:payload:$DATA"), std::string::npos) << run.out;
@@ -94,8 +78,8 @@ TEST_F(Cli, JsonLinesAndCopiesAreWhatJqAndSha256sumRead) {
     file("tree/bad\xFF.txt", {"../../escape", std::string("MZ\0\x01", 4)});
     file("tree/plain.txt");
     const std::string out = folder.at("out");
-    const CommandResult run = tessalinScan(
-        {folder.at("tree"), "--json", "--hash", "--extract", out, "--name", "*escape"});
+    const CommandResult run = runCommand(
+        {kBinary, folder.at("tree"), "--json", "--hash", "--extract", out, "--name", "*escape"});
     EXPECT_EQ(run.exitCode, 1) << run.err;
     const std::string lines = folder.at("scan.jsonl");
     ASSERT_TRUE(writeFile(lines, run.out));
@@ -124,7 +108,7 @@ TEST_F(Cli, JsonLinesAndCopiesAreWhatJqAndSha256sumRead) {
             shell("jq -r 'select(.sha256) | .sha256' \"$1\"", {lines}));
     // A folder that is not empty, or one inside the scanned tree, is refused first.
     for (const std::string& refused : {out, folder.at("tree/copies")}) {
-        const CommandResult again = tessalinScan({folder.at("tree"), "--extract", refused});
+        const CommandResult again = runCommand({kBinary, folder.at("tree"), "--extract", refused});
         EXPECT_EQ(again.exitCode, 64) << again.err;
         EXPECT_EQ(again.out, "");
     }
@@ -137,14 +121,15 @@ TEST_F(Cli, RemoveTakesExactlyTheNamedStreamsAndOnlyWhenToldYes) {
     const std::string c = file("c.pdf", {"ZONE.IDENTIFIER", ""}, "pdf");
     // Without a terminal to ask on, and without --yes, nothing is touched.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{folder.path(), "--remove", "Zone.Identifier"},
-          std::vector<std::string>{"--frobnicate", folder.path()}}) {
-        const CommandResult refused = tessalinScan(args);
+         {std::vector<std::string>{kBinary, folder.path(), "--remove", "Zone.Identifier"},
+          std::vector<std::string>{kBinary, "--frobnicate", folder.path()}}) {
+        const CommandResult refused = runCommand(args);
         EXPECT_EQ(refused.exitCode, 64) << refused.output();
         EXPECT_EQ(refused.out, "");
         EXPECT_EQ(attribute(a, "user.Zone.Identifier"), kInternetZone);
     }
-    const CommandResult run = tessalinScan({folder.path(), "--remove", "Zone.Identifier", "--yes"});
+    const CommandResult run =
+        runCommand({kBinary, folder.path(), "--remove", "Zone.Identifier", "--yes"});
     EXPECT_EQ(run.exitCode, 0) << run.output();
     EXPECT_EQ(shell("getfattr -d --absolute-names \"$1\" \"$2\" \"$3\"", {a, b, c}),
               "# file: " + b + "\nuser.keep=\"kept\"\n\n");
@@ -171,7 +156,7 @@ TEST_F(Cli, DownloadMarksOfWgetAndCurlAndWindowsSidecarsSayWhereAFileCameFrom) {
     // What Windows leaves when it copies a downloaded file into a Linux folder.
     file("dl/c.exe:Zone.Identifier", {}, kInternetZone);
 
-    const CommandResult run = tessalinScan({folder.at("dl"), "--json"});
+    const CommandResult run = runCommand({kBinary, folder.at("dl"), "--json"});
     EXPECT_EQ(run.exitCode, 0) << run.output();
     ASSERT_TRUE(writeFile(folder.at("rows.jsonl"), run.out));
     EXPECT_EQ(shell("jq -r 'select(.type == \"row\") | [(.path | sub(\".*/dl/\"; \"\")), .stream, "
@@ -184,13 +169,14 @@ TEST_F(Cli, DownloadMarksOfWgetAndCurlAndWindowsSidecarsSayWhereAFileCameFrom) {
                   "tool.exe\t" + site + "\tfalse\ntool.exe\txdg.origin.url\t" + site +
                   "tool.exe\t\tfalse\n");
     // --remove takes the sidecar file and only it.
-    EXPECT_EQ(tessalinScan({folder.at("dl"), "--remove", "Zone.Identifier", "--yes"}).exitCode, 0);
+    EXPECT_EQ(
+        runCommand({kBinary, folder.at("dl"), "--remove", "Zone.Identifier", "--yes"}).exitCode, 0);
     EXPECT_EQ(shell("ls \"$1\"", {folder.at("dl")}), "c.exe\ntool.exe\n");
 }
 
 TEST_F(Cli, DemoMakesItsTreeUnderTmpdir) {
     const CommandResult run =
-        tessalinScan({"--demo"}, {.environment = {"TMPDIR=" + folder.path()}});
+        runCommand({kBinary, "--demo"}, {.environment = {"TMPDIR=" + folder.path()}});
     EXPECT_EQ(run.exitCode, 1) << run.output();
     EXPECT_EQ(run.out.rfind("Sample tree made in: " + folder.path() + "/tessalin-demo-", 0), 0u);
     EXPECT_NE(run.out.find("Documents/invoice<U+202E>txt.exe:Zone.Identifier:$DATA"),
@@ -202,12 +188,12 @@ TEST_F(Cli, AFolderDeniedToNobodyIsNamedAndSetsBitTwo) {
         GTEST_SKIP() << "needs root to run the scanner as nobody";
     ASSERT_TRUE(makeFolder(folder.at("root")) && makeFolder(folder.at("root/locked"), 0700));
     file("root/open.txt", {"note", "readable"});
-    const CommandResult run = tessalinScan({folder.at("root")}, {.asNobody = true});
+    const CommandResult run = runCommand({kBinary, folder.at("root")}, {.asNobody = true});
     EXPECT_EQ(run.exitCode, 2) << run.output();
     EXPECT_NE(run.out.find("root/open.txt:note:$DATA"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, utf8ForDisplay(tessalin::cli::notExaminedPlaceLine(
                            {decodeName(folder.at("root/locked")), PlaceKind::accessDenied, 5})));
-    EXPECT_EQ(tessalinScan({folder.at("root")}).exitCode, 0);  // root is refused nothing
+    EXPECT_EQ(runCommand({kBinary, folder.at("root")}).exitCode, 0);  // root is refused nothing
 }
 
 // The scan writes to a pipe that is read only after the signals, so it is
@@ -239,38 +225,6 @@ TEST_F(Cli, CtrlCStopsTheScanAndASecondOneEndsItAt130) {
             EXPECT_EQ(summary, "");
         }
     }
-}
-
-// ntfs-3g shows 64 KiB of a larger stream and will not hand it over: the copy
-// fails, the manifest names it, and the row says its size is a lower bound.
-TEST(CliOnNtfs, AStreamTheVolumeWillNotHandOverIsNamedInTheManifest) {
-    if (const std::string why = volumeUnavailableReason(VolumeKind::ntfs); !why.empty())
-        GTEST_SKIP() << why;
-    TempFolder folder("cli-ntfs");
-    MountedVolume volume;
-    std::string error;
-    ASSERT_TRUE(makeVolumeImage(VolumeKind::ntfs, folder.at("ntfs.img"), 16, error)) << error;
-    // Written as file:stream, as the attribute interface cannot take it.
-    ASSERT_TRUE(volume.mount(VolumeKind::ntfs, folder.at("ntfs.img"), folder.at("mnt"),
-                             "streams_interface=windows", error))
-        << error;
-    ASSERT_TRUE(writeFile(volume.at("big.txt"), "host"));
-    ASSERT_TRUE(writeFile(volume.at("big.txt:big"), std::string(70000, 'b')));
-    ASSERT_TRUE(volume.unmount(&error)) << error;
-    ASSERT_TRUE(volume.mount(VolumeKind::ntfs, folder.at("ntfs.img"), folder.at("mnt"), "", error))
-        << error;
-    const CommandResult run =
-        tessalinScan({volume.mountPoint(), "--json", "--extract", folder.at("out")});
-    EXPECT_EQ(run.exitCode, 3) << run.output();
-    EXPECT_EQ(shell("jq -r '.streams[] | [.file, .stream, (.error | length > 0)] | @csv' "
-                    "\"$1/manifest.json\"",
-                    {folder.at("out")}),
-              ",\"big\",true\n");
-    ASSERT_TRUE(writeFile(folder.at("rows.jsonl"), run.out));
-    EXPECT_EQ(shell("jq -r 'select(.type == \"row\") | [.streamSize, .streamSizeIsLowerBound, "
-                    ".readable] | @csv' \"$1\"",
-                    {folder.at("rows.jsonl")}),
-              "65536,true,false\n");
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ bool dropToNobody() {
            setuid(nobody != nullptr ? nobody->pw_uid : 65534) == 0;
 }
 
-// In a forked child: runs argv with stdin from /dev/null and stdout and stderr
-// on the descriptors. Root's PATH may lack the sbin folders the tools are in.
+// In a forked child, with stdin from /dev/null and stdout and stderr on `out`
+// and `err`: becomes argv. Root's PATH may lack the sbin folders of the tools.
 [[noreturn]] void execute(const std::vector<std::string>& argv, int out, int err) {
     dup2(open("/dev/null", O_RDONLY), 0);
     dup2(out, 1);
@@ -105,8 +105,11 @@ TempFolder::~TempFolder() {
     runCommand({"sh", "-c", "chmod -R u+rwx \"$0\"; rm -rf --one-file-system \"$0\"", root});
 }
 
-CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options) {
-    // Files in memory, not pipes: whatever the program writes, it never blocks.
+namespace {
+
+// Runs `work` in a forked child whose stdout and stderr are files in memory,
+// so whatever it writes, it never blocks.
+CommandResult runForked(const RunOptions& options, const std::function<void(int, int)>& work) {
     const int out = memfd_create("stdout", MFD_CLOEXEC);
     const int err = memfd_create("stderr", MFD_CLOEXEC);
     const pid_t child = fork();
@@ -115,7 +118,8 @@ CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions&
             putenv(const_cast<char*>(variable.c_str()));
         if (options.asNobody && !dropToNobody())
             _exit(126);
-        execute(argv, out, err);
+        work(out, err);
+        _exit(0);
     }
     CommandResult result;
     int status = 0;
@@ -133,28 +137,25 @@ CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions&
     return result;
 }
 
+}  // namespace
+
+CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options) {
+    return runForked(options, [&](int out, int err) { execute(argv, out, err); });
+}
+
+std::string shell(const std::string& command, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"sh", "-c", command, "sh"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runCommand(argv).out;
+}
+
 std::optional<std::string> runAsNobody(const std::function<std::string()>& work) {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return std::nullopt;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        const std::string bytes = dropToNobody() ? work() : "";
-        const bool sent =
-            write(fds[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-        _exit(sent && !bytes.empty() ? 0 : 3);
-    }
-    close(fds[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    const bool finished = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-                          WEXITSTATUS(status) == 0;
-    return finished ? std::optional(output) : std::nullopt;
+    const CommandResult result = runForked({.asNobody = true}, [&](int out, int) {
+        const std::string bytes = work();
+        if (write(out, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+            _exit(1);
+    });
+    return result.exitCode == 0 ? std::optional(result.out) : std::nullopt;
 }
 
 bool writeFile(const std::string& path, const std::string& content) {

@@ -21,6 +21,14 @@ namespace streamscan::realfs {
 
 std::string executableFolder();  // the build folder, on local disk
 
+inline std::string scannerBinary() {  // the tessalin-scan of this build
+#ifdef TESSALIN_SCAN_BINARY
+    return TESSALIN_SCAN_BINARY;
+#else
+    return executableFolder() + "/tessalin-scan";
+#endif
+}
+
 // A new folder (0755, so nobody can reach it) under executableFolder()/real-volumes;
 // removed with everything in it, but not what is still mounted inside.
 class TempFolder {
@@ -53,6 +61,8 @@ struct CommandResult {
 // A program found on PATH (or in the sbin folders), run without a shell with
 // stdin from /dev/null.
 CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options = {});
+// What `sh -c command` prints on stdout, its arguments being $1, $2, ...
+std::string shell(const std::string& command, const std::vector<std::string>& args = {});
 
 // Runs `work` in a child process dropped to the user nobody and hands back the
 // bytes it returned; nothing when the child did not finish.
