@@ -29,12 +29,12 @@ const std::string kBinary = scannerBinary();
 
 constexpr std::uint64_t kBigStream = 2 * 1024 * 1024;
 
-// The NTFS image and two partitioned disks holding it, made once for the suite.
+// The NTFS image and two partitioned disks holding it (dos.img, gpt.img), made
+// once for the suite.
 struct Images {
     std::unique_ptr<TempFolder> folder;
     std::string unavailable;
     std::string ntfs;
-    std::vector<std::string> disks;  // DOS and GPT tables: p1 the NTFS volume, p2 FAT
 };
 
 Images& images() {
@@ -78,26 +78,18 @@ Images& images() {
                      std::string("\0\0\0\x06", 4));
         if (unlink(volume.at("gone.txt").c_str()) != 0 || !volume.unmount(&result.unavailable))
             result.unavailable += "could not finish the volume";
-        const std::string fat = result.folder->at("fat.img");
-        if (!makeVolumeImage(VolumeKind::fat, fat, 4, result.unavailable))
-            return result;
-        for (const std::string label : {"dos", "gpt"}) {
-            const bool dos = label == "dos";
-            const std::string disk = result.folder->at(label + ".img");
-            writeFile(disk + ".table", "label: " + label + "\nstart=2048, size=24576, type=" +
-                                           (dos ? "7" : "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7") +
-                                           "\nstart=26624, size=8192, type=" +
-                                           (dos ? "c" : "C12A7328-F81F-11D2-BA4B-00A0C93EC93B") +
-                                           "\n");
-            const CommandResult made = runCommand(
-                {"sh", "-c",
-                 "truncate -s 18M \"$0\" && sfdisk -q \"$0\" < \"$0.table\" && dd if=\"$1\" "
-                 "of=\"$0\" bs=512 seek=2048 conv=notrunc status=none && dd if=\"$2\" of=\"$0\" "
-                 "bs=512 seek=26624 conv=notrunc status=none",
-                 disk, result.ntfs, fat});
-            if (made.exitCode != 0)
-                result.unavailable += made.output();
-        }
+        // A DOS and a GPT disk: p1 the same NTFS volume, p2 a FAT one.
+        const CommandResult disks = runCommand({"sh", "-c", R"(set -e; cd "$0"
+            mkfs.vfat -C fat.img 4096 > /dev/null
+            for table in "dos 7 c" "gpt EBD0A0A2-B9E5-4433-87C0-68B6B72699C7 C12A7328-F81F-11D2-BA4B-00A0C93EC93B"; do
+                set -- $table; truncate -s 18M $1.img
+                printf 'label: %s\nstart=2048, size=24576, type=%s\nstart=26624, size=8192, type=%s\n' "$@" | sfdisk -q $1.img
+                dd if=ntfs.img of=$1.img bs=512 seek=2048 conv=notrunc status=none
+                dd if=fat.img of=$1.img bs=512 seek=26624 conv=notrunc status=none
+            done)",
+                                                result.folder->path()});
+        if (disks.exitCode != 0)
+            result.unavailable = disks.output();
         return result;
     }();
     return made;
@@ -230,10 +222,7 @@ TEST_F(ImageScan, ListsTheStreamsOfDeletedFilesOnlyWhenAsked) {
     EXPECT_NE(manifest.find("//p0/gone.txt\",\"stream\":\"left\""), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("\"stream\":\"blob\",\"streamType\":\"$DATA\",\"size\":2097152"),
               std::string::npos);
-    const std::size_t row = deleted.out.find("//p0/gone.txt:left:$DATA");
-    ASSERT_NE(row, std::string::npos) << deleted.output();
-    EXPECT_NE(deleted.out.find("Deleted file", row), std::string::npos);
-    EXPECT_NE(deleted.out.find("\n1 stream belongs to deleted items\n"), std::string::npos);
+    EXPECT_NE(deleted.out.find("//p0/gone.txt:left:$DATA"), std::string::npos) << deleted.output();
 }
 
 // A copy of the NTFS image with `change` applied to its bytes.
@@ -253,55 +242,51 @@ std::size_t mftOffset(const std::string& b) {
            static_cast<unsigned char>(b[0x0D]);
 }
 
-TEST_F(ImageScan, HostileImagesGiveCountedFailuresAndAFinishedScan) {
+// A hostile image gives counted failures and a finished scan; one that cannot
+// be read at all says why.
+TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
     std::mt19937 random(14);
-    const std::pair<const char*, std::function<void(std::string&)>> cases[] = {
-        {"truncated", [](std::string& b) { b.resize(mftOffset(b) + 66 * 1024); }},
-        {"zeroed-mft",
-         [](std::string& b) { std::fill_n(&b[mftOffset(b) + 64 * 1024], 16 * 1024, 0); }},
-        {"random", [&](std::string& b) { std::generate(b.begin(), b.end(), std::ref(random)); }},
-        {"random-mft",
-         [&](std::string& b) {
-             std::generate_n(&b[mftOffset(b) + 64 * 1024], 16 * 1024, std::ref(random));
-         }},
-        // The index entry of docs in the root points back at the root: a loop.
-        {"looping-index",
-         [](std::string& b) {
-             const std::string docs("d\0o\0c\0s\0", 8);
-             for (std::size_t at = b.find(docs); at != b.npos; at = b.find(docs, at + 1)) {
-                 // An index entry has the file reference 82 bytes before the name and
-                 // its length 8 bytes later; a record's own name attribute has not.
-                 if (at >= 82 && b[at - 82 + 6] == 1 &&
-                     static_cast<unsigned char>(b[at - 74]) >= 82)
-                     std::memcpy(&b[at - 82], "\x05\0\0\0\0\0\x05\0", 8);
-             }
-         }},
-    };
-    for (const auto& [name, change] : cases) {
-        const CommandResult run = scan({"--deleted", hostileCopy(name, change)});
-        // 2: something was not examined; 1 may come on top from what was read.
-        EXPECT_TRUE(run.exitCode == 2 || run.exitCode == 3) << name << ": " << run.output();
-        EXPECT_TRUE(run.out.find("Scan complete.") != std::string::npos ||
-                    run.err.find("tessalin-scan: ") != std::string::npos)
-            << name << ": " << run.output();
-    }
-}
-
-TEST_F(ImageScan, SaysWhyAnImageCannotBeScanned) {
-    const std::string dos = images().folder->at("dos.img");
+    const auto mft = [](std::string& b) { return &b[mftOffset(b) + 64 * 1024]; };
     const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{hostileCopy("cut", [](std::string& b) { b.resize(mftOffset(b) + 66 * 1024); })}, ""},
+        {{hostileCopy("zeroed-mft", [&](std::string& b) { std::fill_n(mft(b), 16384, 0); })}, ""},
+        {{hostileCopy("noise-mft",
+                      [&](std::string& b) { std::generate_n(mft(b), 16384, std::ref(random)); })},
+         ""},
+        // The index entry of docs in the root points back at the root: a loop.
+        {{hostileCopy("looping-index",
+                      [](std::string& b) {
+                          const std::string docs("d\0o\0c\0s\0", 8);
+                          for (std::size_t at = b.find(docs); at != b.npos;
+                               at = b.find(docs, at + 1)) {
+                              // An index entry has the file reference 82 bytes
+                              // before the name and its length 8 bytes after that.
+                              if (at >= 82 && b[at - 76] == 1 &&
+                                  static_cast<unsigned char>(b[at - 74]) >= 82)
+                                  std::memcpy(&b[at - 82], "\x05\0\0\0\0\0\x05\0", 8);
+                          }
+                      })},
+         ""},
+        {{hostileCopy(
+             "noise",
+             [&](std::string& b) { std::generate(b.begin(), b.end(), std::ref(random)); })},
+         "noise: no file system this can read was found in the image"},
         {{images().folder->at("none.img")}, "none.img: no such file or device"},
         {{images().folder->path()}, ": this is a folder, not a disk image or device"},
         {{"--partition", "2", images().ntfs},
          "ntfs.img: the image has no partition table, so no partition 2"},
-        {{"--partition", "3", dos}, "dos.img: the image has no partition 3 (it has 2)"},
-        {{hostileCopy("zeros", [](std::string& b) { std::fill(b.begin(), b.end(), 0); })},
-         "zeros: no file system this can read was found in the image"},
+        {{"--partition", "3", images().folder->at("dos.img")},
+         "dos.img: the image has no partition 3 (it has 2)"},
     };
     for (const auto& [args, said] : cases) {
-        const CommandResult run = scan(args);
-        EXPECT_EQ(run.exitCode, 2) << run.output();
-        EXPECT_NE(run.err.find(said), std::string::npos) << run.output();
+        std::vector<std::string> all = {"--deleted"};
+        all.insert(all.end(), args.begin(), args.end());
+        const CommandResult run = scan(all);
+        // 2: something was not examined; 1 may come on top from what was read.
+        EXPECT_TRUE(run.exitCode == 2 || run.exitCode == 3) << args.back() << run.output();
+        EXPECT_NE((said.empty() ? run.out : run.err).find(said.empty() ? "Scan complete." : said),
+                  std::string::npos)
+            << args.back() << run.output();
     }
 }
 

@@ -1,7 +1,8 @@
-// The Linux port on real file systems: its calls and whole scans on local disk,
-// a folder swapped for a link mid-scan, what nobody is refused, an NTFS volume
-// through ntfs-3g, and volumes that cannot hold streams. Set up and checked
-// with the system calls directly.
+// The Linux port on real file systems: its calls, whole scans, reports and
+// removals on local disk, a folder swapped for a link mid-scan, an NTFS volume
+// through ntfs-3g, volumes that cannot hold streams, a disk that fills up, and
+// a share of a real Samba server on 127.0.0.1. Set up and checked with the
+// system calls directly.
 #include "engine/posix/posix_file_system.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "engine/assessment.h"
+#include "engine/csv_report.h"
 #include "engine/path_forms.h"
 #include "engine/removal.h"
 #include "engine/unicode.h"
@@ -44,13 +46,6 @@ class PosixPort : public ::testing::Test {
             GTEST_SKIP() << why;
     }
 
-    // A file with content "x" and the given user. attributes (name, value, ...).
-    void file(const std::string& path, const std::vector<std::string>& attributes) {
-        ASSERT_TRUE(writeFile(path, "x")) << path;
-        for (std::size_t i = 0; i + 1 < attributes.size(); i += 2)
-            ASSERT_TRUE(setAttribute(path, attributes[i], attributes[i + 1])) << path;
-    }
-
     TempFolder folder{"port"};
     PosixFileSystem fs;
 };
@@ -58,14 +53,16 @@ class PosixPort : public ::testing::Test {
 TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
     const std::string root = folder.at("root");
     ASSERT_TRUE(makeFolder(root) && makeFolder(root + "/sub"));
-    file(root + "/setup.exe", {"user.Zone.Identifier", kZoneText});
+    ASSERT_TRUE(makeFile(root + "/setup.exe", {"user.Zone.Identifier", kZoneText}));
     // Samba's form keeps a zero byte after the value; DOSATTRIB is metadata.
-    file(root + "/photo.jpg",
-         {"user.DosStream.payload:$DATA", kPayload + '\0', "user.DosStream.odd:$OTHER",
-          std::string("y\0", 2), "user.DOSATTRIB", "0x20"});
-    file(root + "/misc", {"user.a:b", "colon", "user.empty", "", "user.caf\xe9", "latin"});
-    file(root + "/.hidden", {});
-    file(root + "/readonly", {});
+    ASSERT_TRUE(makeFile(root + "/photo.jpg", {"user.DosStream.payload:$DATA", kPayload + '\0',
+                                               "user.DosStream.odd:$OTHER", std::string("y\0", 2),
+                                               "user.DOSATTRIB", "0x20"}));
+    ASSERT_TRUE(
+        makeFile(root + "/misc", {"user.a:b", "colon", "user.empty", "", "user.caf\xe9", "latin"}));
+    // A name that is not UTF-8, with a control and a direction override.
+    ASSERT_TRUE(makeFile(root + "/bad\xff\x01\u202E", {"user.\x1b[2J", "z"}));
+    ASSERT_TRUE(makeFile(root + "/.hidden") && makeFile(root + "/readonly"));
     ASSERT_EQ(chmod((root + "/readonly").c_str(), 0444), 0);
     ASSERT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
     ASSERT_TRUE(setAttribute(root + "/sub", "user.folder.info", "F"));
@@ -81,10 +78,10 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
     ASSERT_EQ(utimensat(AT_FDCWD, (root + "/setup.exe").c_str(), times, 0), 0);
 
     const ScanResult result = scanTree(fs, {root}, {.showItemsWithoutStreams = true});
-    EXPECT_EQ(result.stats, (ScanStats{.files = 11,
+    EXPECT_EQ(result.stats, (ScanStats{.files = 12,
                                        .folders = 5,
-                                       .itemsWithStreams = 4,
-                                       .streams = 7,
+                                       .itemsWithStreams = 5,
+                                       .streams = 8,
                                        .linksNotFollowed = 3}));
     const struct {
         const char16_t* host;
@@ -102,6 +99,7 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
         {u"misc", u"empty", u"$DATA", 0, "", 0x20},
         {u"misc", u"caf\xDCE9", u"$DATA", 5, "latin", 0x20},
         {u"sub", u"folder.info", u"$DATA", 1, "F", 0x10},
+        {u"bad\xDCFF\u0001\u202E", u"\u001b[2J", u"$DATA", 1, "z", 0x20},
         {u".hidden", u"", u"", 0, "", 0x22},
         {u"readonly", u"", u"", 0, "", 0x21},
         {u"pipe", u"", u"", 0, "", 0x80},
@@ -117,49 +115,11 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
             << encodeName(row.host) << ":" << encodeName(row.stream);
     }
     EXPECT_EQ(result.find(u"setup.exe", u"Zone.Identifier")->hostModified, 132593079671234567ULL);
-}
-
-// Every name is kept losslessly, however broken: each row leads back to the
-// very file it came from, whose stream holds the file's own name.
-TEST_F(PosixPort, HostileNamesLeadBackToTheirOwnFile) {
-    const std::string root = folder.at("names");
-    ASSERT_TRUE(makeFolder(root));
-    // Controls, direction marks, and invalid UTF-8: overlong, an encoded
-    // surrogate, above U+10FFFF, cut short, stray continuation bytes, Latin-1.
-    const char* hostile[] = {"\n",
-                             "\x1b[2J",
-                             "<U+0041>",
-                             "a\\b",
-                             "evil\u202Etxt",
-                             "over\xc0\xaflong",
-                             "sur\xed\xa0\x80rogate",
-                             "big\xf4\x90\x80\x80",
-                             "cut\xe2\x82",
-                             "\x80\xbf",
-                             "caf\xe9"};
-    std::vector<std::string> names(std::begin(hostile), std::end(hostile));
-    names.push_back(std::string(255, '\xff'));
-    for (int c = 1; c < 0xA0; ++c) {
-        if (c < 0x20 || c >= 0x80)  // C0, and C1 as raw bytes and as UTF-8
-            names.push_back("c" + std::string(1, static_cast<char>(c)) +
-                            (c < 0x80 ? "" : "\xC2" + std::string(1, static_cast<char>(c))));
-    }
-    ASSERT_TRUE(makeFolder(root + "/dir\xff\u202Egpj.exe"));
-    names.push_back("dir\xff\u202Egpj.exe/in\x01\u009B");
-    for (const std::string& name : names)
-        file(root + "/" + name, {"user.s", name.substr(name.rfind('/') + 1)});
-
-    const ScanResult result = scanTree(fs, {root});
-    EXPECT_EQ(result.stats, (ScanStats{.files = names.size(),
-                                       .folders = 2,
-                                       .itemsWithStreams = names.size(),
-                                       .streams = names.size()}));
-    for (const StreamRecord& record : result.records) {
-        const std::string host = encodeName(hostPathOf(record, PathStyle::posix));
-        const std::string leaf = host.substr(host.rfind('/') + 1);
-        EXPECT_EQ(attribute(host, "user.s"), leaf);
-        EXPECT_EQ(headOf(record), leaf.substr(0, 16));
-    }
+    // However broken its name, a row leads back to the very file and attribute.
+    const StreamRecord* broken = result.find(u"bad\xDCFF\u0001\u202E", u"\u001b[2J");
+    EXPECT_EQ(fs.deleteStream(hostPathOf(*broken, PathStyle::posix), broken->streamName, u"$DATA"),
+              kErrorSuccess);
+    EXPECT_EQ(attribute(root + "/bad\xff\x01\u202E", "user.\x1b[2J"), std::nullopt);
 }
 
 // Both forms of one name on one file are two streams, each row showing the
@@ -167,8 +127,8 @@ TEST_F(PosixPort, HostileNamesLeadBackToTheirOwnFile) {
 // case) takes both and nothing else: names are exact, DOSATTRIB is no stream.
 TEST_F(PosixPort, BothFormsOfOneNameAreTwoRowsAndOneRemovalTakesBoth) {
     const std::string path = folder.at("f.txt");
-    file(path, {"user.foo", "plain form", "user.DosStream.foo:$DATA", std::string("samba\0", 6),
-                "user.DOSATTRIB", "0x20"});
+    ASSERT_TRUE(makeFile(path, {"user.foo", "plain form", "user.DosStream.foo:$DATA",
+                                std::string("samba\0", 6), "user.DOSATTRIB", "0x20"}));
     std::vector<std::pair<std::string, std::uint64_t>> rows;
     for (const StreamRecord& record : scanTree(fs, {path}).records)
         rows.emplace_back(encodeName(record.streamName) + "=" + headOf(record), record.streamSize);
@@ -229,7 +189,8 @@ TEST_F(PosixPort, FailuresBecomeTheWindowsCodesTheEngineCounts) {
     EXPECT_EQ(fs.createFile(root + u"/missing/x.csv", writer), kErrorPathNotFound);
 }
 
-TEST_F(PosixPort, FullPathIsLexicalAndTheVolumeIsNamedByTheMountTable) {
+// After a link, ".." goes back up the path as written, not the target's.
+TEST_F(PosixPort, FullPathIsLexicalAndNeverFollowsALink) {
     ASSERT_TRUE(makeFolder(folder.at("real")) && makeFolder(folder.at("real/inner")));
     ASSERT_EQ(symlink(folder.at("real/inner").c_str(), folder.at("jump").c_str()), 0);
     char cwd[4096];
@@ -240,20 +201,11 @@ TEST_F(PosixPort, FullPathIsLexicalAndTheVolumeIsNamedByTheMountTable) {
         {u"/a/b/../c", u"/a/c"},
         {u"/../..", u"/"},
         {u"/a/b/", u"/a/b/"},
-        {u"name", wide(cwd) + u"/name"},
         {u"./x/../y", wide(cwd) + u"/y"},
         {u"", u""},
-        // After a link, ".." goes back up the path as written, not the target's.
-        {wide(folder.at("jump/..")), wide(folder.path())},
-    };
+        {wide(folder.at("jump/..")), wide(folder.path())}};
     for (const auto& [input, expected] : cases)
         EXPECT_EQ(fs.fullPath(input), expected) << encodeName(input);
-
-    const CommandResult type = runCommand({"findmnt", "-n", "-o", "FSTYPE", "-T", folder.path()});
-    const VolumeInfo volume = fs.queryVolume(wide(folder.path()));
-    EXPECT_TRUE(volume.known && volume.namedStreams);
-    EXPECT_EQ(volume.fileSystemName + u"\n", wide(type.out));
-    EXPECT_FALSE(fs.queryVolume(u"").known);
 }
 
 // A folder swapped for a link to elsewhere between its parent's listing and
@@ -274,38 +226,13 @@ TEST_F(PosixPort, AFolderSwappedForALinkMidScanIsNotFollowedOutOfTheTree) {
     swapping.outside = folder.at("outside");
     ASSERT_TRUE(makeFolder(folder.at("root")) && makeFolder(swapping.folder));
     ASSERT_TRUE(makeFolder(swapping.outside));
-    file(folder.at("root/a.txt"), {"user.s", "in the tree"});
-    file(folder.at("root/sub/b.txt"), {"user.s", "never met"});
-    file(folder.at("outside/secret.txt"), {"user.s", "outside the tree"});
+    ASSERT_TRUE(makeFile(folder.at("root/a.txt"), {"user.s", "in the tree"}));
+    ASSERT_TRUE(makeFile(folder.at("root/sub/b.txt"), {"user.s", "never met"}));
+    ASSERT_TRUE(makeFile(folder.at("outside/secret.txt"), {"user.s", "outside the tree"}));
     const ScanResult result = scanTree(swapping, {folder.at("root")});
     EXPECT_EQ(result.stats,
               (ScanStats{
                   .files = 1, .folders = 2, .itemsWithStreams = 1, .streams = 1, .listFailed = 1}));
-}
-
-TEST_F(PosixPort, WhatNobodyIsRefusedIsCountedAsDenied) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to drop to nobody and to make what nobody is refused";
-    const std::string root = folder.at("locked");
-    ASSERT_TRUE(makeFolder(root));
-    file(root + "/no-read.txt", {"user.s", "secret"});
-    ASSERT_EQ(chmod((root + "/no-read.txt").c_str(), 0), 0);
-    // 0700: nobody may do nothing, not even read the folder's own stream; 0703:
-    // enter but not list; 0704: read the names but not look at the items.
-    for (const auto& [name, mode] : {std::pair{"no-access", 0700}, std::pair{"search-only", 0703},
-                                     std::pair{"names-only", 0704}}) {
-        ASSERT_TRUE(makeFolder(root + "/" + name, static_cast<mode_t>(mode)));
-        file(root + "/" + name + "/inside.txt", {"user.s", "inside"});
-    }
-    ASSERT_TRUE(setAttribute(root + "/no-access", "user.s", "folder stream"));
-    const std::optional<std::string> seen = runAsNobody([&] {
-        const ScanStats stats = scanTree(fs, {root}).stats;
-        return std::string(reinterpret_cast<const char*>(&stats), sizeof stats);
-    });
-    ASSERT_TRUE(seen.has_value() && seen->size() == sizeof(ScanStats));
-    ScanStats stats;
-    std::memcpy(&stats, seen->data(), sizeof stats);
-    EXPECT_EQ(stats, (ScanStats{.files = 1, .folders = 4, .accessDenied = 5}));
 }
 
 // ntfs-3g shows each NTFS stream as a user. attribute and the NTFS attributes
@@ -407,6 +334,138 @@ TEST(VolumesWithoutStreams, AreCountedAsRootsAndBelowARootAndNeverEntered) {
             EXPECT_EQ(result.places.places[0].path, decodeName(point));  // named where met
         }
     }
+}
+
+// A report that fails midway over an earlier one, named directly or through a
+// link, leaves the earlier file as it was and nothing else; one that succeeds
+// takes the name's place (a link is replaced, the file it led to left alone).
+TEST(PosixReport, ADiskThatFillsUpLeavesTheEarlierFileAsItWas) {
+    TempFolder folder("report");
+    MountedVolume disk;
+    std::string error;
+    if (!disk.mount(VolumeKind::tmpfs, "", folder.at("tiny"), "size=64k", error))
+        GTEST_SKIP() << error;
+    ASSERT_TRUE(writeFile(disk.at("earlier.csv"), "an earlier report"));
+    ASSERT_EQ(symlink("earlier.csv", disk.at("link.csv").c_str()), 0);
+    StreamRecord row;
+    row.hostFolder = u"/srv/data";
+    row.hostName = u"plain.txt";
+    PosixFileSystem fs;
+    for (const char* name : {"earlier.csv", "link.csv"}) {
+        // About 250 KiB of report on a 64 KiB disk: the first slice fits, a later one does not.
+        std::u16string message;
+        EXPECT_FALSE(writeCsvReport(decodeName(disk.at(name)), std::vector(3000, row), &message,
+                                    nullptr, fs));
+        EXPECT_EQ(message, u"Could not write the report: The disk is full (112)") << name;
+        EXPECT_EQ(readFile(disk.at(name)), "an earlier report") << name;
+        EXPECT_EQ(runCommand({"ls", disk.mountPoint()}).out, "earlier.csv\nlink.csv\n");
+    }
+    // The space is given back, so a report that fits is written whole, with
+    // the mode a new file gets.
+    std::u16string message = u"stale";
+    ASSERT_TRUE(writeCsvReport(decodeName(disk.at("link.csv")), {row}, &message, nullptr, fs));
+    EXPECT_EQ(message, u"");
+    EXPECT_EQ(readFile(disk.at("earlier.csv")), "an earlier report");
+    struct stat st;
+    ASSERT_EQ(lstat(disk.at("link.csv").c_str(), &st), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(st.st_mode, S_IFREG | (0666 & ~mask));
+    EXPECT_EQ(readFile(disk.at("link.csv"))->substr(0, 2), "\xFF\xFE");
+}
+
+// Removal takes the named streams and nothing else, and names one that went
+// meanwhile: checked after a fresh mount, so what is verified is what NTFS
+// kept, not what ntfs-3g had in memory.
+TEST(NtfsRemoval, OnlyTheNamedStreamsGoAndOneGoneMeanwhileIsNamed) {
+    if (const std::string why = volumeUnavailableReason(VolumeKind::ntfs); !why.empty())
+        GTEST_SKIP() << why;
+    TempFolder folder("ntfs-removal");
+    const std::string image = folder.at("volume.img");
+    MountedVolume volume;
+    std::string error;
+    ASSERT_TRUE(makeVolumeImage(VolumeKind::ntfs, image, 16, error)) << error;
+    ASSERT_TRUE(volume.mount(VolumeKind::ntfs, image, folder.at("ntfs"), "", error)) << error;
+    std::string content(200000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>((i * 131 + 7) % 251);
+    const std::string setup = volume.at("setup.exe");
+    ASSERT_TRUE(writeFile(setup, content) && makeFolder(volume.at("dir")));
+    for (const char* name : {"user.Zone.Identifier", "user.payload", "user.notes"})
+        ASSERT_TRUE(setAttribute(setup, name, kZoneText));
+    ASSERT_TRUE(setAttribute(volume.at("dir"), "user.folder stream", "on a folder"));
+    PosixFileSystem fs;
+    const RemovalResult result =
+        RemoveStreams({{decodeName(setup), u"Zone.Identifier", u"$DATA"},
+                       {decodeName(setup), u"gone", u"$DATA"},
+                       {decodeName(volume.at("dir")), u"folder stream", u"$DATA"}},
+                      fs);
+    EXPECT_EQ(std::pair(result.removedCount, result.failedCount), std::pair(2u, 1u));
+    EXPECT_EQ(result.outcomes[1].message, WindowsErrorText(kErrorFileNotFound));
+
+    ASSERT_TRUE(volume.unmount(&error)) << error;
+    ASSERT_TRUE(volume.mount(VolumeKind::ntfs, image, folder.at("ntfs"), "", error)) << error;
+    EXPECT_EQ(readFile(setup), content);
+    EXPECT_EQ(runCommand({"getfattr", "-R", "--absolute-names", volume.mountPoint()}).out,
+              "# file: " + setup + "\nuser.notes\nuser.payload\n\n");
+}
+
+// A real client writes a stream and marks the file hidden and read-only on a
+// share that keeps them Samba's way (streams_xattr, user.DOSATTRIB): the scan
+// sees both, and a removal reaches what the client sees.
+TEST(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
+    if (geteuid() != 0 || access("/usr/sbin/smbd", X_OK) != 0)
+        GTEST_SKIP() << "needs root and smbd (Debian samba, smbclient)";
+    TempFolder folder("samba");
+    const std::string share = folder.at("share");
+    const int port = freePort();
+    std::string config = "[global]\n  smb ports = " + std::to_string(port) +
+                         "\n  interfaces = 127.0.0.1\n  bind interfaces only = yes\n"
+                         "  map to guest = Bad User\n  load printers = no\n"
+                         "  disable spoolss = yes\n  log file = " +
+                         folder.at("smbd.log") + "\n";
+    for (const char* place : {"lock directory", "state directory", "cache directory",
+                              "pid directory", "private dir", "ncalrpc dir"}) {
+        ASSERT_TRUE(makeFolder(folder.at(place)));
+        config += std::string("  ") + place + " = " + folder.at(place) + "\n";
+    }
+    config += "[share]\n  path = " + share +
+              "\n  guest ok = yes\n  read only = no\n  force user = root\n"
+              "  vfs objects = streams_xattr\n";
+    ASSERT_TRUE(makeFolder(share, 0777) && writeFile(folder.at("smb.conf"), config));
+    Daemon smbd;
+    std::string error;
+    ASSERT_TRUE(smbd.start(
+        {"smbd", "-s", folder.at("smb.conf"), "-F", "--no-process-group"}, folder.at("smbd.out"),
+        [&] { return acceptsConnections(port); }, error))
+        << error;
+    const auto client = [&](const std::string& commands) {
+        return runCommand({"smbclient", "//127.0.0.1/share", "-p", std::to_string(port), "-N", "-m",
+                           "SMB3", "-c", commands},
+                          {.limit = std::chrono::seconds(60)});
+    };
+    ASSERT_TRUE(writeFile(folder.at("setup.exe"), "MZ") && writeFile(folder.at("zone"), kZoneText));
+    const CommandResult wrote = client("lcd " + folder.path() +
+                                       "; put setup.exe; put zone setup.exe:Zone.Identifier;"
+                                       " put setup.exe plain.exe; setmode setup.exe +hr");
+    ASSERT_EQ(wrote.exitCode, 0) << wrote.output();
+
+    PosixFileSystem fs;
+    const ScanResult result = scanTree(fs, {share}, {.showItemsWithoutStreams = true});
+    EXPECT_EQ(result.stats,
+              (ScanStats{.files = 2, .folders = 1, .itemsWithStreams = 1, .streams = 1}));
+    const StreamRecord* row = result.find(u"setup.exe", u"Zone.Identifier");
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->streamSize, kZoneText.size());  // Samba's trailing zero is not content
+    EXPECT_EQ(row->hostAttributes & 0x3u, 0x3u);   // hidden and read-only
+    EXPECT_EQ(result.find(u"plain.exe", u"")->hostAttributes & 0x3u, 0u);
+
+    EXPECT_EQ(RemoveStreams({{decodeName(share + "/setup.exe"), u"Zone.Identifier", u"$DATA"}}, fs)
+                  .removedCount,
+              1u);
+    const CommandResult info = client("allinfo setup.exe");
+    EXPECT_NE(info.out.find("stream: [::$DATA]"), std::string::npos) << info.output();
+    EXPECT_EQ(info.out.find("Zone.Identifier"), std::string::npos) << info.output();
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <netinet/in.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
@@ -29,12 +27,6 @@ namespace streamscan::realfs {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool dropToNobody() {
-    const passwd* nobody = getpwnam("nobody");
-    return setgroups(0, nullptr) == 0 && setgid(nobody != nullptr ? nobody->pw_gid : 65534) == 0 &&
-           setuid(nobody != nullptr ? nobody->pw_uid : 65534) == 0;
-}
 
 // In a forked child, with stdin from /dev/null and stdout and stderr on `out`
 // and `err`: becomes argv. Root's PATH may lack the sbin folders of the tools.
@@ -105,21 +97,15 @@ TempFolder::~TempFolder() {
     runCommand({"sh", "-c", "chmod -R u+rwx \"$0\"; rm -rf --one-file-system \"$0\"", root});
 }
 
-namespace {
-
-// Runs `work` in a forked child whose stdout and stderr are files in memory,
-// so whatever it writes, it never blocks.
-CommandResult runForked(const RunOptions& options, const std::function<void(int, int)>& work) {
+CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options) {
+    // Files in memory, not pipes: whatever the program writes, it never blocks.
     const int out = memfd_create("stdout", MFD_CLOEXEC);
     const int err = memfd_create("stderr", MFD_CLOEXEC);
     const pid_t child = fork();
     if (child == 0) {
         for (const std::string& variable : options.environment)
             putenv(const_cast<char*>(variable.c_str()));
-        if (options.asNobody && !dropToNobody())
-            _exit(126);
-        work(out, err);
-        _exit(0);
+        execute(argv, out, err);
     }
     CommandResult result;
     int status = 0;
@@ -137,30 +123,23 @@ CommandResult runForked(const RunOptions& options, const std::function<void(int,
     return result;
 }
 
-}  // namespace
-
-CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions& options) {
-    return runForked(options, [&](int out, int err) { execute(argv, out, err); });
-}
-
 std::string shell(const std::string& command, const std::vector<std::string>& args) {
     std::vector<std::string> argv = {"sh", "-c", command, "sh"};
     argv.insert(argv.end(), args.begin(), args.end());
     return runCommand(argv).out;
 }
 
-std::optional<std::string> runAsNobody(const std::function<std::string()>& work) {
-    const CommandResult result = runForked({.asNobody = true}, [&](int out, int) {
-        const std::string bytes = work();
-        if (write(out, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-            _exit(1);
-    });
-    return result.exitCode == 0 ? std::optional(result.out) : std::nullopt;
-}
-
 bool writeFile(const std::string& path, const std::string& content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     return file.write(content.data(), static_cast<std::streamsize>(content.size())).flush().good();
+}
+
+bool makeFile(const std::string& path, const std::vector<std::string>& attributes,
+              const std::string& content) {
+    bool made = writeFile(path, content);
+    for (std::size_t i = 0; made && i + 1 < attributes.size(); i += 2)
+        made = setAttribute(path, attributes[i], attributes[i + 1]);
+    return made;
 }
 
 std::optional<std::string> readFile(const std::string& path) {
@@ -260,18 +239,9 @@ bool acceptsConnections(int port) {
 std::string volumeUnavailableReason(VolumeKind kind) {
     if (geteuid() != 0)
         return "mounting test volumes needs root";
-    if (kind == VolumeKind::ramfs || kind == VolumeKind::tmpfs)
-        return {};
-    const int fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
-    if (fuse < 0)
+    // The tools themselves scripts/bootstrap installs; a mount without them fails.
+    if ((kind == VolumeKind::ntfs || kind == VolumeKind::fat) && access("/dev/fuse", R_OK) != 0)
         return "/dev/fuse is not available: FUSE volumes cannot be mounted here";
-    close(fuse);
-    const bool ntfs = kind == VolumeKind::ntfs;
-    const std::vector<std::string> find = {"sh", "-c", "command -v $0 && command -v $1",
-                                           ntfs ? "mkntfs" : "mkfs.vfat",
-                                           ntfs ? "ntfs-3g" : "fusefat"};
-    if (runCommand(find).exitCode != 0)
-        return find[3] + " and " + find[4] + " are needed (scripts/bootstrap installs them)";
     return {};
 }
 

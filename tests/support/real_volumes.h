@@ -29,7 +29,7 @@ inline std::string scannerBinary() {  // the tessalin-scan of this build
 #endif
 }
 
-// A new folder (0755, so nobody can reach it) under executableFolder()/real-volumes;
+// A new folder (0755, so servers can reach it) under executableFolder()/real-volumes;
 // removed with everything in it, but not what is still mounted inside.
 class TempFolder {
   public:
@@ -47,7 +47,6 @@ class TempFolder {
 
 struct RunOptions {
     std::vector<std::string> environment = {};  // NAME=VALUE added to the inherited one
-    bool asNobody = false;                      // root is refused nothing: refusals need nobody
     std::chrono::seconds limit{120};            // killed when it runs longer
 };
 
@@ -64,11 +63,10 @@ CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions&
 // What `sh -c command` prints on stdout, its arguments being $1, $2, ...
 std::string shell(const std::string& command, const std::vector<std::string>& args = {});
 
-// Runs `work` in a child process dropped to the user nobody and hands back the
-// bytes it returned; nothing when the child did not finish.
-std::optional<std::string> runAsNobody(const std::function<std::string()>& work);
-
 bool writeFile(const std::string& path, const std::string& content);
+// A file with `content` and attributes: full names and values, in turn.
+bool makeFile(const std::string& path, const std::vector<std::string>& attributes = {},
+              const std::string& content = "x");
 std::optional<std::string> readFile(const std::string& path);
 bool makeFolder(const std::string& path, mode_t mode = 0755);
 // lsetxattr / lgetxattr: a link is never followed.
