@@ -88,36 +88,32 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
                                        .itemsWithStreams = 6,
                                        .streams = 13,
                                        .linksNotFollowed = 3}));
-    const struct {
-        const char16_t* host;
-        const char16_t* stream;
-        const char16_t* type;
-        std::uint64_t size;
-        std::string head;
-        std::uint32_t attributes;
-    } rows[] = {
-        {u"setup.exe", u"Zone.Identifier", u"$DATA", kZoneText.size(), kZoneText.substr(0, 16),
-         0x20},
-        {u"photo.jpg", u"payload", u"$DATA", kPayload.size(), kPayload.substr(0, 16), 0x20},
-        {u"photo.jpg", u"odd", u"$OTHER", 1, "y", 0x20},
-        {u"misc", u"a", u"b:$DATA", 5, "colon", 0x20},
-        {u"misc", u"empty", u"$DATA", 0, "", 0x20},
-        {u"misc", u"caf\xDCE9", u"$DATA", 5, "latin", 0x20},
-        {u"sub", u"folder.info", u"$DATA", 1, "F", 0x10},
-        {u"bad\xDCFF\u0001\u202E", u"\u001b[2J", u"$DATA", 1, "z", 0x20},
-        {u".hidden", u"", u"", 0, "", 0x22},
-        {u"readonly", u"", u"", 0, "", 0x21},
-        {u"pipe", u"", u"", 0, "", 0x80},
-        {u"to-file", u"", u"", 0, "", 0x400},
-        {u"dangling", u"", u"", 0, "", 0x400},
-    };
-    for (const auto& row : rows) {
-        const StreamRecord* record = result.find(row.host, row.stream);
-        ASSERT_NE(record, nullptr) << encodeName(row.host);
+    // host, stream, type, size, head, host attributes
+    const std::tuple<std::u16string, std::u16string, std::u16string, std::uint64_t, std::string,
+                     std::uint32_t>
+        rows[] = {
+            {u"setup.exe", u"Zone.Identifier", u"$DATA", kZoneText.size(), kZoneText.substr(0, 16),
+             0x20},
+            {u"photo.jpg", u"payload", u"$DATA", kPayload.size(), kPayload.substr(0, 16), 0x20},
+            {u"photo.jpg", u"odd", u"$OTHER", 1, "y", 0x20},
+            {u"misc", u"a", u"b:$DATA", 5, "colon", 0x20},
+            {u"misc", u"empty", u"$DATA", 0, "", 0x20},
+            {u"misc", u"caf\xDCE9", u"$DATA", 5, "latin", 0x20},
+            {u"sub", u"folder.info", u"$DATA", 1, "F", 0x10},
+            {u"bad\xDCFF\u0001\u202E", u"\u001b[2J", u"$DATA", 1, "z", 0x20},
+            {u".hidden", u"", u"", 0, "", 0x22},
+            {u"readonly", u"", u"", 0, "", 0x21},
+            {u"pipe", u"", u"", 0, "", 0x80},
+            {u"to-file", u"", u"", 0, "", 0x400},
+            {u"dangling", u"", u"", 0, "", 0x400},
+        };
+    for (const auto& [host, stream, type, size, head, attributes] : rows) {
+        const StreamRecord* record = result.find(host, stream);
+        ASSERT_NE(record, nullptr) << encodeName(host) << ":" << encodeName(stream);
         EXPECT_EQ(std::tuple(record->streamType, record->streamSize, headOf(*record),
                              record->hostAttributes),
-                  std::tuple(std::u16string(row.type), row.size, row.head, row.attributes))
-            << encodeName(row.host) << ":" << encodeName(row.stream);
+                  std::tuple(type, size, head, attributes))
+            << encodeName(host) << ":" << encodeName(stream);
     }
     EXPECT_EQ(result.find(u"setup.exe", u"Zone.Identifier")->hostModified, 132593079671234567ULL);
     // However broken its name, a row leads back to the very file and attribute.
@@ -424,20 +420,17 @@ TEST(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
     TempFolder folder("samba");
     const std::string share = folder.at("share");
     const int port = freePort();
-    std::string config = "[global]\n  smb ports = " + std::to_string(port) +
-                         "\n  interfaces = 127.0.0.1\n  bind interfaces only = yes\n"
-                         "  map to guest = Bad User\n  load printers = no\n"
-                         "  disable spoolss = yes\n  log file = " +
-                         folder.at("smbd.log") + "\n";
-    for (const char* place : {"lock directory", "state directory", "cache directory",
-                              "pid directory", "private dir", "ncalrpc dir"}) {
-        ASSERT_TRUE(makeFolder(folder.at(place)));
-        config += std::string("  ") + place + " = " + folder.at(place) + "\n";
-    }
-    config += "[share]\n  path = " + share +
-              "\n  guest ok = yes\n  read only = no\n  force user = root\n"
-              "  vfs objects = streams_xattr\n";
-    ASSERT_TRUE(makeFolder(share, 0777) && writeFile(folder.at("smb.conf"), config));
+    const std::string state = folder.at("state");
+    const std::string config =
+        "[global]\n smb ports = " + std::to_string(port) +
+        "\n interfaces = 127.0.0.1\n bind interfaces only = yes\n map to guest = Bad User\n"
+        " load printers = no\n disable spoolss = yes\n lock directory = " +
+        state + "\n state directory = " + state + "\n cache directory = " + state +
+        "\n pid directory = " + state + "\n private dir = " + state + "\n ncalrpc dir = " + state +
+        "\n log file = " + state + "/log\n[share]\n path = " + share +
+        "\n guest ok = yes\n read only = no\n force user = root\n vfs objects = streams_xattr\n";
+    ASSERT_TRUE(makeFolder(share, 0777) && makeFolder(state));
+    ASSERT_TRUE(writeFile(folder.at("smb.conf"), config));
     Daemon smbd;
     std::string error;
     ASSERT_TRUE(smbd.start(

@@ -2,13 +2,10 @@
 
 #ifndef _WIN32
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -56,21 +53,6 @@ bool awaitChild(pid_t child, std::chrono::milliseconds limit, int* status = null
             return false;
         std::this_thread::sleep_for(20ms);
     }
-}
-
-bool isMountPoint(const std::string& path) {
-    struct stat self;
-    struct stat parent;
-    return lstat(path.c_str(), &self) == 0 && lstat((path + "/..").c_str(), &parent) == 0 &&
-           self.st_dev != parent.st_dev;
-}
-
-sockaddr_in loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
 }
 
 }  // namespace
@@ -218,22 +200,13 @@ void Daemon::stop() {
 }
 
 int freePort() {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    const bool bound = bind(s, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-                       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    close(s);
-    return bound ? ntohs(address.sin_port) : 0;
+    return std::stoi("0" + shell("python3 -c 'import socket; s = socket.socket(); "
+                                 "s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1])'"));
 }
 
 bool acceptsConnections(int port) {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopback(port);
-    const bool connected =
-        connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(s);
-    return connected;
+    return runCommand({"bash", "-c", "exec 3<> /dev/tcp/127.0.0.1/$0", std::to_string(port)})
+               .exitCode == 0;
 }
 
 std::string volumeUnavailableReason(VolumeKind kind) {
@@ -274,7 +247,11 @@ bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std:
             ? std::vector<std::string>{"ntfs-3g", "-o", "no_detach" + extra, source, point}
             : std::vector<std::string>{"fusefat", "-f", "-o", "rw+" + extra, source, point};
     return daemon.start(
-        argv, source + ".log", [&] { return isMountPoint(point); }, error);
+        argv, source + ".log",
+        [&] {
+            return runCommand({"mountpoint", "-q", point}).exitCode == 0;
+        },
+        error);
 }
 
 bool MountedVolume::unmount(std::string* error) {
