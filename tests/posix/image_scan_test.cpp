@@ -181,6 +181,7 @@ TEST_F(ImageScan, GivesTheSameRowsFromEveryContainer) {
          ".001"},
         {{"qemu-img", "convert", "-O", "vmdk", images().ntfs, base + ".vmdk"}, ".vmdk"},
         {{"qemu-img", "convert", "-O", "vhdx", images().ntfs, base + ".vhdx"}, ".vhdx"},
+        {{"qemu-img", "convert", "-O", "vpc", images().ntfs, base + ".vhd"}, ".vhd"},
         {{"ewfacquire", "-u", "-q", "-c", "none", "-t", base, images().ntfs}, ".E01"},
     };
     for (const auto& [make, extension] : containers) {
