@@ -4,41 +4,31 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "engine/not_examined.h"
 #include "engine/unicode.h"
 
 namespace tessalin::cli {
 namespace {
 
-constexpr std::uint64_t kTicksPerSecond = 10000000;
-constexpr std::uint64_t kUnixEpoch = 11644473600ull * kTicksPerSecond;
+constexpr std::uint64_t kSecond = 10000000;
+constexpr std::uint64_t kUnixEpoch = 11644473600ull * kSecond;
 
 TEST(JsonLines, TimesAreUtcToTheSecond) {
-    struct Case {
-        std::uint64_t fileTime;
-        std::string text;
-    };
-    const Case cases[] = {
+    const std::pair<std::uint64_t, std::string> cases[] = {
         {0, ""},
-        {1, "1601-01-01T00:00:00Z"},
-        {kUnixEpoch, "1970-01-01T00:00:00Z"},
-        {kUnixEpoch + 951782400ull * kTicksPerSecond, "2000-02-29T00:00:00Z"},
-        {kUnixEpoch + 4102444799ull * kTicksPerSecond + 9999999, "2099-12-31T23:59:59Z"},
-        {kUnixEpoch + 1796585086ull * kTicksPerSecond, "2026-12-06T19:24:46Z"},
-        {kUnixEpoch + 1709164800ull * kTicksPerSecond, "2024-02-29T00:00:00Z"},
-        {kUnixEpoch - 86400ull * kTicksPerSecond, "1969-12-31T00:00:00Z"},
+        {kUnixEpoch - 86400 * kSecond, "1969-12-31T00:00:00Z"},
+        {kUnixEpoch + 951782400 * kSecond, "2000-02-29T00:00:00Z"},
+        {kUnixEpoch + 1796585086 * kSecond, "2026-12-06T19:24:46Z"},
+        {kUnixEpoch + 4102444799 * kSecond + 9999999, "2099-12-31T23:59:59Z"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(isoUtcTime(c.fileTime), c.text) << c.fileTime;
+    for (const auto& [fileTime, text] : cases) {
+        EXPECT_EQ(isoUtcTime(fileTime), text) << fileTime;
     }
 }
 
 TEST(JsonLines, Base64PadsEveryTailLength) {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},        {"f", "Zg=="},          {"fo", "Zm8="},
-        {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe", "//4="},
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe", "//4="},
     };
     for (const auto& [bytes, text] : cases) {
         EXPECT_EQ(base64(bytes), text);
@@ -46,12 +36,7 @@ TEST(JsonLines, Base64PadsEveryTailLength) {
 }
 
 TEST(JsonLines, NamesAreValidJsonAndCarryTheirBytesOnlyWhenTheTextCouldNotHoldThem) {
-    struct Case {
-        std::u16string name;
-        std::string json;
-    };
-    const Case cases[] = {
-        {u"plain", R"("n":"plain")"},
+    const std::pair<std::u16string, std::string> cases[] = {
         {u"q\"b\\c\x01\n", R"("n":"q\"b\\c\u0001\u000a")"},
         {u"caf\u00E9\u202E", "\"n\":\"caf\xC3\xA9\xE2\x80\xAE\""},
 #ifndef _WIN32
@@ -60,40 +45,34 @@ TEST(JsonLines, NamesAreValidJsonAndCarryTheirBytesOnlyWhenTheTextCouldNotHoldTh
         {u"bad\xDCFF", R"("n":"bad<U+DCFF>","nBytes":"YgBhAGQA/9w=")"},
 #endif
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, json] : cases) {
         std::string out;
-        appendJsonName(out, "n", c.name);
-        EXPECT_EQ(out, c.json);
+        appendJsonName(out, "n", name);
+        EXPECT_EQ(out, json);
     }
 }
 
 TEST(JsonLines, APlaceNotExaminedNamesTheCounterItCountsIn) {
     using streamscan::PlaceKind;
-    const struct {
-        PlaceKind kind;
-        std::uint32_t code;
-        const char* name;
-    } cases[] = {
-        {PlaceKind::accessDenied, 5, "accessDenied"},
-        {PlaceKind::listFailed, 21, "listFailed"},
-        {PlaceKind::depthLimit, 0, "listFailed"},
-        {PlaceKind::unreadableStream, 32, "unreadableStreams"},
-        {PlaceKind::linkNotFollowed, 0, "linksNotFollowed"},
-        {PlaceKind::volumeWithoutStreams, 0, "volumesWithoutStreams"},
-        {PlaceKind::cancelled, 0, "cancelled"},
+    const std::pair<PlaceKind, std::string> cases[] = {
+        {PlaceKind::accessDenied, "accessDenied"},
+        {PlaceKind::listFailed, "listFailed"},
+        {PlaceKind::depthLimit, "listFailed"},
+        {PlaceKind::unreadableStream, "unreadableStreams"},
+        {PlaceKind::linkNotFollowed, "linksNotFollowed"},
+        {PlaceKind::volumeWithoutStreams, "volumesWithoutStreams"},
+        {PlaceKind::cancelled, "cancelled"},
     };
-    for (const auto& c : cases) {
-        const streamscan::NotExaminedPlace place{u"/a\"b", c.kind, c.code};
+    for (const auto& [kind, name] : cases) {
+        const streamscan::NotExaminedPlace place{u"/a\"b", kind, 32};
         EXPECT_EQ(jsonPlace(place),
-                  "{\"type\":\"notExamined\",\"schema\":1,\"path\":\"/a\\\"b\",\"kind\":\"" +
-                      std::string(c.name) + "\",\"code\":" + std::to_string(c.code) +
-                      ",\"reason\":\"" +
-                      streamscan::utf8ForDisplay(streamscan::notExaminedReason(place)) + "\"}\n")
-            << c.name;
+                  R"({"type":"notExamined","schema":1,"path":"/a\"b","kind":")" + name +
+                      R"(","code":32,"reason":")" +
+                      streamscan::utf8ForDisplay(streamscan::notExaminedReason(place)) + "\"}\n");
     }
     // A name the text cannot hold carries its bytes, as a row's path does.
-    const std::string odd = jsonPlace({std::u16string(u"/x\xDCFF"), PlaceKind::accessDenied, 5});
-    EXPECT_NE(odd.find("\"path\":\"/x<U+DCFF>\",\"pathBytes\":\""), std::string::npos) << odd;
+    const std::string odd = jsonPlace({u"/x\xDCFF", PlaceKind::accessDenied, 5});
+    EXPECT_NE(odd.find(R"("path":"/x<U+DCFF>","pathBytes":")"), std::string::npos) << odd;
 }
 
 }  // namespace

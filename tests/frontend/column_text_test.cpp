@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/path_forms.h"
 #include "engine/value_text.h"
 
 namespace tessalin {
@@ -10,83 +9,62 @@ namespace {
 
 using streamscan::StreamRecord;
 
-StreamRecord streamRow(std::u16string name, std::u16string type) {
-    StreamRecord r;
-    r.hostFolder =
-        streamscan::kNativePathStyle == streamscan::PathStyle::windows ? u"C:\\dl" : u"/dl";
-    r.hostName = u"tool.zip";
-    r.streamName = std::move(name);
-    r.streamType = std::move(type);
-    r.streamSize = 26;
-    return r;
-}
-
-TEST(ColumnText, StreamColumnShowsTypeOnlyWhenItIsNotData) {
-    struct Case {
-        const char16_t* type;
-        const char16_t* expected;
+TEST(ColumnText, EachColumnOfAStreamRowAndAnItemRow) {
+    // Hosts that are their own parents: their paths are the same in either path style.
+    const StreamRecord stream{.hostFolder = u"/tool.zip",
+                              .streamName = u"Zone.Identifier",
+                              .streamType = u"$Data",
+                              .streamSize = 26,
+                              .hostAttributes = 0x2,
+                              .hostModified = 133000000000000000ull,
+                              .zone = {.isZoneIdentifier = true,
+                                       .zoneIdParsed = true,
+                                       .zone = 3,
+                                       .hostUrl = u"https://example.com/x.zip"},
+                              .severity = 2,
+                              .note = u"Downloaded"};
+    const StreamRecord item{.hostFolder = u"/plain.txt", .hostAttributes = 0x1};
+    const struct {
+        int column;
+        std::u16string stream, item;
     } cases[] = {
-        {u"$DATA", u"notes"}, {u"$data", u"notes"},   {u"$Data", u"notes"},
-        {u"", u"notes"},      {u"$EA", u"notes:$EA"}, {u"$DATA2", u"notes:$DATA2"},
+        {kColumnSeverity, u"Alert", u""},
+        {kColumnPath, u"/tool.zip", u"/plain.txt"},
+        {kColumnStream, u"Zone.Identifier", u"(no alternate streams)"},
+        {kColumnSize, u"26 B", u""},
+        {kColumnZone, u"Internet", u""},
+        {kColumnHostUrl, u"https://example.com/x.zip", u""},
+        {kColumnNote, u"Downloaded", u""},
+        {kColumnModified, streamscan::timeText(stream.hostModified), streamscan::timeText(0)},
+        {kColumnAttributes, u"Hidden", u"Read-only"},
+        {-1, u"", u""},
+        {kColumnCount, u"", u""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(columnText(streamRow(u"notes", c.type), kColumnStream), c.expected);
+        EXPECT_EQ(columnText(stream, c.column), c.stream) << c.column;
+        EXPECT_EQ(columnText(item, c.column), c.item) << c.column;
     }
-}
-
-TEST(ColumnText, ItemRowLeavesStreamCellsEmptyAndKeepsHostFacts) {
-    StreamRecord item = streamRow(u"", u"");
-    item.streamSize = 0;
-    item.hostAttributes = 0x2;  // hidden
-    item.hostModified = 133000000000000000ull;
-    EXPECT_EQ(columnText(item, kColumnSeverity), u"");
-    EXPECT_EQ(columnText(item, kColumnSize), u"");
-    EXPECT_EQ(columnText(item, kColumnStream), u"(no alternate streams)");
-    EXPECT_EQ(columnText(item, kColumnAttributes), u"Hidden");
-    EXPECT_FALSE(columnText(item, kColumnModified).empty());
-    EXPECT_EQ(columnText(item, kColumnPath), streamscan::hostPathOf(item));
-}
-
-TEST(ColumnText, StreamRowShowsSeveritySizeZoneAndUrl) {
-    StreamRecord r = streamRow(u"Zone.Identifier", u"$DATA");
-    r.severity = 2;
-    r.zone.isZoneIdentifier = true;
-    r.zone.zoneIdPresent = true;
-    r.zone.zoneIdParsed = true;
-    r.zone.zone = 3;
-    r.zone.zoneId = 3;
-    r.zone.hostUrl = u"https://example.com/x.zip";
-    EXPECT_EQ(columnText(r, kColumnSeverity), u"Alert");
-    EXPECT_EQ(columnText(r, kColumnSize), u"26 B");
-    EXPECT_NE(columnText(r, kColumnZone).find(u"Internet"), std::u16string::npos);
-    EXPECT_EQ(columnText(r, kColumnHostUrl), u"https://example.com/x.zip");
-    r.severity = 0;
-    EXPECT_EQ(columnText(r, kColumnSeverity), u"");
-    EXPECT_EQ(columnText(r, -1), u"");
-    EXPECT_EQ(columnText(r, kColumnCount), u"");
+    // The type is shown only when it is not $DATA.
+    EXPECT_EQ(columnText({.streamName = u"n", .streamType = u"$EA"}, kColumnStream), u"n:$EA");
+    EXPECT_EQ(columnText({.streamName = u"n", .streamType = u"$DATA2"}, kColumnStream),
+              u"n:$DATA2");
 }
 
 TEST(ColumnText, NoteSaysOnceThatContentCouldNotBeRead) {
-    struct Case {
+    const struct {
         bool unreadable;
-        const char16_t* note;
-        const char16_t* expected;
+        std::u16string note, shown;
     } cases[] = {
-        {false, u"", u""},
         {false, u"Hidden executable", u"Hidden executable"},
         {true, u"", u"Stream content could not be read"},
         {true, u"Zone.Identifier could not be read whole",
          u"Zone.Identifier could not be read whole"},
-        {true, u"could not be read", u"could not be read"},
         {true, u"Could Not Be Read", u"Could Not Be Read; content could not be read"},
         {true, u"Large stream", u"Large stream; content could not be read"},
     };
     for (const auto& c : cases) {
-        StreamRecord r = streamRow(u"s", u"$DATA");
-        r.unreadable = c.unreadable;
-        r.note = c.note;
-        EXPECT_EQ(noteText(r), c.expected);
-        EXPECT_EQ(columnText(r, kColumnNote), c.expected);
+        const StreamRecord record{.streamName = u"s", .unreadable = c.unreadable, .note = c.note};
+        EXPECT_EQ(columnText(record, kColumnNote), c.shown);
     }
 }
 

@@ -9,161 +9,73 @@ namespace {
 
 using streamscan::ScanStats;
 
-StatusState ended(ScanStats stats, bool listEmpty = true) {
-    StatusState s;
-    s.scanEnded = true;
-    s.stats = stats;
-    s.listEmpty = listEmpty;
-    return s;
-}
-
 TEST(NotExaminedSummary, NamesEachSkippedKindInFixedOrderWithFixedWords) {
-    struct Case {
-        const char* label;
-        ScanStats stats;
-        const char16_t* expected;
-    };
-    ScanStats none;
-    ScanStats deniedAndLink;
-    deniedAndLink.accessDenied = 3;
-    deniedAndLink.linksNotFollowed = 1;
-    ScanStats deniedAndUnreadable;
-    deniedAndUnreadable.unreadableStreams = 1;
-    deniedAndUnreadable.accessDenied = 1;
-    ScanStats all;
-    all.volumesWithoutStreams = 5;
-    all.linksNotFollowed = 4;
-    all.unreadableStreams = 3;
-    all.listFailed = 2;
-    all.accessDenied = 1;
-    ScanStats cancelled;
-    cancelled.cancelled = true;
-    ScanStats cancelledUnreadable = cancelled;
-    cancelledUnreadable.unreadableStreams = 2;
-    ScanStats onlyCounts;  // found things, skipped nothing
-    onlyCounts.files = 10;
-    onlyCounts.streams = 4;
-
-    const Case cases[] = {
-        {"clean", none, u"Nothing was skipped"},
-        {"found only", onlyCounts, u"Nothing was skipped"},
-        {"denied and link", deniedAndLink, u"\u26A0 Not examined: 3 denied, 1 links skipped"},
-        {"words never singular", deniedAndUnreadable,
-         u"\u26A0 Not examined: 1 denied, 1 unreadable"},
-        {"all in order", all,
-         u"\u26A0 Not examined: 1 denied, 2 failed to list, 3 unreadable, 4 links skipped, 5 not "
-         u"NTFS"},
-        {"cancelled alone", cancelled, u"\u26A0 Stopped before the end"},
-        {"cancelled with counts", cancelledUnreadable,
+    const ScanStats all{.accessDenied = 1234567,
+                        .listFailed = 2,
+                        .unreadableStreams = 3,
+                        .linksNotFollowed = 4,
+                        .volumesWithoutStreams = 1};
+    const std::pair<ScanStats, std::u16string> cases[] = {
+        {{.files = 10, .streams = 4}, u"Nothing was skipped"},
+        {all, u"\u26A0 Not examined: " + streamscan::groupedNumber(1234567) +
+                  u" denied, 2 failed to list, 3 unreadable, 4 links skipped, 1 not NTFS"},
+        {{.cancelled = true}, u"\u26A0 Stopped before the end"},
+        {{.unreadableStreams = 2, .cancelled = true},
          u"\u26A0 Stopped before the end; not examined: 2 unreadable"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(notExaminedSummary(c.stats, true), c.expected) << c.label;
-        EXPECT_EQ(notExaminedSummary(c.stats, false), u"") << c.label;
+    for (const auto& [stats, text] : cases) {
+        EXPECT_EQ(notExaminedSummary(stats, true), text);
+        EXPECT_EQ(notExaminedSummary(stats, false), u"");
     }
 }
 
-TEST(NotExaminedSummary, GroupsLargeCounts) {
-    ScanStats stats;
-    stats.accessDenied = 1234567;
-    EXPECT_EQ(notExaminedSummary(stats, true),
-              u"\u26A0 Not examined: " + streamscan::groupedNumber(1234567) + u" denied");
-}
-
-TEST(StatusParts, CountPartsAreEmptyUntilAScanIsKnown) {
-    StatusState before;
-    before.stats.files = 3;
-    EXPECT_EQ(scanCountsText(before), u"");
-    EXPECT_EQ(streamsListedText(before), u"");
-    StatusState running = before;
-    running.scanning = true;
-    EXPECT_EQ(scanCountsText(running), u"3 files, 0 folders");
-    EXPECT_EQ(streamsListedText(running), u"0 streams listed");
-}
-
-TEST(StatusParts, CountsUseSingularOnlyForOneAndDropZeroWithStreams) {
-    struct Case {
-        std::uint64_t files, folders, withStreams, rows, removed;
-        const char16_t* part1;
-        const char16_t* part2;
-    } cases[] = {
-        {0, 1, 0, 0, 0, u"0 files, 1 folder", u"0 streams listed"},
-        {1, 0, 0, 1, 0, u"1 file, 0 folders", u"1 stream listed"},
-        {204, 87, 5, 12, 0, u"204 files, 87 folders, 5 with streams", u"12 streams listed"},
-        {204, 87, 5, 9, 3, u"204 files, 87 folders, 5 had streams when scanned",
-         u"9 streams listed"},
+TEST(StatusParts, CountsAppearOnceAScanIsKnownAndSayWhenStreamsWereRemoved) {
+    const std::tuple<StatusState, std::u16string, std::u16string> cases[] = {
+        {{.stats = {.files = 3}}, u"", u""},
+        {{.scanning = true, .stats = {.files = 3}}, u"3 files, 0 folders", u"0 streams listed"},
+        {{.scanEnded = true, .stats = {.files = 1, .folders = 1}, .streamRowCount = 1},
+         u"1 file, 1 folder",
+         u"1 stream listed"},
+        {{.scanEnded = true, .stats = {.files = 2, .folders = 8, .itemsWithStreams = 5}},
+         u"2 files, 8 folders, 5 with streams",
+         u"0 streams listed"},
+        {{.scanEnded = true, .stats = {.itemsWithStreams = 5}, .removedStreamCount = 3},
+         u"0 files, 0 folders, 5 had streams when scanned",
+         u"0 streams listed"},
     };
-    for (const auto& c : cases) {
-        ScanStats stats;
-        stats.files = c.files;
-        stats.folders = c.folders;
-        stats.itemsWithStreams = c.withStreams;
-        StatusState s = ended(stats);
-        s.streamRowCount = c.rows;
-        s.removedStreamCount = c.removed;
-        EXPECT_EQ(scanCountsText(s), c.part1);
-        EXPECT_EQ(streamsListedText(s), c.part2);
+    for (const auto& [state, counts, listed] : cases) {
+        EXPECT_EQ(scanCountsText(state), counts);
+        EXPECT_EQ(streamsListedText(state), listed);
     }
 }
 
 TEST(EmptyListText, FirstMatchingRuleWins) {
-    ScanStats none;
-    ScanStats cancelled;
-    cancelled.cancelled = true;
-    ScanStats cancelledOnFat = cancelled;
-    cancelledOnFat.volumesWithoutStreams = 1;
-    ScanStats fatAndDenied;
-    fatAndDenied.volumesWithoutStreams = 1;
-    fatAndDenied.accessDenied = 2;
-    ScanStats unreadable;
-    unreadable.unreadableStreams = 1;
-    ScanStats failedAndLinks;
-    failedAndLinks.listFailed = 1;
-    failedAndLinks.linksNotFollowed = 4;
-    ScanStats links;
-    links.linksNotFollowed = 4;
-
-    StatusState idle;
-    StatusState scanning;
-    scanning.scanning = true;
-    scanning.scanEnded = false;
-    StatusState removedOne = ended(none);
-    removedOne.removedStreamCount = 1;
-    StatusState removedThreeCancelled = ended(cancelled);
-    removedThreeCancelled.removedStreamCount = 3;
-    StatusState removedButRowsLeft = ended(none, false);
-    removedButRowsLeft.removedStreamCount = 2;
-
-    struct Case {
-        const char* label;
-        StatusState state;
-        const char16_t* expected;
-    } cases[] = {
-        {"before any scan", idle,
-         u"Drop a folder or a file here to look for alternate data streams"},
-        {"scanning", scanning,
+    const std::u16string unreadable =
+        u"Nothing was listed, and part of the tree could not be read - see the status bar.";
+    const std::u16string clean = u"No alternate data streams were found.";
+    const std::pair<StatusState, std::u16string> cases[] = {
+        {{}, u"Drop a folder or a file here to look for alternate data streams"},
+        {{.scanning = true},
          u"Scanning - nothing with an alternate data stream has turned up yet."},
-        {"removed one", removedOne,
+        {{.scanEnded = true, .removedStreamCount = 1},
          u"1 stream was removed, and nothing else was listed. Press F5 to scan again."},
-        {"removed three of a cancelled scan", removedThreeCancelled,
+        {{.scanEnded = true, .stats = {.cancelled = true}, .removedStreamCount = 3},
          u"3 streams were removed, and nothing else was listed. The scan that listed them was "
          u"stopped before it finished. Press F5 to scan again."},
-        {"removed but rows remain", removedButRowsLeft, u"No alternate data streams were found."},
-        {"cancelled beats volume", ended(cancelledOnFat),
+        {{.scanEnded = true, .removedStreamCount = 2, .listEmpty = false}, clean},
+        {{.scanEnded = true, .stats = {.volumesWithoutStreams = 1, .cancelled = true}},
          u"The scan was cancelled before anything was listed."},
-        {"volume beats denied", ended(fatAndDenied),
+        {{.scanEnded = true, .stats = {.accessDenied = 2, .volumesWithoutStreams = 1}},
          u"This volume cannot hold alternate data streams."},
-        {"unreadable", ended(unreadable),
-         u"Nothing was listed, and part of the tree could not be read - see the status bar."},
-        {"failure beats links", ended(failedAndLinks),
-         u"Nothing was listed, and part of the tree could not be read - see the status bar."},
-        {"links only", ended(links),
+        {{.scanEnded = true, .stats = {.accessDenied = 1}}, unreadable},
+        {{.scanEnded = true, .stats = {.listFailed = 1, .linksNotFollowed = 4}}, unreadable},
+        {{.scanEnded = true, .stats = {.linksNotFollowed = 4}},
          u"No alternate data streams were found outside the junctions and symlinks that were "
          u"not followed."},
-        {"clean", ended(none), u"No alternate data streams were found."},
+        {{.scanEnded = true}, clean},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(emptyListText(c.state), c.expected) << c.label;
+    for (const auto& [state, text] : cases) {
+        EXPECT_EQ(emptyListText(state), text);
     }
 }
 
