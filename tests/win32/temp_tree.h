@@ -1,6 +1,5 @@
-// A real temporary folder for tests under Wine, built and checked without the
-// port, so that the port is never used to verify itself. Every path goes
-// through its \\?\ form, so "dir." and paths past MAX_PATH are reached as given.
+// A real temporary folder for tests under Wine, built and checked without the port.
+// Paths go in their \\?\ form, so "dir." and paths past MAX_PATH are reached as given.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,9 +27,7 @@ inline bool makeFolder(const std::u16string& path) {
 
 inline bool writeBytes(const std::u16string& path, const std::string& bytes) {
     std::ofstream out(std::filesystem::path(prefixed(path)), std::ios::binary);
-    out << bytes;
-    out.close();
-    return !out.fail();
+    return !(out << bytes << std::flush).fail();
 }
 
 // The whole content; nothing when the file cannot be read.
