@@ -40,13 +40,18 @@ TEST_F(WindowTest, CommandLineArgumentsAreScannedInOrderWithTheRepeatsNoted) {
 
 TEST_F(WindowTest, DroppedItemsAreScannedInDropOrderAndTheDropIsGivenBack) {
     const std::u16string paths = u"C:\\dl\\sub\0C:\\dl\\tool.zip\0c:\\DL\\SUB\\\0\0"s;
-    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + paths.size() * 2);
-    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
-    *header = {.pFiles = sizeof(DROPFILES), .fWide = TRUE};
-    std::memcpy(header + 1, paths.data(), paths.size() * 2);
-    GlobalUnlock(drop);
-    SendMessageW(state->listView, WM_DROPFILES, WPARAM(drop), 0);  // the list hands it on
-    EXPECT_EQ(GlobalFlags(drop), UINT(GMEM_INVALID_HANDLE)) << "DragFinish";
+    // The first drop finds no memory to copy its names; it is given back all the same.
+    for (const long allocations : {0L, -1L}) {
+        HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + paths.size() * 2);
+        auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+        *header = {.pFiles = sizeof(DROPFILES), .fWide = TRUE};
+        std::memcpy(header + 1, paths.data(), paths.size() * 2);
+        GlobalUnlock(drop);
+        testsupport::failAllocationsAfter(allocations);
+        SendMessageW(state->listView, WM_DROPFILES, WPARAM(drop), 0);  // the list hands it on
+        testsupport::failAllocationsAfter(-1);
+        EXPECT_EQ(GlobalFlags(drop), UINT(GMEM_INVALID_HANDLE)) << "DragFinish";
+    }
     const std::vector<std::u16string> roots = {u"C:\\dl\\sub", u"C:\\dl\\tool.zip"};
     EXPECT_EQ(state->lastRoots, roots);
     EXPECT_EQ(status(), scanStartText(roots, 1, 0));
