@@ -77,11 +77,12 @@ TEST(CliOptions, RemovalWithoutAnswerIsAUsageErrorOnlyWithoutTerminalOrYes) {
 TEST(CliOptions, HelpDocumentsEveryOptionOfTheTableAndEveryExitStatus) {
     const std::u16string help = helpText();
     for (const OptionSpec& spec : optionTable()) {
+        // Appended piece by piece: g++ 12 warns falsely about `literal + string`.
         std::u16string usage(spec.longName);
         if (!spec.valueName.empty())
-            usage += u" " + std::u16string(spec.valueName);
+            usage.append(u" ").append(spec.valueName);
         if (spec.shortName != 0)
-            usage = u"-" + std::u16string(1, spec.shortName) + u", " + usage;
+            usage.insert(0, {u'-', spec.shortName, u',', u' '});
         const std::size_t at = help.find(u"\n  " + usage + u" ");
         ASSERT_NE(at, std::u16string::npos) << std::string(usage.begin(), usage.end());
         // Its first help line follows on the same line or the next.

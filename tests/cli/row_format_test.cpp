@@ -39,10 +39,13 @@ TEST(CliRows, FixedColumnsFirstThenThePathThatOnlyPushesTheNote) {
 }
 
 TEST(CliRows, HostileNamesAreShownAsMarkersAndNeverReachTheTerminalRaw) {
-    const std::string row = formatRow(
-        streamRow(u"/e\x1b[31m\u202E" + streamscan::decodeName("\xFF"), 0, u"a\nb"), {30}, false);
+    StreamRecord record =
+        streamRow(u"/e\x1b[31m\u202E" + streamscan::decodeName("\xFF"), 0, u"a\nb");
+    record.unreadable = true;  // the note says so in the list's words
+    const std::string row = formatRow(record, {30}, false);
     EXPECT_NE(row.find("/e<U+001B>[31m<U+202E><U+DCFF>:s:$DATA"), std::string::npos) << row;
-    EXPECT_NE(row.find("  a<U+000A>b\n"), std::string::npos) << row;
+    EXPECT_TRUE(row.ends_with("  " + consoleText(noteText(record)) + "\n")) << row;
+    EXPECT_EQ(consoleText(u"a\nb"), "a<U+000A>b");
 }
 
 TEST(CliRows, OnlyFlaggedRowsAreColouredAndOnlyWhenAsked) {

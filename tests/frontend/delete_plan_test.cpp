@@ -72,8 +72,7 @@ TEST(DeletePlanning, ConfirmationNamesTwelveTargetsThenLeftoversAndDefaultsToNo)
 
     std::vector<std::uint64_t> selected;
     for (std::uint64_t i = 0; i < 14; ++i) {
-        records.push_back(
-            row(i % 2 ? u"C:\\1" : u"C:\\0", u"a", u"s" + streamscan::plainDecimal(i)));
+        records.push_back(row(i % 2 ? u"C:\\1" : u"C:\\0", u"a", streamscan::plainDecimal(i)));
         selected.push_back(records.size() - 1);
     }
     records.push_back(row(u"C:\\f", u"b", u"bad:name"));

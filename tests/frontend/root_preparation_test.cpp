@@ -14,23 +14,6 @@ using Paths = std::vector<std::u16string>;
 constexpr PathStyle kWin = PathStyle::windows;
 constexpr PathStyle kPosix = PathStyle::posix;
 
-TEST(RootKey, DropsTrailingSeparatorsButKeepsTheRoot) {
-    const struct {
-        PathStyle style;
-        std::u16string path, key;
-    } cases[] = {
-        {kWin, u"C:/", u"C:\\"},
-        {kWin, u"D:/data//", u"D:\\data"},
-        {kWin, u"\\\\server\\share\\", u"\\\\server\\share"},
-        {kPosix, u"//", u"/"},
-        {kPosix, u"/data\\", u"/data\\"},  // a backslash is part of a POSIX name
-        {kPosix, u"/mnt/c:/", u"/mnt/c:"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(rootKey(c.path, c.style), c.key);
-    }
-}
-
 TEST(PrepareRoots, MakesLocationsAbsoluteDropsDuplicatesAndCountsNestedRoots) {
     const struct {
         PathStyle style;
@@ -48,6 +31,7 @@ TEST(PrepareRoots, MakesLocationsAbsoluteDropsDuplicatesAndCountsNestedRoots) {
         {kWin, {u"d", u"C:\\W\\d", u"d\\s"}, {u"C:\\w\\d", u"C:\\w\\d\\s"}, 1, 1},
         {kPosix, {u"/d", u"/d/", u"/D/s", u"/d\\s"}, {u"/d", u"/D/s", u"/d\\s"}, 1, 0},
         {kPosix, {u"/", u"/h", u"//"}, {u"/", u"/h"}, 1, 1},
+        {kPosix, {u"/m/c:/", u"/m/c:", u"/m/c:/x"}, {u"/m/c:/", u"/m/c:/x"}, 1, 1},
         {kPosix, {u"d", u"/h/u/d/", u"d/x"}, {u"/h/u/d", u"/h/u/d/x"}, 1, 1},
     };
     for (const auto& c : cases) {

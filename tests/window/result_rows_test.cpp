@@ -81,11 +81,13 @@ TEST(ResultRows, SortOrdersByColumnWithTieBreaksInBothDirectionsWithOrWithoutKey
     }
 }
 
-TEST(ResultRows, TextColumnsSortByTheShownTextAndAKeyThatFailsFallsBackToTheSystem) {
-    ResultRows rows = rowsOf({rec(u"/", u"b"), rec(u"/", u"\u202Ea"), rec(u"/", u"A")});
-    // The key of the raw name fails, so the sort compares through the system.
-    ASSERT_TRUE(rows.sortBy(kColumnStream, true, asciiKey));
-    EXPECT_EQ(shown(rows), (Names{u"\u202Ea", u"A", u"b"}));  // shown as <U+202E>a, first
+TEST(ResultRows, EqualRowsKeepTheirOrderThroughEverySort) {
+    ResultRows rows = rowsOf(std::vector<StreamRecord>(3, rec(u"/x", u"s")));
+    rows.rowOrder = {2, 0, 1};
+    for (int column = 0; column < kColumnCount; ++column) {
+        ASSERT_TRUE(rows.sortBy(column, column % 2 == 0, column % 3 ? asciiKey : nullptr));
+        EXPECT_EQ(rows.rowOrder, (std::vector<std::uint64_t>{2, 0, 1})) << column;
+    }
 }
 
 TEST(ResultRows, RemovalKeepsTheOrderOfTheRestAndTheirKeysAndCountsStreamRows) {
