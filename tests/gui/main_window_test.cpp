@@ -1,5 +1,5 @@
 // The window itself: what it opens with, the enabling of its commands, its
-// accelerators, its layout at any DPI, About and Exit.
+// accelerators, its layout at another DPI, About and Exit.
 #include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
 #include "gui/window_fixture.h"
@@ -105,40 +105,33 @@ Rect rectIn(HWND window, HWND child) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-TEST_F(WindowTest, LayoutFollowsSizeAndDpiUntilTheUserDragsADivider) {
-    const auto expectLaidOutAt = [&](int dpi) {
-        RECT client;
-        GetClientRect(state->window, &client);
-        for (int i = 0; i < kButtonCount; ++i)
-            EXPECT_EQ(rectIn(state->window, state->buttons[i]), buttonRects(dpi)[i]) << i;
-        int edges[kStatusPartCount] = {};
-        SendMessageW(state->statusBar, SB_GETPARTS, kStatusPartCount, LPARAM(edges));
-        EXPECT_EQ(edges[0], statusPartEdges(client.right, dpi)[0]);
-        const Rect list = listRect(client.right, client.bottom,
-                                   rectIn(state->window, state->statusBar).height(), dpi);
-        EXPECT_EQ(rectIn(state->window, state->listView), list);
-        const ColumnWidths widths = fitColumnWidths(
-            list.width(), dpi, GetSystemMetrics(SM_CXVSCROLL), scaledColumnWidths(dpi));
-        for (int i = 0; i < kListColumnCount; ++i)
-            EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, i, 0), widths[i]) << i;
-        MINMAXINFO least{};
-        SendMessageW(state->window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&least));
-        EXPECT_EQ((Size{least.ptMinTrackSize.x, least.ptMinTrackSize.y}), minimumTrackingSize(dpi));
-    };
-    ASSERT_EQ(state->dpi, 96u) << "the test process runs at the default 96 dpi";
-    SetWindowPos(state->window, nullptr, 0, 0, 1500, 700, SWP_NOZORDER | SWP_NOMOVE);
-    expectLaidOutAt(96);
-    RECT suggested{20, 30, 20 + 1680, 30 + 1020};  // on a screen of 144 dpi
+TEST_F(WindowTest, AtAnotherDpiTheWindowIsLaidOutAnewUntilTheUserDragsADivider) {
+    RECT suggested{20, 30, 20 + 1680, 30 + 1020};
     SendMessageW(state->window, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
     EXPECT_EQ(rectIn(nullptr, state->window), (Rect{20, 30, 20 + 1680, 30 + 1020}));
-    expectLaidOutAt(144);
+    RECT client;
+    GetClientRect(state->window, &client);
+    for (int i = 0; i < kButtonCount; ++i)
+        EXPECT_EQ(rectIn(state->window, state->buttons[i]), buttonRects(144)[i]) << i;
+    int edges[kStatusPartCount] = {};
+    SendMessageW(state->statusBar, SB_GETPARTS, kStatusPartCount, LPARAM(edges));
+    EXPECT_EQ(edges[0], statusPartEdges(client.right, 144)[0]);
+    const Rect list = listRect(client.right, client.bottom,
+                               rectIn(state->window, state->statusBar).height(), 144);
+    EXPECT_EQ(rectIn(state->window, state->listView), list);
+    const ColumnWidths widths =
+        fitColumnWidths(list.width(), 144, GetSystemMetrics(SM_CXVSCROLL), scaledColumnWidths(144));
+    for (int i = 0; i < kListColumnCount; ++i)
+        EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, i, 0), widths[i]) << i;
+    MINMAXINFO least{};
+    SendMessageW(state->window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&least));
+    EXPECT_EQ((Size{least.ptMinTrackSize.x, least.ptMinTrackSize.y}), minimumTrackingSize(144));
     // The header tells the list when a drag ends; from then on the widths stay.
-    const LRESULT pathWidth = SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 1, 0);
     NMHDR dragged{.hwndFrom = HWND(SendMessageW(state->listView, LVM_GETHEADER, 0, 0)),
                   .code = HDN_ENDTRACKW};
     SendMessageW(state->listView, WM_NOTIFY, 0, LPARAM(&dragged));
     SetWindowPos(state->window, nullptr, 0, 0, 1900, 1100, SWP_NOZORDER | SWP_NOMOVE);
-    EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 1, 0), pathWidth);
+    EXPECT_EQ(SendMessageW(state->listView, LVM_GETCOLUMNWIDTH, 1, 0), widths[1]);
 }
 
 TEST_F(WindowTest, AboutOpensTheHomePageOrSaysWhyNotAndExitCloses) {
