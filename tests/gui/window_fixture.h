@@ -21,10 +21,6 @@
 #include "window/ui_seam.h"
 #include "window/win32/main_window.h"
 
-// The Win32 structures the tests fill are meant to be zero-filled and given
-// only the fields that matter.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace tessalin::gui {
 
 using namespace std::chrono_literals;
