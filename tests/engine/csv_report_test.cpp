@@ -23,19 +23,11 @@ const std::u16string kHead =
     u"Host Size (bytes),Host Attributes,Host Modified,Zone,Zone Id,Host URL,Referrer URL,"
     u"Readable\r\n";
 
-TEST(CsvField, EscapesQuotesAndGuardsFormulas) {
-    const std::pair<std::u16string, std::u16string> cases[] = {
-        {u" a; b", u" a; b"},
-        {u"say \"hi\"", u"\"say \"\"hi\"\"\""},
-        {u"+1", u"\"'+1\""},
-        {u"@sum", u"\"'@sum\""},
-        {u"=\"a\",b", u"\"'=\"\"a\"\",b\""},
-        {u"a=b+c-d@e", u"a=b+c-d@e"},
-        {u"\t=x", u"<U+0009>=x"},  // the guard looks at what is written
-    };
-    for (const auto& [in, out] : cases) {
-        EXPECT_EQ(detail::csvField(in), out);
-    }
+// The report's exact bytes show the rest of the quoting and the guard.
+TEST(CsvField, GuardsEveryFormulaStartAsWritten) {
+    EXPECT_EQ(detail::csvField(u"+1"), u"\"'+1\"");
+    EXPECT_EQ(detail::csvField(u"a=b+c-d@e"), u"a=b+c-d@e");
+    EXPECT_EQ(detail::csvField(u"\t=x"), u"<U+0009>=x");  // an escaped control comes first
 }
 
 TEST(CoverageNote, SaysWhatTheScanDidNotExamine) {
