@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/path_forms.h"
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
 #include "support/places.h"
@@ -80,28 +79,6 @@ TEST(ListItemStreams, OneRowPerAlternateStreamWithTheHostFields) {
     // name, draws no note even though the host starts with MZ.
     EXPECT_EQ(l.rows[3].headLength, 7u);
     EXPECT_EQ(l.rows[3].severity, 0u);
-}
-
-TEST(ListItemStreams, AnItemRowOnlyForAnItemWithoutStreamsAndWhenAskedFor) {
-    for (const bool folder : {false, true}) {
-        for (const bool showItems : {false, true}) {
-            Listing l;
-            l.options.showItemsWithoutStreams = showItems;
-            if (folder) {
-                l.fs.addFolder(u"C:\\dir");  // lists nothing at all (38)
-            } else {
-                l.fs.addFile(u"C:\\dir", "content");  // lists only its main stream
-            }
-            l.run(u"C:\\dir", folder, {0x20, 7, 99});
-            EXPECT_EQ(l.stats, ScanStats{});
-            EXPECT_EQ(l.names, std::vector<std::string>(showItems, "|"));
-            if (showItems) {
-                EXPECT_EQ(hostPathOf(l.rows[0], PathStyle::windows), u"C:\\dir");
-                EXPECT_EQ(l.rows[0].hostIsFolder, folder);
-                EXPECT_EQ(l.rows[0].hostModified, 99u);
-            }
-        }
-    }
 }
 
 TEST(ListItemStreams, FailuresAreCountedAndNeverTakenForAnItemWithoutStreams) {

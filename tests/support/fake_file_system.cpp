@@ -176,8 +176,9 @@ void FakeFileSystem::addListedStream(const std::u16string& hostPath,
 
 void FakeFileSystem::setAttributes(const std::u16string& path, std::uint32_t attributes) {
     locked([&] {
-        Item& item = *find(path);
-        item.facts.attributes = item.folder ? (attributes | kAttributeDirectory) : attributes;
+        if (Item* item = find(path)) {
+            item->facts.attributes = item->folder ? (attributes | kAttributeDirectory) : attributes;
+        }
     });
 }
 
