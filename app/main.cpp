@@ -38,7 +38,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // Every argument is a location; their scan starts before the loop runs.
     tessalin::scanCommandLine(mainWindowState, GetCommandLineW());
 
-    HACCEL accelerators = tessalin::createMainAccelerators();
+    const tessalin::Owned<HACCEL, &DestroyAcceleratorTable> accelerators(
+        tessalin::createMainAccelerators());
     MSG message;
     int exitCode = 0;
     for (;;) {
@@ -49,9 +50,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         }
         if (got == -1)
             break;
-        tessalin::dispatchWithAccelerators(message, mainWindowState.window, accelerators);
+        tessalin::dispatchWithAccelerators(message, mainWindowState.window, accelerators.get());
     }
-    if (accelerators != nullptr)
-        DestroyAcceleratorTable(accelerators);
     return exitCode;
 }

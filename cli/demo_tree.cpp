@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "engine/win32/owned.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,11 +59,10 @@ std::u16string systemMessage(DWORD code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const streamscan::Owned<wchar_t*, &LocalFree> owned(buffer);
     std::u16string text;
     if (length > 0 && buffer != nullptr)
         text.assign(reinterpret_cast<const char16_t*>(buffer), length);
-    if (buffer != nullptr)
-        LocalFree(buffer);
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' '))
         text.pop_back();
     const std::string number = std::to_string(code);
@@ -69,18 +70,17 @@ std::u16string systemMessage(DWORD code) {
 }
 
 bool writeBytes(const std::u16string& path, std::string_view content, DWORD& error) {
-    const HANDLE file = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const streamscan::OwnedHandle file(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         error = GetLastError();
         return false;
     }
     DWORD written = 0;
     const BOOL ok =
-        content.empty() ||
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        content.empty() || WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
+                                     &written, nullptr);
     error = ok ? 0 : GetLastError();
-    CloseHandle(file);
     return ok && written == content.size();
 }
 

@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "engine/win32/owned.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,13 +36,15 @@ namespace {
 
 class Win32OutputFile : public OutputFile {
   public:
-    explicit Win32OutputFile(HANDLE handle) : handle(handle) {}
+    // Takes the handle over only once the object exists, so a failed
+    // allocation leaves it with its owner, which closes it.
+    explicit Win32OutputFile(streamscan::OwnedHandle& source) : handle(source.release()) {}
     ~Win32OutputFile() override { close(); }
     std::u16string write(const std::uint8_t* data, std::size_t size) override {
         while (size != 0) {
             const DWORD piece = size > 0x4000000 ? 0x4000000 : static_cast<DWORD>(size);
             DWORD written = 0;
-            if (!WriteFile(handle, data, piece, &written, nullptr) || written == 0)
+            if (!WriteFile(handle.get(), data, piece, &written, nullptr) || written == 0)
                 return errorText(GetLastError());
             data += written;
             size -= written;
@@ -48,15 +52,13 @@ class Win32OutputFile : public OutputFile {
         return {};
     }
     std::u16string close() override {
-        if (handle == INVALID_HANDLE_VALUE)
+        if (!handle)
             return {};
-        const bool closed = CloseHandle(handle);
-        handle = INVALID_HANDLE_VALUE;
-        return closed ? std::u16string() : errorText(GetLastError());
+        return CloseHandle(handle.release()) ? std::u16string() : errorText(GetLastError());
     }
 
   private:
-    HANDLE handle;
+    streamscan::OwnedHandle handle;
 };
 
 const wchar_t* wide(const std::u16string& text) {
@@ -92,24 +94,23 @@ std::u16string OutputFolder::open(const std::u16string& path) {
     }
     WIN32_FIND_DATAW found;
     const std::u16string pattern = state->path + u"\\*";
-    HANDLE find = FindFirstFileW(wide(pattern), &found);
+    const streamscan::OwnedFind find(FindFirstFileW(wide(pattern), &found));
     bool empty = true;
-    if (find != INVALID_HANDLE_VALUE) {
+    if (find) {
         do {
             const std::wstring name = found.cFileName;
             if (name != L"." && name != L"..")
                 empty = false;
-        } while (empty && FindNextFileW(find, &found));
-        FindClose(find);
+        } while (empty && FindNextFileW(find.get(), &found));
     }
     return empty ? std::u16string() : u"it is a folder that is not empty";
 }
 
 std::u16string OutputFolder::create(std::u16string_view name, std::unique_ptr<OutputFile>& file) {
     const std::u16string path = state->path + u"\\" + std::u16string(name);
-    HANDLE handle = CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    streamscan::OwnedHandle handle(CreateFileW(wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle)
         return errorText(GetLastError());
     file = std::make_unique<Win32OutputFile>(handle);
     return {};

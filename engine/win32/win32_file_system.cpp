@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/path_forms.h"
+#include "engine/win32/owned.h"
 #include "engine/win_codes.h"
 
 namespace streamscan {
@@ -58,44 +59,6 @@ std::uint64_t fileTimeOf(const FILETIME& time) {
     return joinHalves(time.dwHighDateTime, time.dwLowDateTime);
 }
 
-struct CloseFileHandle {
-    static void close(HANDLE handle) { CloseHandle(handle); }
-};
-struct CloseFindHandle {
-    static void close(HANDLE handle) { FindClose(handle); }
-};
-
-// Owns one handle and closes it on every path out.
-template <typename Closer>
-class ScopedHandle {
-  public:
-    explicit ScopedHandle(HANDLE handle) : handle(handle) {}
-    ~ScopedHandle() { reset(); }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE get() const { return handle; }
-    // Hands the handle to a new owner.
-    HANDLE release() {
-        HANDLE released = handle;
-        handle = INVALID_HANDLE_VALUE;
-        return released;
-    }
-    bool valid() const { return handle != INVALID_HANDLE_VALUE && handle != nullptr; }
-    void reset() {
-        if (valid()) {
-            Closer::close(handle);
-        }
-        handle = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE handle;
-};
-
-using FileHandle = ScopedHandle<CloseFileHandle>;
-using FindHandle = ScopedHandle<CloseFindHandle>;
-
 DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
     DirectoryEntry entry;
     entry.name = textOf(data.cFileName);
@@ -126,7 +89,7 @@ class Win32FindListing : public Listing {
   public:
     // Takes the handle over only once the object exists, so a failed allocation
     // leaves it with its owner, which closes it. `first` is what the start found.
-    Win32FindListing(FindHandle& source, const FindData& first)
+    Win32FindListing(OwnedFind& source, const FindData& first)
         : find(source.release()), current(first) {}
 
     std::uint32_t next(Entry& entry) override {
@@ -148,7 +111,7 @@ class Win32FindListing : public Listing {
     FindData current;  // the entry handed out last
 
   private:
-    FindHandle find;
+    OwnedFind find;
     std::uint32_t endError = 0;
 };
 
@@ -168,7 +131,7 @@ using Win32StreamListing =
 
 class Win32StreamReader : public StreamReader {
   public:
-    explicit Win32StreamReader(FileHandle& source) : file(source.release()) {}
+    explicit Win32StreamReader(OwnedHandle& source) : file(source.release()) {}
 
     std::uint32_t read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) override {
         DWORD count = 0;
@@ -178,7 +141,7 @@ class Win32StreamReader : public StreamReader {
     }
 
   private:
-    FileHandle file;
+    OwnedHandle file;
 };
 
 // The report: written to a new file in the target's folder and moved over the
@@ -186,7 +149,7 @@ class Win32StreamReader : public StreamReader {
 // partial file anywhere.
 class Win32FileWriter : public FileWriter {
   public:
-    Win32FileWriter(FileHandle& source, std::u16string partial, std::u16string target)
+    Win32FileWriter(OwnedHandle& source, std::u16string partial, std::u16string target)
         : file(source.release()), partial(std::move(partial)), target(std::move(target)) {}
     ~Win32FileWriter() override { discard(); }
     Win32FileWriter(const Win32FileWriter&) = delete;
@@ -195,7 +158,7 @@ class Win32FileWriter : public FileWriter {
     std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
                         std::uint32_t& written) override {
         written = 0;
-        if (!file.valid()) {
+        if (!file) {
             return ERROR_INVALID_HANDLE;
         }
         DWORD count = 0;
@@ -231,7 +194,7 @@ class Win32FileWriter : public FileWriter {
     }
 
   private:
-    FileHandle file;
+    OwnedHandle file;
     std::u16string partial;  // emptied once committed or discarded
     std::u16string target;
 };
@@ -345,8 +308,8 @@ std::uint32_t Win32FileSystem::startListing(const std::u16string& folder, Direct
     }
     const std::u16string pattern = exactForm(joinPath(folder, u"*", PathStyle::windows));
     WIN32_FIND_DATAW data{};
-    FindHandle find(FindFirstFileW(wide(pattern), &data));
-    if (!find.valid()) {
+    OwnedFind find(FindFirstFileW(wide(pattern), &data));
+    if (!find) {
         return lastError();
     }
     first = entryOf(data);
@@ -361,8 +324,8 @@ std::uint32_t Win32FileSystem::startStreams(const std::u16string& hostPath, Stre
         return kErrorInvalidName;
     }
     WIN32_FIND_STREAM_DATA data{};
-    FindHandle find(FindFirstStreamW(wide(exactForm(hostPath)), FindStreamInfoStandard, &data, 0));
-    if (!find.valid()) {
+    OwnedFind find(FindFirstStreamW(wide(exactForm(hostPath)), FindStreamInfoStandard, &data, 0));
+    if (!find) {
         return lastError();
     }
     first = entryOf(data);
@@ -379,11 +342,11 @@ std::uint32_t Win32FileSystem::openStream(const std::u16string& hostPath,
     if (hasEmbeddedNul(streamPath)) {
         return kErrorInvalidName;
     }
-    FileHandle file(CreateFileW(wide(exactForm(streamPath)), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, hostIsFolder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
-                                nullptr));
-    if (!file.valid()) {
+    OwnedHandle file(CreateFileW(wide(exactForm(streamPath)), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, hostIsFolder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
+                                 nullptr));
+    if (!file) {
         return lastError();
     }
     reader = std::make_unique<Win32StreamReader>(file);
@@ -411,10 +374,10 @@ std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
     }
     // The file the report is to replace must let itself be replaced: a folder,
     // a read-only file or one in use is said now, before anything is written.
-    FileHandle existing(CreateFileW(wide(longForm(path)), DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!existing.valid()) {
+    OwnedHandle existing(CreateFileW(
+        wide(longForm(path)), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!existing) {
         const std::uint32_t error = lastError();
         if (error != ERROR_FILE_NOT_FOUND)
             return error;
@@ -422,9 +385,9 @@ std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
     existing.reset();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         std::u16string partial = partialNameFor(path, attempt);
-        FileHandle file(CreateFileW(wide(longForm(partial)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid()) {
+        OwnedHandle file(CreateFileW(wide(longForm(partial)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             const std::uint32_t error = lastError();
             if (error == ERROR_FILE_EXISTS)
                 continue;

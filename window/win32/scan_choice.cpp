@@ -109,13 +109,12 @@ void scanDroppedItems(MainWindowState& state, HDROP drop) {
 std::vector<std::u16string> commandLineLocations(const wchar_t* commandLine) {
     std::vector<std::u16string> locations;
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(commandLine, &count);
-    if (arguments == nullptr)
+    const Owned<LPWSTR*, &LocalFree> arguments(CommandLineToArgvW(commandLine, &count));
+    if (!arguments)
         return locations;
     // The first argument is the program itself.
     for (int i = 1; i < count; ++i)
-        locations.push_back(fromWide(arguments[i]));
-    LocalFree(arguments);
+        locations.push_back(fromWide(arguments.get()[i]));
     return locations;
 }
 
