@@ -90,7 +90,7 @@ class Win32FindListing : public Listing {
     // Takes the handle over only once the object exists, so a failed allocation
     // leaves it with its owner, which closes it. `first` is what the start found.
     Win32FindListing(OwnedFind& source, const FindData& first)
-        : find(source.release()), current(first) {}
+        : current(first), find(source.release()) {}
 
     std::uint32_t next(Entry& entry) override {
         if (endError != 0) {
