@@ -1,4 +1,5 @@
 #include "cli/options.h"
+#include "cli/row_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -24,15 +25,8 @@ TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     EXPECT_EQ(o.filter.minimumSize, 65536u);
     EXPECT_EQ(o.extractDir, u"copies");
     EXPECT_EQ(o.paths, Args{u"a"});
-    EXPECT_FALSE(o.image);
-
-    const CliOptions image =
-        parseArguments({u"--image", u"--partition=2", u"--deleted", u"-", u"--", u"-q"}).options;
-    EXPECT_TRUE(image.image && image.deleted);
-    EXPECT_EQ(image.partition, 2u);
-    EXPECT_EQ(image.paths, (Args{u"-", u"-q"}));  // after "--" nothing is an option
-    EXPECT_FALSE(image.quiet);
-    EXPECT_TRUE(parseArguments({u"--bogus", u"-h"}).options.help);  // help wins over errors
+    EXPECT_EQ(parseArguments({u"--", u"-q"}).options.paths, Args{u"-q"});  // no option after "--"
+    EXPECT_TRUE(parseArguments({u"--bogus", u"-h"}).options.help);         // help wins over errors
     EXPECT_TRUE(parseArguments({u"-V"}).options.version);
 }
 
@@ -48,10 +42,7 @@ TEST(CliOptions, UsageErrorsNameTheFirstProblem) {
         {{u"a", u"--remove="}, u"option '--remove' needs a NAME that is not empty"},
         {{u"a", u"--csv", u"x", u"--csv=y"}, u"option '--csv' was given twice"},
         {{u"--demo", u"a"}, u"--demo scans a sample tree of its own and takes no PATH"},
-        {{u"--image"}, u"--image needs an IMAGE to scan"},
         {{u"--deleted", u"a"}, u"--deleted lists deleted items of disk images: add --image"},
-        {{u"--partition", u"1", u"a"},
-         u"--partition chooses a partition of a disk image: add --image"},
         {{u"--image", u"--partition=0", u"a"},
          u"option '--partition' needs a partition number from 1 to 9999, not '0'"},
         {{u"--image", u"--remove", u"x", u"a"},
@@ -74,25 +65,58 @@ TEST(CliOptions, RemovalWithoutAnswerIsAUsageErrorOnlyWithoutTerminalOrYes) {
     EXPECT_EQ(removalAnswerError(parseArguments({u"a"}).options, false), u"");
 }
 
-TEST(CliOptions, HelpDocumentsEveryOptionOfTheTableAndEveryExitStatus) {
-    const std::u16string help = helpText();
-    for (const OptionSpec& spec : optionTable()) {
-        // Appended piece by piece: g++ 12 warns falsely about `literal + string`.
-        std::u16string usage(spec.longName);
-        if (!spec.valueName.empty())
-            usage.append(u" ").append(spec.valueName);
-        if (spec.shortName != 0)
-            usage.insert(0, {u'-', spec.shortName, u',', u' '});
-        const std::size_t at = help.find(u"\n  " + usage + u" ");
-        ASSERT_NE(at, std::u16string::npos) << std::string(usage.begin(), usage.end());
-        // Its first help line follows on the same line or the next.
-        EXPECT_NE(help.find(spec.help.substr(0, spec.help.find(u'\n')), at), std::u16string::npos);
+TEST(RowFilter, WildcardsMatchWholeNamesFoldingOnlyAsciiLetters) {
+    const std::tuple<std::u16string, std::u16string, bool> cases[] = {
+        {u"zone.identifier", u"Zone.Identifier", true},
+        {u"*.exe", u"payload.exe.txt", false},
+        {u"*", u"", true},
+        {u"a*b*c", u"aXbYbZ", false},
+        {u"??", u"ab", true},
+        {u"\u00E9t\u00E9", u"\u00C9T\u00C9", false},
+        {u"ab", u"abc", false},
+    };
+    for (const auto& [pattern, name, matches] : cases) {
+        EXPECT_EQ(wildcardMatches(pattern, name), matches)
+            << std::string(pattern.begin(), pattern.end()) << " / "
+            << std::string(name.begin(), name.end());
     }
-    for (const char16_t* word : {u"NO_COLOR", u"IMAGE//pN", u"\n  64 ", u"\n  70 ", u"\n  130 ",
-                                 u"\n  4 ", u"\n  2 ", u"\n  1 "}) {
-        EXPECT_NE(help.find(word), std::u16string::npos) << std::string(word, word + 3);
+}
+
+TEST(RowFilter, SizesTakeBinarySuffixesAndRefuseWhatIsNotASize) {
+    const std::pair<std::u16string, std::optional<std::uint64_t>> cases[] = {
+        {u"64k", 65536},
+        {u"1M", 1048576},
+        {u"18446744073709551615", 18446744073709551615ull},
+        {u"18446744073709551616", std::nullopt},
+        {u"17179869184G", std::nullopt},
+        {u"-1", std::nullopt},
+        {u"1KB", std::nullopt},
+    };
+    for (const auto& [text, size] : cases) {
+        EXPECT_EQ(parseSizeArgument(text), size) << std::string(text.begin(), text.end());
     }
-    EXPECT_EQ(versionText(), u"tessalin-scan 1.0.0\n");
+}
+
+TEST(RowFilter, EveryFilterMustAgreeAndItemRowsPassOnlyWithoutFilters) {
+    const streamscan::StreamRecord stream{
+        .streamName = u"payload.exe", .streamSize = 100, .severity = 1};
+    const streamscan::StreamRecord plain{.streamName = u"s", .streamSize = 100};
+    const streamscan::StreamRecord item{.hostName = u"plain.txt"};
+    const struct {
+        RowFilter filter;
+        bool streamPasses, plainPasses, itemPasses;
+    } cases[] = {
+        {{}, true, true, true},
+        {{{u"*.txt", u"*.exe"}, 0, false}, true, false, false},
+        {{{}, 100, false}, true, true, false},
+        {{{}, 101, false}, false, false, false},
+        {{{}, 0, true}, true, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.filter.passes(stream), c.streamPasses);
+        EXPECT_EQ(c.filter.passes(plain), c.plainPasses);
+        EXPECT_EQ(c.filter.passes(item), c.itemPasses);
+    }
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// One whole run of the console scanner over the in-memory file system: how
-// options, output, report, removal and exit status are wired together. The
-// texts themselves are pinned where they are made.
+// The console's removal, and whole runs of the console scanner over the
+// in-memory file system: how options, output, report, removal and exit status
+// are wired together. The texts themselves are pinned where they are made.
 #include "cli/scanner.h"
+#include "cli/removal_flow.h"
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 #include "cli/json_lines.h"
 #include "cli/row_format.h"
@@ -20,6 +23,7 @@ namespace {
 
 using streamscan::FakeOp;
 using streamscan::littleEndianBytes;
+using streamscan::StreamRecord;
 
 class FakeConsole : public Console {
   public:
@@ -109,15 +113,7 @@ TEST_F(ScannerRun, QuietAndJsonKeepStandardOutputForTheirOwn) {
                                          shown(kScanCompleteText), "\nExported 0 rows to:"}));
 }
 
-TEST_F(ScannerRun, TheReportHoldsEveryRowInScanOrderAndOneThatFailsStopsTheRemoval) {
-    EXPECT_EQ(run({u"--csv", u"/r.csv", u"--all-items", u"-q"}), kExitFlagged);
-    EXPECT_TRUE(
-        inOrder(fs.fileBytes(u"/r.csv"),
-                {littleEndianBytes(u"/data,Folder"), littleEndianBytes(u"a,File,Zone.Identifier"),
-                 littleEndianBytes(u"b,File,notes"), littleEndianBytes(u"c,File,payload")}));
-    EXPECT_TRUE(inOrder(console.output, {"\nExported 4 rows to:\n/r.csv\n"}));
-
-    console.errors.clear();
+TEST_F(ScannerRun, AReportThatCannotBeWrittenStopsTheRemoval) {
     fs.setFault(FakeOp::createFile, u"", {});
     EXPECT_EQ(run({u"--csv", u"/r2.csv", u"--remove", u"notes", u"-y"}), kExitInternal);
     EXPECT_TRUE(fs.hasStream(u"/data/b", u"notes"));
@@ -137,18 +133,6 @@ TEST_F(ScannerRun, FiltersNarrowRowsReportAndRemovalButNeitherCountsNorVerdict) 
     EXPECT_TRUE(fs.hasStream(u"/data/c", u"payload"));
 }
 
-TEST_F(ScannerRun, RemovalAsksOnStandardErrorAndAFailureSetsBitFour) {
-    console.answer = " Yes ";
-    EXPECT_EQ(run({u"--remove", u"ZONE.IDENTIFIER", u"-q"}), kExitFlagged);
-    EXPECT_FALSE(fs.hasStream(u"/data/a", u"Zone.Identifier"));
-    EXPECT_TRUE(console.errors.starts_with("Remove 1 stream"));  // standard output is no terminal
-    EXPECT_TRUE(console.output.ends_with("\nRemoved 1 stream.\n"));
-
-    fs.refuse(FakeOp::deleteStream, u"");
-    EXPECT_EQ(run({u"--remove", u"notes", u"--yes", u"-q"}), kExitFlagged | kExitRemovalFailed);
-    EXPECT_TRUE(fs.hasStream(u"/data/b", u"notes"));
-}
-
 TEST_F(ScannerRun, ACancelledScanSaysSoEverywhereRemovesNothingAndSetsBitsTwoAndFour) {
     // Ctrl+C arrives while the first row is being printed.
     console.onOut = [this](std::string_view t) { cancel = cancel || t.find(":$DATA") != t.npos; };
@@ -160,6 +144,63 @@ TEST_F(ScannerRun, ACancelledScanSaysSoEverywhereRemovesNothingAndSetsBitsTwoAnd
     EXPECT_TRUE(fs.hasStream(u"/data/b", u"notes"));
     EXPECT_TRUE(fs.fileBytes(u"/r.csv").ends_with(
         littleEndianBytes(u"\"Scan cancelled before it finished\"\r\n")));
+}
+
+TEST(CliRemoval, OnlyYesInAnyCaseIsYesAndNamesMatchFoldingOnlyAsciiLetters) {
+    for (const char* yes : {"y", "Y", "yes", "YES", " y ", "yes\r"})
+        EXPECT_TRUE(isYesAnswer(yes)) << yes;
+    for (const char* no : {"", "n", "no", "yess", "ja", "y y", "1"})
+        EXPECT_FALSE(isYesAnswer(no)) << no;
+    EXPECT_TRUE(matchesRemovalName({.streamName = u"Zone.Identifier"}, u"zone.IDENTIFIER"));
+    EXPECT_FALSE(matchesRemovalName({.streamName = u"Zone.Identifier"}, u"Zone.Identifier "));
+    EXPECT_FALSE(matchesRemovalName({.streamName = u"\u00C9t\u00E9"}, u"\u00E9t\u00E9"));
+    EXPECT_FALSE(matchesRemovalName({}, u""));
+}
+
+// The delete command's plan, question and result, said on the console.
+TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
+    const StreamRecord a{.hostFolder = u"/d", .hostName = u"a", .streamName = u"s"};
+    const StreamRecord ea{.hostFolder = u"/d", .streamName = u"S", .streamType = u"$EA"};
+    const std::u16string removed = u"Removed 1 stream.\n";
+    const std::u16string stopped =
+        u"The scan was cancelled, so nothing was removed: streams named 's' may sit in the part "
+        u"of the tree it never reached.\n";
+    const std::u16string absent =
+        u"No listed stream is named 'n<U+202E>', so there is nothing to remove.\n";
+    const struct {
+        std::vector<StreamRecord> rows;
+        std::u16string name;
+        bool cancelled;
+        std::optional<bool> answer;  // none: --yes
+        bool questioned;
+        std::u16string said;  // after the question, when it is asked
+        bool failed;
+    } cases[] = {
+        {{a}, u"s", false, {}, true, removed, false},
+        {{a, ea}, u"s", false, {}, true, removed, true},  // $EA is refused
+        {{a}, u"s", false, true, true, removed, false},
+        {{a}, u"s", false, false, true, u"Nothing was removed.\n", false},
+        {{a}, u"s", true, {}, false, stopped, true},
+        {{a}, u"n\u202E", false, {}, false, absent, false},
+    };
+    for (const auto& c : cases) {
+        streamscan::FakeFileSystem fs(streamscan::PathStyle::posix);
+        fs.addStream(u"/d/a", u"s", "x");
+        std::vector<std::uint64_t> all(c.rows.size());
+        std::iota(all.begin(), all.end(), 0);
+        const std::u16string question =
+            confirmationMessage(planDelete(c.rows, all, fs.pathStyle()), {false, false}).text;
+        std::u16string said;
+        const RemovalIo io{[&](const std::u16string& text) { said += text; },
+                           [&](std::u16string_view prompt) {
+                               EXPECT_EQ(prompt, question + u" [y/N] ");
+                               return c.answer.value();
+                           }};
+        const RemovalRequest request{c.name, c.cancelled, c.answer.has_value(), {false, false}};
+        EXPECT_EQ(runRemoval(c.rows, request, io, fs), c.failed);
+        const bool echoed = c.questioned && !c.answer;
+        EXPECT_EQ(said, (echoed ? question + u" yes (--yes)\n" : u"") + c.said);
+    }
 }
 
 }  // namespace

