@@ -1,5 +1,5 @@
 // The virtual list over a scanned tree: what each cell shows, the colours of
-// flagged rows, sorting by a column click, and type-to-find.
+// flagged rows, and sorting by a column click.
 #include "engine/display_escape.h"
 #include "frontend/column_text.h"
 #include "gui/window_fixture.h"
@@ -37,7 +37,7 @@ TEST_F(WindowTest, CellsShowTheEscapedColumnTextsAndFlaggedRowsTheirColour) {
 
 // A click sorts through the worker's collation keys; the order must be the one
 // the system's own comparison gives, with names where the user's locale matters.
-TEST_F(WindowTest, ColumnClicksSortAsTheSystemComparesAndKeepTheSelection) {
+TEST_F(WindowTest, ColumnClicksSortAsTheSystemComparesKeepTheSelectionAndShowTheArrow) {
     for (const char16_t* name : {u"r\u00E9sum\u00E9", u"Resume", u"co-op", u"coop", u"Co op",
                                  u"file10", u"file9", u"_x", u"\u00C4rger", u"Stra\u00DFe"})
         fs.addStream(u"C:\\dl\\sub\\deep.txt", name, "x");
@@ -52,28 +52,9 @@ TEST_F(WindowTest, ColumnClicksSortAsTheSystemComparesAndKeepTheSelection) {
         EXPECT_EQ(results().rowOrder, plain.rowOrder);
         EXPECT_EQ(&recordAt(selection().at(0)), selected);
     }
-    HWND header = HWND(SendMessageW(state->listView, LVM_GETHEADER, 0, 0));
     HDITEMW item{.mask = HDI_FORMAT};
-    SendMessageW(header, HDM_GETITEMW, 2, LPARAM(&item));
+    Header_GetItem(ListView_GetHeader(state->listView), 2, &item);
     EXPECT_EQ(item.fmt & (HDF_SORTUP | HDF_SORTDOWN), HDF_SORTDOWN);
-    state->scanning = true;  // clicks are ignored while rows arrive
-    notify(click.hdr);
-    EXPECT_FALSE(state->sortAscending);
-    state->scanning = false;
-    clearResults(*state);  // a new scan: no arrow, but the column is kept for its end
-    SendMessageW(header, HDM_GETITEMW, 2, LPARAM(&item));
-    EXPECT_EQ(item.fmt & (HDF_SORTUP | HDF_SORTDOWN), 0);
-    EXPECT_EQ(state->sortColumn, 2);
-}
-
-TEST_F(WindowTest, TypingFindsTheRowsTheRowsFind) {
-    scan();
-    NMLVFINDITEMW find{.hdr = {.code = UINT(LVN_ODFINDITEMW)},
-                       .iStart = 2,
-                       .lvfi = {.flags = LVFI_STRING | LVFI_PARTIAL, .psz = L"c:\\DL\\s"}};
-    EXPECT_EQ(notify(find.hdr), results().findRow(u"c:\\DL\\s", 2, true));
-    find.lvfi.flags = LVFI_PARAM;  // only text searches are answered
-    EXPECT_EQ(notify(find.hdr), -1);
 }
 
 }  // namespace

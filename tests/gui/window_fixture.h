@@ -7,7 +7,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include <functional>
 #include <memory>
@@ -16,10 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/path_forms.h"
+#include "engine/unicode.h"
 #include "frontend/message_box_style.h"
 #include "support/fake_file_system.h"
 #include "window/ui_seam.h"
 #include "window/win32/main_window.h"
+#include "window/win32/owners.h"
+#include "window/win32/text_cast.h"
 
 namespace tessalin::gui {
 
@@ -30,7 +33,10 @@ struct Shown {
     std::u16string text;
     std::uint32_t style = 0;
     friend bool operator==(const Shown&, const Shown&) = default;
-    friend void PrintTo(const Shown& shown, std::ostream* out);
+    friend void PrintTo(const Shown& shown, std::ostream* out) {
+        *out << "{\"" << streamscan::utf8ForDisplay(shown.text) << "\", 0x" << std::hex
+             << shown.style << std::dec << "}";
+    }
 };
 using Boxes = std::vector<Shown>;
 inline Shown boxOf(const BoxMessage& message) {
@@ -45,28 +51,45 @@ class Seam : public UiSeam {
     std::function<void()> whileShown;  // runs as each box or dialog appears
     bool shellWorks = true;
     bool clipboardWorks = true;  // the system's clipboard, or one that cannot be opened
-    // The dialogs as the user answers them; none: cancelled, or failed with dialogError.
-    std::function<PIDLIST_ABSOLUTE(const BROWSEINFOW&)> folderDialog;
-    std::function<bool(OPENFILENAMEW&)> openDialog, saveDialog;
+    // The file dialogs as the user answers them; none: cancelled, or failed with dialogError.
+    std::function<bool(OPENFILENAMEW&)> fileDialog;
     std::uint32_t dialogError = 0;
 
-    int messageBox(NativeWindow owner, std::u16string_view text, std::u16string_view caption,
-                   std::uint32_t style) override;
-    std::intptr_t shellExecute(NativeWindow owner, std::u16string_view verb,
-                               std::u16string_view file, std::u16string_view parameters,
-                               int showCommand) override;
+    int messageBox(NativeWindow boxOwner, std::u16string_view text, std::u16string_view caption,
+                   std::uint32_t style) override {
+        EXPECT_EQ(caption, u"Tessalin");
+        shown(static_cast<HWND>(boxOwner));
+        boxes.push_back({std::u16string(text), style});
+        return answer;
+    }
+    std::intptr_t shellExecute(NativeWindow, std::u16string_view verb, std::u16string_view file,
+                               std::u16string_view parameters, int showCommand) override {
+        shellCalls.push_back(
+            {std::u16string(verb) + u"|" + std::u16string(file) + u"|" + std::u16string(parameters),
+             std::uint32_t(showCommand)});
+        return shellWorks ? 42 : 2;  // SE_ERR_FNF
+    }
     bool shellExecuteEx(void* info) override;
-    void* browseForFolder(void* browseInfo) override;
-    bool getOpenFileName(void* dialog) override { return fileDialog(dialog, openDialog); }
-    bool getSaveFileName(void* dialog) override { return fileDialog(dialog, saveDialog); }
+    void* browseForFolder(void*) override { return nullptr; }  // cancelled
+    bool getOpenFileName(void* dialog) override { return answerFileDialog(dialog); }
+    bool getSaveFileName(void* dialog) override { return answerFileDialog(dialog); }
     std::uint32_t commonDialogError() override { return dialogError; }
     bool setClipboardText(NativeWindow owner, std::u16string_view text) override {
         return clipboardWorks && systemUiSeam().setClipboardText(owner, text);
     }
 
   private:
-    void shown(HWND shownOwner);
-    bool fileDialog(void* dialog, const std::function<bool(OPENFILENAMEW&)>& answer);
+    void shown(HWND shownOwner) {
+        EXPECT_EQ(shownOwner, owner);
+        if (whileShown)
+            whileShown();
+    }
+    bool answerFileDialog(void* dialog) {
+        auto& fields = *static_cast<OPENFILENAMEW*>(dialog);
+        EXPECT_EQ(fields.lStructSize, sizeof fields);
+        shown(fields.hwndOwner);
+        return fileDialog && fileDialog(fields);
+    }
 };
 
 // A FakeFileSystem whose listing of `gate` waits until `open` is set. The engine
@@ -75,17 +98,14 @@ class Seam : public UiSeam {
 class GatedFileSystem : public streamscan::FakeFileSystem {
   public:
     std::u16string gate;  // set before the scan starts
-    HANDLE open = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OwnedHandle open{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    OwnedHandle held{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
-    ~GatedFileSystem() override {
-        CloseHandle(open);
-        CloseHandle(held);
-    }
     std::uint32_t startListing(const std::u16string& folder, streamscan::DirectoryEntry& first,
                                std::unique_ptr<streamscan::DirectoryListing>& listing) override {
-        if (folder == gate && SetEvent(held))
-            WaitForSingleObject(open, 20000);  // bounded: a test that forgets fails, not hangs
+        // Bounded: a test that forgets to open fails rather than hangs.
+        if (folder == gate && SetEvent(held.get()))
+            WaitForSingleObject(open.get(), 20000);
         return FakeFileSystem::startListing(folder, first, listing);
     }
 };
@@ -94,17 +114,15 @@ class GatedFileSystem : public streamscan::FakeFileSystem {
 // until `done` holds or the time runs out. True when done.
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5000ms,
                HWND acceleratorWindow = nullptr, HACCEL accelerators = nullptr);
-std::u16string menuItemText(HMENU menu, int position);
 
 // The real main window over this tree on an NTFS volume C:\:
 //   C:\dl\tool.zip      Zone.Identifier (zone 3, host URL) and notes
-//   C:\dl\setup.exe     Zone.Identifier
 //   C:\dl\readme.txt    no stream
 //   C:\dl\locked.bin    payload, which the disk refuses to delete
 //   C:\dl\odd.dat       ea of type $EA, which the removal rules refuse
 //   C:\dl\broken.bin    data, which cannot be read
 //   C:\dl\bad<U+0001>name.txt   x
-//   C:\dl\sub\          "folder note", with deep.txt (payload.exe) and an empty folder
+//   C:\dl\sub\          "folder note", with deep.txt (payload.exe)
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -118,14 +136,23 @@ class WindowTest : public ::testing::Test {
     bool waitForScanEnd() {
         return pumpUntil([this] { return !state->scanning; }, 10000ms);
     }
-    bool menuGrayed(int id) const {
-        return (GetMenuState(GetMenu(state->window), id, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    std::u16string status(int part = 0) const {
+        wchar_t text[1024] = {};
+        SendMessageW(state->statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+        return fromWide(text);
     }
-    std::u16string status(int part = 0) const;
-    std::u16string cell(int row, int column) const;
-    int itemCount() const { return int(SendMessageW(state->listView, LVM_GETITEMCOUNT, 0, 0)); }
+    std::u16string cell(int row, int column) const {
+        wchar_t text[1024] = {};
+        ListView_GetItemText(state->listView, row, column, text, 1024);
+        return fromWide(text);
+    }
+    int itemCount() const { return ListView_GetItemCount(state->listView); }
     std::vector<int> selection() const { return selectedRows(*state); }
-    void select(const std::vector<int>& rows);
+    void select(const std::vector<int>& rows) {
+        ListView_SetItemState(state->listView, -1, 0, LVIS_SELECTED);
+        for (int row : rows)
+            ListView_SetItemState(state->listView, row, LVIS_SELECTED, LVIS_SELECTED);
+    }
     LRESULT notify(NMHDR& header) {
         header.hwndFrom = state->listView;
         return SendMessageW(state->window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
@@ -133,9 +160,20 @@ class WindowTest : public ::testing::Test {
     const ResultRows& results() const { return state->rows; }
     const streamscan::StreamRecord& recordAt(int row) const { return *results().recordAtRow(row); }
     // The row of the record with this host name and stream name; -1 when none.
-    int rowOf(std::u16string_view hostName, std::u16string_view streamName) const;
+    int rowOf(std::u16string_view hostName, std::u16string_view streamName) const {
+        for (int row = 0; row < itemCount(); ++row) {
+            if (recordAt(row).hostName == hostName && recordAt(row).streamName == streamName)
+                return row;
+        }
+        return -1;
+    }
     // Every row, top to bottom, as "host path:stream name".
-    std::vector<std::u16string> listed() const;
+    std::vector<std::u16string> listed() const {
+        std::vector<std::u16string> rows;
+        for (int row = 0; row < itemCount(); ++row)
+            rows.push_back(streamscan::hostPathOf(recordAt(row)) + u":" + recordAt(row).streamName);
+        return rows;
+    }
 
     std::unique_ptr<MainWindowState> state;
     GatedFileSystem fs;
