@@ -105,9 +105,6 @@ TEST(Assessment, NamesAndLevels) {
     EXPECT_TRUE(isWellKnownStreamName(u"com.apple.quarantine"));
     EXPECT_FALSE(isWellKnownStreamName(u"\u0005SummaryInformation"));
     EXPECT_FALSE(isWellKnownStreamName(u"Zone.Identifier "));
-    EXPECT_EQ(std::u16string(severityName(1)), u"Notice");
-    EXPECT_EQ(std::u16string(severityName(2)), u"Alert");
-    EXPECT_EQ(std::u16string(severityName(3)), u"");
 }
 
 }  // namespace

@@ -10,16 +10,10 @@
 namespace streamscan {
 namespace {
 
+// The table's own texts are the product's; only the look-ups around it are ours.
 TEST(WindowsErrorText, TableCodesAndEverythingElse) {
     const std::pair<std::uint32_t, std::u16string> cases[] = {
-        {1, u"Not supported by this file system (1)"},
-        {2, u"Stream not found (2)"},
-        {19, u"The volume is write protected (19)"},
-        {21, u"The drive is not ready (21)"},
-        {33, u"Part of the file is locked (33)"},
         {50, u"Not supported by this file system (50)"},
-        {123, u"The stream name is not valid (123)"},
-        {206, u"The path is too long (206)"},
         {0xFFFFFFFFu, u"Windows error (4294967295)"},
 #ifndef _WIN32
         {kErrorFromErrno | 5, u"Input/output error (errno 5)"},

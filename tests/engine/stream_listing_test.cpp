@@ -179,15 +179,5 @@ TEST(ListItemStreams, AFolderStreamIsOpenedAsAFolder) {
     EXPECT_EQ(l.rows[0].severity, 2u);  // MZ content, so it was read
 }
 
-TEST(ReadStreamBytes, AsksForAtMostOneMebibytePerCall) {
-    FakeFileSystem fs;
-    fs.addStream(u"C:\\big", u"s", std::string(2 * 1048576 + 524288, 'b'));
-    const StreamBytes read = readStreamBytes(fs, u"C:\\big", u"s", u"$DATA", false, 3 * 1048576);
-    EXPECT_TRUE(read.ok && read.reachedEnd);
-    EXPECT_EQ(read.bytes.size(), 2u * 1048576 + 524288);
-    EXPECT_EQ(fs.log().readSizes, (std::vector<std::uint32_t>{1048576, 1048576, 1048576, 524288}));
-    EXPECT_FALSE(readStreamBytes(fs, u"C:\\big", u"nope", u"$DATA", false, 4096).ok);
-}
-
 }  // namespace
 }  // namespace streamscan

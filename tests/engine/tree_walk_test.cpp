@@ -179,28 +179,6 @@ TEST(ScanRoots, CountsAndNamesWhatItCouldNotExamine) {
     }
 }
 
-TEST(ScanRoots, AnEntrysFactsAreAskedForOnlyWhenItShowsARow) {
-    // Rows: the three files with streams, sub when folders are listed, and as item
-    // rows data, plain.txt and empty when asked for; the link never. The root's
-    // facts come from its own query.
-    const std::tuple<ScanOptions, std::uint64_t, int> cases[] = {
-        {{.includeFolders = false}, 3, 0},
-        {{.showItemsWithoutStreams = true, .includeFolders = false}, 4, 1},
-        {{.showItemsWithoutStreams = true}, 6, 3},
-    };
-    for (const auto& [options, factsQueries, itemRows] : cases) {
-        Scan scan;
-        buildData(scan.fs);
-        scan.fs.addFile(u"C:\\data\\plain.txt", "p");
-        scan.fs.addFolder(u"C:\\data\\sub\\empty");
-        scan.fs.addFolder(u"C:\\data\\link", 0x410);
-        scan.options = options;
-        scan.run({u"C:\\data"});
-        EXPECT_EQ(scan.fs.calls(FakeOp::entryFacts), factsQueries);
-        EXPECT_EQ(scan.itemRows, itemRows);
-    }
-}
-
 // A folder's entries come before anything below it, and each subfolder is
 // walked whole before the next.
 TEST(ScanRoots, FoldersAreWalkedDepthFirst) {
@@ -266,7 +244,7 @@ TEST(ScanRoots, DepthLimitListsDownTo255LevelsBelowTheRoot) {
             // The folder beyond the limit is counted and reported, but not listed.
             EXPECT_EQ(scan.stats.folders, levels + 1u);
             EXPECT_EQ(scan.progressFolders.back(), utf8ForDisplay(deepest));
-            EXPECT_EQ(scan.fs.log().listedFolders.size(), 256u);
+            EXPECT_EQ(scan.fs.calls(FakeOp::startListing), 256u);
         }
     }
 }

@@ -5,16 +5,11 @@
 
 #include <clocale>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include "engine/unicode.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace streamscan {
 namespace {
@@ -121,24 +116,6 @@ TEST(TimeText, ShowsLocalTimeOfTheZoneInForce) {
         unsetenv("TZ");
     }
     tzset();
-}
-#else
-// Wine takes its time zone from the host when the process starts: the text must
-// name the local FILETIME the system gives, read back through fileTimeOf.
-TEST(TimeText, ShowsLocalTimeOfTheSystemZone) {
-    for (const std::uint64_t utc :
-         {fileTimeOf(2024, 1, 2, 12, 0, 0), fileTimeOf(2024, 7, 2, 12, 0, 0) + 9999999}) {
-        FILETIME in{static_cast<DWORD>(utc & 0xFFFFFFFF), static_cast<DWORD>(utc >> 32)};
-        FILETIME local{};
-        ASSERT_TRUE(FileTimeToLocalFileTime(&in, &local));
-        const std::uint64_t localTicks =
-            (static_cast<std::uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
-        const std::string text = utf8ForDisplay(timeText(utc));
-        int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-        ASSERT_EQ(std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s), 6);
-        EXPECT_EQ(text.size(), 19u);
-        EXPECT_EQ(fileTimeOf(y, mo, d, h, mi, s), localTicks / 10000000 * 10000000) << text;
-    }
 }
 #endif
 

@@ -56,7 +56,6 @@ class FakeFileSystem::Handle : public DirectoryListing,
                         std::uint32_t& written) override {
         std::lock_guard lock(fs_.mutex_);
         ++fs_.log_.calls[static_cast<std::size_t>(FakeOp::write)];
-        fs_.log_.writeSizes.push_back(size);
         const std::uint64_t room = fault_ ? fault_->after - std::min(fault_->after, done) : size;
         written = closed_ ? 0 : static_cast<std::uint32_t>(std::min<std::uint64_t>(size, room));
         const std::string bytes(reinterpret_cast<const char*>(data), written);
@@ -266,7 +265,6 @@ std::uint32_t FakeFileSystem::plainAttributes(const std::u16string& path,
 std::uint32_t FakeFileSystem::startListing(const std::u16string& folder, DirectoryEntry& first,
                                            std::unique_ptr<DirectoryListing>& listing) {
     std::lock_guard lock(mutex_);
-    log_.listedFolders.push_back(folder);
     ++log_.calls[static_cast<std::size_t>(FakeOp::startListing)];
     const auto fault = faultFor(FakeOp::startListing, folder);
     const Item* item = find(folder);

@@ -61,10 +61,8 @@ struct FakeLog {
     // Handles open now and the most open at once, by the operation that opened them.
     std::array<int, static_cast<std::size_t>(FakeOp::count)> open{};
     std::array<int, static_cast<std::size_t>(FakeOp::count)> maxOpen{};
-    std::vector<std::uint32_t> readSizes;   // asked for, in order
-    std::vector<std::uint32_t> writeSizes;  // offered, in order
+    std::vector<std::uint32_t> readSizes;  // asked for, in order
     std::vector<FakeStreamDelete> deletedStreams;
-    std::vector<std::u16string> listedFolders;
     std::map<std::u16string, std::string> written;  // by key, kept after a delete
 };
 
