@@ -128,9 +128,6 @@ TEST(ScanEndExplanation, VolumeBoxNamesEachRootOnAVolumeWithoutStreamsEscaped) {
 }
 
 TEST(ScanEndExplanation, EmptyResultBoxListsWhatWasNotReachedInFixedOrder) {
-    const std::u16string emptyList =
-        u"\n\nAn empty list only means \"nothing found\" for the part of the tree that could be "
-        u"read.";
     const ScanStats all{.accessDenied = 1,
                         .listFailed = 1234,
                         .unreadableStreams = 3,
@@ -146,8 +143,8 @@ TEST(ScanEndExplanation, EmptyResultBoxListsWhatWasNotReachedInFixedOrder) {
                   u"\n    Streams found but unreadable: 3\n    Junctions and symlinks not "
                   u"followed: 4\n\nA scan that was stopped says nothing at all about the part of "
                   u"the tree it never reached, and where several locations were chosen it may "
-                  u"not have opened some of them." +
-                  emptyList);
+                  u"not have opened some of them.\n\nAn empty list only means \"nothing found\" "
+                  u"for the part of the tree that could be read.");
 }
 
 TEST(ExportTexts, DefaultFileNameIsStampedWithTheLocalTime) {

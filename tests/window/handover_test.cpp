@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/path_forms.h"
+#include "engine/tree_walk.h"
 #include "support/allocation_failure.h"
+#include "support/fake_file_system.h"
 #include "support/scan_stats_printer.h"
 
 namespace tessalin {
@@ -11,9 +14,29 @@ namespace {
 using streamscan::ScanStats;
 using streamscan::StreamRecord;
 
+TEST(ScanWorker, HandsOverWhatADirectScanFinds) {
+    streamscan::FakeFileSystem fs(streamscan::PathStyle::posix);
+    for (const char16_t* file : {u"/a/x", u"/a/y", u"/b/z"})
+        fs.addStream(file, u"Zone.Identifier", "[ZoneTransfer]");
+    fs.addFolder(u"/locked");
+    fs.refuse(streamscan::FakeOp::startListing, u"/locked");
+    std::vector<StreamRecord> expected;
+    const ScanStats stats = streamscan::scanRoots(
+        {u"/"}, {}, [&](const StreamRecord& r) { expected.push_back(r); }, {}, {}, fs);
+    HandOver handOver;
+    runScanJob({{u"/"}, {}}, handOver, std::atomic<bool>{false}, fs);
+    const DrainedOutput out = handOver.drain();
+    ASSERT_EQ(out.records.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(streamscan::recordStreamPath(out.records[i]),
+                  streamscan::recordStreamPath(expected[i]));
+    EXPECT_EQ(out.stats, stats);
+    ASSERT_EQ(out.places.size(), 1u);
+    EXPECT_EQ(out.places[0].path, u"/locked");
+}
+
 TEST(HandOver, DrainTakesTheLatestReportOnceWithoutAllocating) {
     HandOver handOver;
-    EXPECT_FALSE(handOver.drain().progress);
     handOver.reportProgress(u"/a", {.folders = 3});
     const std::u16string latest = u"/a folder name longer than a short string holds";
     handOver.reportProgress(latest, {.files = 12, .folders = 4});

@@ -45,7 +45,6 @@ TEST(Clipboard, CopyPathAndCopyRowWriteOneEscapedLinePerSelectedRow) {
          u"C:\\a<U+0009>b<U+000D><U+000A>c<U+202E>.exe:s<U+0009>x:$DATA\r\n"
          u"C:\\dl\\plain.txt",
          2},
-        {{}, u"", 0},
     };
     for (const auto& c : cases) {
         const ClipboardText copied = clipboardText(kRecords, c.selected, false, kWin);
@@ -61,7 +60,6 @@ TEST(Clipboard, CopyPathAndCopyRowWriteOneEscapedLinePerSelectedRow) {
 TEST(ShellTargets, TopmostSelectedHostIsPassedPlainAndShownEscaped) {
     EXPECT_EQ(firstSelectedHostPath(kRecords, {2, 0}, kWin), kRecords[2].hostFolder);
     EXPECT_EQ(firstSelectedHostPath(kRecords, {9, 0}, kWin), std::nullopt);
-    EXPECT_EQ(firstSelectedHostPath(kRecords, {}, kWin), std::nullopt);
     EXPECT_EQ(explorerSelectArgument(u"C:\\dl\\a b.txt"), u"/select,\"C:\\dl\\a b.txt\"");
     const BoxMessage explorer = explorerFailedMessage(u"C:\\dl\\evil\u202Etxt.exe");
     EXPECT_EQ(explorer.text, u"Explorer could not be opened for:\nC:\\dl\\evil<U+202E>txt.exe");
