@@ -105,14 +105,7 @@ void appendZone(std::string& out, const streamscan::StreamRecord& record) {
     } else {
         appendNull(out, "zone");
     }
-    // The report's Zone column: a name, "Unknown" outside 0-4, or why there is none.
-    std::u16string name;
-    if (zone.zoneIdParsed) {
-        name = streamscan::zoneName(zone.zone);
-    } else {
-        name = zone.zoneIdPresent ? u"(unreadable ZoneId)" : u"(no ZoneId)";
-    }
-    appendText(out, "zoneName", name);
+    appendText(out, "zoneName", streamscan::reportZoneText(zone));
     appendKey(out, "zoneId");
     out += zone.zoneIdParsed ? std::to_string(zone.zoneId) : "null";
     appendText(out, "hostUrl", zone.hostUrl);
@@ -201,7 +194,8 @@ std::string isoUtcTime(std::uint64_t fileTime) {
         days -= monthDays[month];
         ++month;
     }
-    char buffer[32];
+    // Room for whatever the fields could hold, though a FILETIME keeps them small.
+    char buffer[128];
     std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02lldT%02lld:%02lld:%02lldZ",
                   static_cast<long long>(year), month + 1, static_cast<long long>(days + 1),
                   static_cast<long long>(inDay / 3600), static_cast<long long>(inDay / 60 % 60),

@@ -39,14 +39,6 @@ bool startsLikeFormula(const std::u16string& text) {
     return c == u'=' || c == u'+' || c == u'-' || c == u'@';
 }
 
-std::u16string zoneField(const ZoneInfo& zone) {
-    if (!zone.isZoneIdentifier)
-        return {};
-    if (zone.zoneIdParsed)
-        return zoneName(zone.zone);
-    return zone.zoneIdPresent ? u"(unreadable ZoneId)" : u"(no ZoneId)";
-}
-
 void appendRecordLine(std::u16string& report, const StreamRecord& record, PathStyle style) {
     const bool streamRow = !record.streamName.empty();
     appendCsvField(report, severityName(record.severity), false);
@@ -67,7 +59,7 @@ void appendRecordLine(std::u16string& report, const StreamRecord& record, PathSt
     appendCsvField(report, plainDecimal(record.hostSize), false);
     appendCsvField(report, attributesText(record.hostAttributes), false);
     appendCsvField(report, timeText(record.hostModified), false);
-    appendCsvField(report, zoneField(record.zone), false);
+    appendCsvField(report, reportZoneText(record.zone), false);
     appendCsvField(report,
                    record.zone.zoneIdParsed ? signedDecimal(record.zone.zoneId) : std::u16string(),
                    false);

@@ -173,18 +173,19 @@ const char16_t* zoneName(std::uint32_t zone) {
     return zone <= 4 ? kNames[zone] : u"Unknown";
 }
 
-std::u16string zoneText(const ZoneInfo& zone) {
+std::u16string reportZoneText(const ZoneInfo& zone) {
     if (!zone.isZoneIdentifier)
         return {};
-    if (zone.zoneIdParsed) {
-        std::u16string out = zoneName(zone.zone);
-        if (zone.zone == kNoZone)
-            out += u" (" + signedDecimal(zone.zoneId) + u")";
-        return out;
-    }
-    if (zone.zoneIdPresent)
-        return u"(unreadable ZoneId)";
-    return u"(no ZoneId)";
+    if (zone.zoneIdParsed)
+        return zoneName(zone.zone);
+    return zone.zoneIdPresent ? u"(unreadable ZoneId)" : u"(no ZoneId)";
+}
+
+std::u16string zoneText(const ZoneInfo& zone) {
+    std::u16string out = reportZoneText(zone);
+    if (zone.zoneIdParsed && zone.zone == kNoZone)
+        out += u" (" + signedDecimal(zone.zoneId) + u")";
+    return out;
 }
 
 }  // namespace streamscan

@@ -18,5 +18,8 @@ ZoneInfo parseZoneIdentifier(std::string_view bytes);
 const char16_t* zoneName(std::uint32_t zone);
 // The Zone column's text; empty for a stream that is not Zone.Identifier.
 std::u16string zoneText(const ZoneInfo& zone);
+// The same for reports, which carry the ZoneId value in a column of its own,
+// so an unknown zone reads "Unknown" without the number.
+std::u16string reportZoneText(const ZoneInfo& zone);
 
 }  // namespace streamscan
