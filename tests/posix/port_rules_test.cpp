@@ -147,10 +147,9 @@ TEST(ItemFacts, WindowsAttributesComeFromWhereTheVolumeKeepsThem) {
         {S_IFREG | 0644, "a", samba, false, 0x27, 5},
         {S_IFREG | 0644, "a", {std::nullopt, 0}, false, kAttributeNormal, 5},
         {S_IFREG | 0644, ".a", Ntfs{0x2020, std::nullopt}, false, 0x2020, 5},
-        {S_IFDIR | 0755, "d", Ntfs{0x10000010, std::nullopt}, false, 0x10,
-         0},  // NTFS's index flag dropped
-        {S_IFLNK | 0777, "j", Ntfs{0x10000410, std::nullopt}, false, 0x410,
-         0},  // a junction whose target is gone
+        // NTFS's index flag dropped; a junction whose target is gone.
+        {S_IFDIR | 0755, "d", Ntfs{0x10000010, std::nullopt}, false, 0x10, 0},
+        {S_IFLNK | 0777, "j", Ntfs{0x10000410, std::nullopt}, false, 0x410, 0},
     };
     for (const Case& c : cases) {
         struct stat st {};

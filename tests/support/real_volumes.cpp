@@ -55,14 +55,14 @@ bool awaitChild(pid_t child, std::chrono::milliseconds limit, int* status = null
     }
 }
 
-}  // namespace
-
-std::string executableFolder() {
+std::string executableFolder() {  // the build folder, on local disk
     char buffer[4096];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     const std::string path(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
     return path.substr(0, path.rfind('/'));
 }
+
+}  // namespace
 
 TempFolder::TempFolder(const std::string& tag) {
     const std::string parent = executableFolder() + "/real-volumes";
@@ -182,14 +182,9 @@ bool Daemon::start(const std::vector<std::string>& argv, const std::string& log,
     return process > 0;
 }
 
-bool Daemon::awaitEnd(std::chrono::seconds limit) {
-    if (process > 0 && awaitChild(process, limit))
-        process = -1;
-    return process < 0;
-}
-
-void Daemon::stop() {
-    if (process > 0) {
+bool Daemon::stop(std::chrono::seconds grace) {
+    const bool ended = process <= 0 || awaitChild(process, grace);
+    if (!ended) {
         kill(process, SIGTERM);
         if (!awaitChild(process, 5s)) {
             kill(process, SIGKILL);
@@ -197,6 +192,7 @@ void Daemon::stop() {
         }
     }
     process = -1;
+    return ended;
 }
 
 int freePort() {
@@ -218,16 +214,6 @@ std::string volumeUnavailableReason(VolumeKind kind) {
     return {};
 }
 
-bool makeVolumeImage(VolumeKind kind, const std::string& image, int mebibytes, std::string& error) {
-    const std::string format = kind == VolumeKind::ntfs ? "mkntfs -F -f -q" : "mkfs.vfat";
-    const CommandResult made = runCommand(
-        {"sh", "-c",
-         "truncate -s " + std::to_string(mebibytes) + "M \"$0\" && " + format + " \"$0\"", image});
-    if (made.exitCode != 0)
-        error = "making " + image + " failed: " + made.output();
-    return made.exitCode == 0;
-}
-
 bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std::string& mountPoint,
                           const std::string& options, std::string& error) {
     if (access(mountPoint.c_str(), F_OK) != 0)
@@ -241,6 +227,17 @@ bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std:
         if (!kernel)
             error = std::string("mount -t ") + type + ": " + std::strerror(errno);
         return kernel;
+    }
+    // An image is made where none is yet.
+    const CommandResult made = runCommand(
+        {"sh", "-c",
+         std::string("test -e \"$0\" || ") +
+             (kind == VolumeKind::ntfs ? "{ truncate -s 12M \"$0\" && mkntfs -F -f -q \"$0\"; }"
+                                       : "mkfs.vfat -C \"$0\" 8192"),
+         source});
+    if (made.exitCode != 0) {
+        error = "making " + source + " failed: " + made.output();
+        return false;
     }
     const std::vector<std::string> argv =
         kind == VolumeKind::ntfs
@@ -267,8 +264,7 @@ bool MountedVolume::unmount(std::string* error) {
     if (!detached)  // busy for good (a test kept something open): never leave it mounted
         umount2(point.c_str(), MNT_DETACH);
     // The daemon ends by itself once it has written everything back.
-    const bool ended = daemon.awaitEnd(15s);
-    daemon.stop();
+    const bool ended = daemon.stop(15s);
     if (error != nullptr && !(detached && ended))
         *error = point + (detached ? ": the FUSE daemon did not end" : " stayed busy");
     return detached && ended;

@@ -19,17 +19,11 @@
 
 namespace streamscan::realfs {
 
-std::string executableFolder();  // the build folder, on local disk
-
-inline std::string scannerBinary() {  // the tessalin-scan of this build
-#ifdef TESSALIN_SCAN_BINARY
-    return TESSALIN_SCAN_BINARY;
-#else
-    return executableFolder() + "/tessalin-scan";
+#ifdef TESSALIN_SCAN_BINARY                                // set for the tests that run it
+inline const std::string kScanner = TESSALIN_SCAN_BINARY;  // the tessalin-scan of this build
 #endif
-}
 
-// A new folder (0755, so servers can reach it) under executableFolder()/real-volumes;
+// A new folder (0755, so servers can reach it) under the build folder (local disk);
 // removed with everything in it, but not what is still mounted inside.
 class TempFolder {
   public:
@@ -87,8 +81,8 @@ class Daemon {
     // Starts it with its output in `log` and waits up to 15 s until `ready`.
     bool start(const std::vector<std::string>& argv, const std::string& log,
                const std::function<bool()>& ready, std::string& error);
-    bool awaitEnd(std::chrono::seconds limit);  // true when it ended by itself
-    void stop();
+    // Waits up to `grace` for it to end by itself (true when it did), then stops it.
+    bool stop(std::chrono::seconds grace = {});
     bool running() const { return process > 0; }
 
   private:
@@ -107,13 +101,11 @@ enum class VolumeKind { ntfs, fat, ramfs, tmpfs };
 // tool); empty when they can.
 std::string volumeUnavailableReason(VolumeKind kind);
 
-// A fresh image file of `mebibytes`, formatted by mkntfs or mkfs.vfat.
-bool makeVolumeImage(VolumeKind kind, const std::string& image, int mebibytes, std::string& error);
-
 class MountedVolume {
   public:
-    // `image` is unused for ramfs and tmpfs; `options` are added to -o (e.g.
-    // "streams_interface=windows", "size=64k"); the mount point is made when missing.
+    // `image` is unused for ramfs and tmpfs, and made (12 MiB NTFS, 8 MiB FAT) when
+    // missing; `options` are added to -o (e.g. "streams_interface=windows",
+    // "size=64k"); the mount point is made when missing.
     bool mount(VolumeKind kind, const std::string& image, const std::string& mountPoint,
                const std::string& options, std::string& error);
     bool unmount(std::string* error = nullptr);
