@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scan_types.h"
+#include "engine/scan_counters.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
 
@@ -32,22 +32,12 @@ int main(int argc, char** argv) {
                                   zoneRows += record.zone.isZoneIdentifier ? 1 : 0;
                               },
                               {}, {});
-    const std::pair<const char*, std::uint64_t> lines[] = {
-        {"files", stats.files},
-        {"folders", stats.folders},
-        {"itemsWithStreams", stats.itemsWithStreams},
-        {"streams", stats.streams},
-        {"accessDenied", stats.accessDenied},
-        {"listFailed", stats.listFailed},
-        {"unreadableStreams", stats.unreadableStreams},
-        {"linksNotFollowed", stats.linksNotFollowed},
-        {"volumesWithoutStreams", stats.volumesWithoutStreams},
-        {"rows", rows},
-        {"zoneIdentifierRows", zoneRows},
-    };
-    for (const auto& [name, value] : lines) {
+    const auto print = [](const char* name, std::uint64_t value) {
         std::printf("%s %llu\n", name, static_cast<unsigned long long>(value));
-    }
+    };
+    streamscan::forEachCounter(stats, print);
+    print("rows", rows);
+    print("zoneIdentifierRows", zoneRows);
     std::printf("cancelled %s\n", stats.cancelled ? "true" : "false");
     return 0;
 }

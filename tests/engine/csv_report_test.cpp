@@ -63,15 +63,14 @@ TEST(CsvReport, WritesTheExactBytes) {
     EXPECT_EQ(reportBytes({}, nullptr), littleEndianBytes(kHead));
     // A lower bound is shown as one and never written as the stream's byte
     // count; the time is the local time text.
-    StreamRecord record;
-    record.hostFolder = u"C:\\";
-    record.hostName = u"a.txt";
-    record.streamName = u"big";
-    record.streamType = u"$DATA";
-    record.streamSize = 65536;
-    record.streamSizeAtLeast = true;
-    record.hostModified = 133487712000000000ULL;
-    record.unreadable = true;
+    const StreamRecord record{.hostFolder = u"C:\\",
+                              .hostName = u"a.txt",
+                              .streamName = u"big",
+                              .streamType = u"$DATA",
+                              .streamSize = 65536,
+                              .streamSizeAtLeast = true,
+                              .hostModified = 133487712000000000ULL,
+                              .unreadable = true};
     ASSERT_FALSE(timeText(record.hostModified).empty());
     EXPECT_EQ(reportBytes({record}, nullptr),
               littleEndianBytes(kHead + u",,C:\\a.txt,File,big,$DATA,at least 64.0 KB,,0,," +
@@ -80,10 +79,7 @@ TEST(CsvReport, WritesTheExactBytes) {
 
 // Enough rows to pass the slice size several times.
 const std::vector<StreamRecord> kManyRecords = [] {
-    StreamRecord record;
-    record.hostFolder = u"C:\\D";
-    record.hostName = u"p.txt";
-    record.hostSize = 7;
+    const StreamRecord record{.hostFolder = u"C:\\D", .hostName = u"p.txt", .hostSize = 7};
     return std::vector<StreamRecord>(2500, record);
 }();
 

@@ -4,10 +4,22 @@
 
 #include <ostream>
 
-#include "engine/scan_types.h"
+#include "engine/scan_counters.h"
 
 namespace streamscan {
 
-void PrintTo(const ScanStats& stats, std::ostream* out);
+inline void PrintTo(const ScanStats& stats, std::ostream* out) {
+    const char* separator = "";
+    const auto field = [&](const char* name, std::uint64_t value) {
+        if (value != 0) {
+            *out << separator << "." << name << " = " << value;
+            separator = ", ";
+        }
+    };
+    *out << "{";
+    forEachCounter(stats, field);
+    field("cancelled", stats.cancelled ? 1 : 0);
+    *out << "}";
+}
 
 }  // namespace streamscan

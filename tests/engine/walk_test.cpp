@@ -6,9 +6,11 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/path_forms.h"
+#include "engine/stream_listing.h"
 #include "engine/unicode.h"
 #include "support/fake_file_system.h"
 #include "support/places.h"
@@ -17,19 +19,13 @@
 namespace streamscan {
 namespace {
 
-// One scan over a fake file system, keeping the rows as stream paths and every
-// progress report; checks that the places add up and no handle is left open.
+// One scan over a fake file system, or the stream listing of one item, keeping
+// the rows and every progress report; checks that the places add up and no
+// handle is left open.
 struct Scan {
     explicit Scan(PathStyle style = PathStyle::windows) : fs(style) {}
 
     ScanStats run(const std::vector<std::u16string>& roots) {
-        const auto sink = [this](const StreamRecord& r) {
-            rows.push_back(utf8ForDisplay(recordStreamPath(r, fs.pathStyle())));
-            itemRows += r.streamName.empty() ? 1 : 0;
-            if (onRecord) {
-                onRecord(r);
-            }
-        };
         const auto check = [this] {
             ++continueCalls;
             return !stopWhen || !stopWhen();
@@ -37,11 +33,35 @@ struct Scan {
         const auto progress = [this](const std::u16string& folder, const ScanStats&) {
             progressFolders.push_back(utf8ForDisplay(folder));
         };
-        stats = scanRoots(roots, options, sink, check, progress, fs, placeLog.sink());
-        expectPlacesAddUp(stats, placeLog.places);
-        EXPECT_EQ(fs.log().open, FakeLog().open);
+        stats = scanRoots(roots, options, sink(), check, progress, fs, placeLog.sink());
         // Each level closes its listing before it descends.
         EXPECT_LE(fs.log().maxOpen[static_cast<int>(FakeOp::startListing)], 1);
+        return finish();
+    }
+
+    // Lists the streams of one item the way the walk does.
+    ScanStats list(const std::u16string& host, bool isFolder = false, ItemFacts facts = {0x20}) {
+        ScanContext context{fs, options, sink(), nullptr, nullptr, {}, placeLog.sink()};
+        HostFacts hostFacts(facts);
+        listItemStreams(context, host, isFolder, hostFacts);
+        stats = context.stats;
+        return finish();
+    }
+
+    RecordSink sink() {
+        return [this](const StreamRecord& r) {
+            records.push_back(r);
+            rows.push_back(utf8ForDisplay(recordStreamPath(r, fs.pathStyle())));
+            names.push_back(utf8ForDisplay(r.streamName) + "|" + utf8ForDisplay(r.streamType));
+            if (onRecord) {
+                onRecord(r);
+            }
+        };
+    }
+
+    ScanStats finish() {
+        expectPlacesAddUp(stats, placeLog.places);
+        EXPECT_EQ(fs.log().open, FakeLog().open);
         return stats;
     }
 
@@ -50,8 +70,9 @@ struct Scan {
     ScanStats stats;
     std::function<bool()> stopWhen;
     std::function<void(const StreamRecord&)> onRecord;
-    std::vector<std::string> rows;
-    int itemRows = 0;
+    std::vector<StreamRecord> records;
+    std::vector<std::string> rows;   // stream paths
+    std::vector<std::string> names;  // "name|type"
     std::vector<std::string> progressFolders;
     PlaceLog placeLog;
     int continueCalls = 0;
@@ -269,6 +290,143 @@ TEST(ScanRoots, EmptyCallbacksAreAllowedAndAnEmptyPathAsksNoVolume) {
     EXPECT_EQ(scanRoots({u"C:\\data"}, {}, nullptr, nullptr, nullptr, fs).streams, 4u);
     EXPECT_FALSE(queryVolume(u"", fs).known);
     EXPECT_EQ(fs.calls(FakeOp::queryVolume), 1u);
+}
+
+constexpr char16_t kHost[] = u"C:\\dl\\setup.txt";
+
+TEST(SplitStreamName, TakesNameAndTypeFromTheListedFormAndFindsTheMainStream) {
+    const std::tuple<std::u16string, std::u16string, bool> cases[] = {
+        {u":Zone.Identifier:$DATA", u"Zone.Identifier|$DATA", false},
+        {u"::$data", u"|$data", true},
+        {u"::$Index_Allocation", u"|$Index_Allocation", true},
+        {u"::$DATA ", u"|$DATA ", false},
+        {u":$DATA", u"$DATA|", false},
+        {u"noColons", u"noColons|", false},
+        {u":a:b:c", u"a|b:c", false},
+        {u"", u"|", true},
+    };
+    for (const auto& [listed, split, main] : cases) {
+        const auto [name, type] = splitStreamName(listed);
+        EXPECT_EQ(name + u"|" + type, split);
+        EXPECT_EQ(isMainStream(name, type), main) << utf8ForDisplay(listed);
+    }
+}
+
+TEST(ListItemStreams, OneRowPerAlternateStreamWithTheHostFields) {
+    Scan l;
+    l.fs.addFile(kHost, "MZ host");
+    for (const char16_t* listed : {u":one:$DATA", u"::$DATA", u"noColons", u":$DATA", u"::$EA"}) {
+        l.fs.addListedStream(kHost, listed, "22");
+    }
+    EXPECT_EQ(l.list(kHost, false, {0x21, 7, 133000000000000000ull}),
+              (ScanStats{.itemsWithStreams = 1, .streams = 4}));
+    EXPECT_EQ(l.names, (std::vector<std::string>{"one|$DATA", "noColons|", "$DATA|", "|$EA"}));
+    ASSERT_EQ(l.records.size(), 4u);
+    const StreamRecord& one = l.records[0];
+    EXPECT_EQ(std::tuple(one.hostFolder, one.hostName, one.streamSize, one.hostAttributes,
+                         one.hostSize, one.hostModified),
+              std::tuple(u"C:\\dl", u"setup.txt", 2u, 0x21u, 7u, 133000000000000000ull));
+    EXPECT_EQ(std::string(one.head.begin(), one.head.begin() + one.headLength), "22");
+    // The unnamed stream of another type reads the host itself, and, having no
+    // name, draws no note even though the host starts with MZ.
+    EXPECT_EQ(std::tuple(l.records[3].headLength, l.records[3].severity), std::tuple(7u, 0u));
+}
+
+TEST(ListItemStreams, FailuresAreCountedAndNeverTakenForAnItemWithoutStreams) {
+    const ScanStats unreadable{.itemsWithStreams = 1, .streams = 3, .unreadableStreams = 3};
+    // The file lists ::$DATA, a, b, c.
+    const std::tuple<FakeOp, FakeFault, std::vector<std::string>, ScanStats> cases[] = {
+        {FakeOp::startStreams, {5}, {}, {.accessDenied = 1}},
+        {FakeOp::startStreams, {21}, {}, {.listFailed = 1}},
+        {FakeOp::startStreams,
+         {5, 3},
+         {"a|$DATA", "b|$DATA"},
+         {.itemsWithStreams = 1, .streams = 2, .accessDenied = 1}},
+        {FakeOp::startStreams, {59, 1}, {}, {.listFailed = 1}},
+        {FakeOp::startStreams,
+         {18, 4},
+         {"a|$DATA", "b|$DATA", "c|$DATA"},
+         {.itemsWithStreams = 1, .streams = 3}},
+        {FakeOp::openStream, {5}, {"a|$DATA", "b|$DATA", "c|$DATA"}, unreadable},
+        {FakeOp::read, {23}, {"a|$DATA", "b|$DATA", "c|$DATA"}, unreadable},
+    };
+    for (const auto& [op, fault, names, stats] : cases) {
+        Scan l;
+        l.options.showItemsWithoutStreams = true;
+        for (const char16_t* name : {u"a", u"b", u"c"}) {
+            l.fs.addStream(kHost, name, "abc");
+        }
+        l.fs.setFault(op, u"", fault);
+        l.list(kHost);
+        EXPECT_EQ(l.names, names) << fault.error << " after " << fault.after;
+        EXPECT_EQ(l.stats, stats) << fault.error << " after " << fault.after;
+        for (const auto& row : l.records) {
+            EXPECT_EQ(row.headLength, row.unreadable ? 0u : 3u);
+        }
+    }
+}
+
+// Zone.Identifier content of exactly `size` bytes whose ZoneId line comes last,
+// so that the zone is known only when the whole stream was read.
+std::string zoneContentOfSize(std::size_t size) {
+    const std::string head = "[ZoneTransfer]\r\nPad=";
+    const std::string tail = "\r\nZoneId=3\r\n";
+    return head + std::string(size - head.size() - tail.size(), 'a') + tail;
+}
+
+TEST(ListItemStreams, TheProbeKeepsSixteenBytesAndReadsAZoneIdentifierWhole) {
+    const std::tuple<std::u16string, std::string, std::vector<std::uint32_t>> cases[] = {
+        {u"s", "0123456789", {4096, 4086}},
+        {u"s", std::string(4096, 'x'), {4096, 1}},
+        {u"zone.identifier", zoneContentOfSize(100), {4096, 3996}},
+        {u"Zone.Identifier", zoneContentOfSize(4097), {4097, 1}},
+        {u"ZONE.IDENTIFIER", zoneContentOfSize(1048576), {1048576, 1}},
+        {u"Zone.Identifier", zoneContentOfSize(1048577), {4096, 1}},  // too large to parse
+    };
+    for (const auto& [name, content, reads] : cases) {
+        Scan l;
+        l.fs.addStream(kHost, name, content);
+        l.list(kHost);
+        ASSERT_EQ(l.records.size(), 1u);
+        const StreamRecord& row = l.records[0];
+        const bool whole = content.size() <= 1048576;
+        EXPECT_EQ(std::string(row.head.begin(), row.head.begin() + row.headLength),
+                  content.substr(0, 16));
+        EXPECT_EQ(row.unreadable, !whole) << content.size();
+        EXPECT_EQ(row.zone.isZoneIdentifier, name != u"s");
+        EXPECT_EQ(row.zone.zone, name != u"s" && whole ? 3 : kNoZone) << content.size();
+        EXPECT_EQ(l.fs.log().readSizes, reads) << content.size();
+    }
+}
+
+TEST(ListItemStreams, AZeroLengthStreamIsNeverOpenedAndAPartlyReadOneIsUnreadable) {
+    Scan l;
+    l.fs.addStream(kHost, u"Zone.Identifier", "");
+    l.fs.refuse(FakeOp::openStream, u"");
+    EXPECT_EQ(l.list(kHost), (ScanStats{.itemsWithStreams = 1, .streams = 1}));
+    EXPECT_EQ(l.fs.calls(FakeOp::openStream), 0u);
+
+    // The one-byte read that checks for the end fails: the bytes read so far are
+    // not trusted as the whole stream.
+    Scan part;
+    part.fs.addStream(kHost, u"Zone.Identifier", zoneContentOfSize(5000));
+    part.fs.setFault(FakeOp::read, u"", {31, 5000});
+    part.list(kHost);
+    ASSERT_EQ(part.records.size(), 1u);
+    EXPECT_EQ(std::tuple(part.records[0].headLength, part.records[0].zone.zoneIdPresent),
+              std::tuple(0u, false));
+    EXPECT_EQ(part.placeLog.lines(),
+              std::vector<std::string>{"unreadable|C:\\dl\\setup.txt:Zone.Identifier:$DATA|31"});
+}
+
+TEST(ListItemStreams, AFolderStreamIsOpenedAsAFolder) {
+    Scan l(PathStyle::posix);
+    l.fs.addFolder(u"/srv/share");
+    l.fs.addStream(u"/srv/share", u"DosStream.x", "MZ\x90");
+    l.list(u"/srv/share", true, {0x10});
+    ASSERT_EQ(l.records.size(), 1u);
+    // MZ content, so it was read.
+    EXPECT_EQ(std::tuple(l.records[0].hostIsFolder, l.records[0].severity), std::tuple(true, 2u));
 }
 
 }  // namespace
