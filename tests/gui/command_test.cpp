@@ -9,7 +9,6 @@
 #include "window/command_ids.h"
 #include "window/product_info.h"
 #include "window/row_commands.h"
-#include "window/win32/text_cast.h"
 
 namespace tessalin::gui {
 namespace {
@@ -28,12 +27,11 @@ class CommandTest : public WindowTest {
         return planDelete(results().records, selected(), PathStyle::windows);
     }
     // The writer's report of the rows as shown, on a disk that fills after `room`
-    // bytes (0: never); its error when it failed.
-    std::string report(std::u16string* error = nullptr, std::uint64_t room = 0) {
+    // bytes; its error when it failed.
+    std::string report(std::u16string* error = nullptr, std::uint64_t room = UINT64_MAX) {
         streamscan::FakeFileSystem paper;
         paper.addFolder(u"C:\\out");
-        if (room != 0)
-            paper.fillDiskAfter(room);
+        paper.fillDiskAfter(room);
         streamscan::writeCsvReport(u"C:\\out\\report.csv",
                                    rowsToExport(results().records, results().rowOrder), error,
                                    &state->stats, paper);

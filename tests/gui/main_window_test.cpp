@@ -6,7 +6,6 @@
 #include "window/command_ids.h"
 #include "window/command_states.h"
 #include "window/product_info.h"
-#include "window/win32/text_cast.h"
 
 namespace tessalin::gui {
 namespace {
@@ -40,7 +39,6 @@ TEST_F(WindowTest, OpensWithTitleMenusAndReadyStatusAndExitCloses) {
     EXPECT_EQ(shown, expected);
     EXPECT_TRUE(GetWindowLongW(state->window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     EXPECT_EQ(status(), kReadyText);
-    EXPECT_EQ(state->emptyListText, emptyListText({}));
     command(kCmdExit);
     EXPECT_EQ(state->window, nullptr);
 }

@@ -1,5 +1,5 @@
 // The virtual list over a scanned tree: what each cell shows, the colours of
-// flagged rows, and sorting by a column click.
+// flagged rows, type-to-find, and sorting by a column click.
 #include "engine/display_escape.h"
 #include "frontend/column_text.h"
 #include "gui/window_fixture.h"
@@ -8,7 +8,7 @@
 namespace tessalin::gui {
 namespace {
 
-TEST_F(WindowTest, CellsShowTheEscapedColumnTextsAndFlaggedRowsTheirColour) {
+TEST_F(WindowTest, CellsShowTheEscapedColumnTextsAndFlaggedRowsTheirColourAndTypingFinds) {
     scan();
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     const RgbColour background{GetRValue(window), GetGValue(window), GetBValue(window)};
@@ -33,6 +33,9 @@ TEST_F(WindowTest, CellsShowTheEscapedColumnTextsAndFlaggedRowsTheirColour) {
         EXPECT_EQ(draw.clrText,
                   colour ? RGB(colour->red, colour->green, colour->blue) : COLORREF(CLR_DEFAULT));
     }
+    NMLVFINDITEMW find{.hdr = {.code = UINT(LVN_ODFINDITEMW)},
+                       .lvfi = {.flags = LVFI_STRING | LVFI_PARTIAL, .psz = L"c:\\DL\\s"}};
+    EXPECT_EQ(notify(find.hdr), results().findRow(u"c:\\DL\\s", 0, true));  // type-to-find
 }
 
 // A click sorts through the worker's collation keys; the order must be the one

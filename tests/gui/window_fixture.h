@@ -70,7 +70,10 @@ class Seam : public UiSeam {
         return shellWorks ? 42 : 2;  // SE_ERR_FNF
     }
     bool shellExecuteEx(void* info) override;
-    void* browseForFolder(void*) override { return nullptr; }  // cancelled
+    void* browseForFolder(void*) override {  // noted among the boxes, and cancelled
+        boxes.push_back({u"(folder dialog)"});
+        return nullptr;
+    }
     bool getOpenFileName(void* dialog) override { return answerFileDialog(dialog); }
     bool getSaveFileName(void* dialog) override { return answerFileDialog(dialog); }
     std::uint32_t commonDialogError() override { return dialogError; }
