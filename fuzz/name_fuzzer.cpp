@@ -1,11 +1,17 @@
+// Names as a file system or a crafted volume may hand them over.
+//
 // Linux names are bytes, and any bytes are a name. Reading one must lead back to
 // exactly the same bytes (or the scan reaches a different file), must keep valid
 // UTF-8 as its real text, and must show on the terminal as valid UTF-8.
+//
+// A listed stream name splits without losing anything (name and type put
+// together again give the listed text), and the name never holds a colon.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "engine/stream_listing.h"
 #include "engine/unicode.h"
 #include "fuzz/fuzz_support.h"
 
@@ -25,7 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(std::any_of(name.begin(), name.end(), marked), "invalid bytes leave a visible trace");
     }
     check(decodeUtf8Strict(utf8ForDisplay(name), text), "the terminal gets valid UTF-8");
-    check(decodeUtf8Strict(utf8ForDisplay(fuzzing::utf16Of(data, size)), text),
-          "any text shows as valid UTF-8");
+    const std::u16string listed = fuzzing::utf16Of(data, size);
+    check(decodeUtf8Strict(utf8ForDisplay(listed), text), "any text shows as valid UTF-8");
+
+    const auto [streamName, type] = splitStreamName(listed);
+    check(streamName.find(u':') == std::u16string::npos, "the name holds no colon");
+    const std::u16string prefix = listed.substr(0, listed.rfind(u':', 0) == 0 ? 1 : 0);
+    const bool typed = listed.find(u':', prefix.size()) != std::u16string::npos;
+    check(prefix + streamName + (typed ? u":" + type : type) == listed,
+          "name and type give the listed text");
     return 0;
 }
