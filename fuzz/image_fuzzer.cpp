@@ -12,6 +12,13 @@
 #include "engine/unicode.h"
 #include "fuzz/fuzz_support.h"
 
+// A crafted size can make the library ask for petabytes; the C allocator then
+// gives null, which the library reports as an error. The sanitizer's allocator
+// must do the same, or it stops the run at a request that is handled.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The library opens images by name: one scratch file per process, removed at exit.
     static const std::string scratch = [] {
