@@ -21,7 +21,9 @@ TEST_F(WindowTest, CellsShowTheEscapedColumnTextsAndFlaggedRowsTheirColourAndTyp
     EXPECT_EQ(notify(draw.nmcd.hdr), CDRF_NOTIFYITEMDRAW);
     for (int row = 0; row < itemCount(); ++row) {
         for (int column = 0; column < kColumnCount; ++column) {
-            EXPECT_EQ(cell(row, column),
+            wchar_t text[1024] = {};
+            ListView_GetItemText(state->listView, row, column, text, 1024);
+            EXPECT_EQ(fromWide(text),
                       streamscan::escapeForDisplay(columnText(recordAt(row), column)));
         }
         draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
@@ -53,7 +55,7 @@ TEST_F(WindowTest, ColumnClicksSortAsTheSystemComparesKeepTheSelectionAndShowThe
         ResultRows plain = results();
         ASSERT_TRUE(plain.sortBy(2, ascending));  // pairwise, through the system
         EXPECT_EQ(results().rowOrder, plain.rowOrder);
-        EXPECT_EQ(&recordAt(selection().at(0)), selected);
+        EXPECT_EQ(&recordAt(selectedRows(*state).at(0)), selected);
     }
     HDITEMW item{.mask = HDI_FORMAT};
     Header_GetItem(ListView_GetHeader(state->listView), 2, &item);

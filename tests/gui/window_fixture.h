@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -29,15 +30,7 @@ namespace tessalin::gui {
 using namespace std::chrono_literals;
 
 // A box, or a shell call as "verb|file|parameters", with its style or show command.
-struct Shown {
-    std::u16string text;
-    std::uint32_t style = 0;
-    friend bool operator==(const Shown&, const Shown&) = default;
-    friend void PrintTo(const Shown& shown, std::ostream* out) {
-        *out << "{\"" << streamscan::utf8ForDisplay(shown.text) << "\", 0x" << std::hex
-             << shown.style << std::dec << "}";
-    }
-};
+using Shown = std::pair<std::u16string, std::uint32_t>;
 using Boxes = std::vector<Shown>;
 inline Shown boxOf(const BoxMessage& message) {
     return {message.text, messageBoxFlags(message.style)};
@@ -71,7 +64,7 @@ class Seam : public UiSeam {
     }
     bool shellExecuteEx(void* info) override;
     void* browseForFolder(void*) override {  // noted among the boxes, and cancelled
-        boxes.push_back({u"(folder dialog)"});
+        boxes.push_back({u"(folder dialog)", 0});
         return nullptr;
     }
     bool getOpenFileName(void* dialog) override { return answerFileDialog(dialog); }
@@ -144,13 +137,7 @@ class WindowTest : public ::testing::Test {
         SendMessageW(state->statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
         return fromWide(text);
     }
-    std::u16string cell(int row, int column) const {
-        wchar_t text[1024] = {};
-        ListView_GetItemText(state->listView, row, column, text, 1024);
-        return fromWide(text);
-    }
     int itemCount() const { return ListView_GetItemCount(state->listView); }
-    std::vector<int> selection() const { return selectedRows(*state); }
     void select(const std::vector<int>& rows) {
         ListView_SetItemState(state->listView, -1, 0, LVIS_SELECTED);
         for (int row : rows)

@@ -13,12 +13,8 @@
 
 namespace streamscan::wintest {
 
-inline std::wstring wide(const std::u16string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 inline std::wstring prefixed(const std::u16string& path) {
-    return L"\\\\?\\" + wide(path);
+    return L"\\\\?\\" + std::filesystem::path(path).wstring();
 }
 
 inline bool makeFolder(const std::u16string& path) {
