@@ -100,6 +100,8 @@ TEST_F(CommandTest, ExportWritesTheRowsInTheListsOrderOrSaysWhatWentWrong) {
     // A name the boxes show escaped; the file gets it unchanged.
     std::u16string path = u"C:\\out\\report \u202E.csv";
     ui.fileDialog = [&](OPENFILENAMEW& dialog) {
+        EXPECT_EQ(dialog.Flags, DWORD(OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                                      OFN_PATHMUSTEXIST));
         std::copy(path.c_str(), path.c_str() + path.size() + 1, dialog.lpstrFile);
         return true;
     };

@@ -7,6 +7,7 @@ namespace tessalin::gui {
 bool Seam::shellExecuteEx(void* info) {
     const auto& execute = *static_cast<const SHELLEXECUTEINFOW*>(info);
     EXPECT_EQ(execute.cbSize, sizeof execute);
+    EXPECT_EQ(execute.fMask, ULONG(SEE_MASK_INVOKEIDLIST | SEE_MASK_NOASYNC));
     shown(execute.hwnd);
     shellCalls.push_back({fromWide(execute.lpVerb) + u"|" + fromWide(execute.lpFile) + u"|",
                           std::uint32_t(execute.nShow)});

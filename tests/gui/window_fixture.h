@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/path_forms.h"
-#include "engine/unicode.h"
 #include "frontend/message_box_style.h"
 #include "support/fake_file_system.h"
 #include "window/ui_seam.h"

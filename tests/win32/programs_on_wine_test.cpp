@@ -36,8 +36,7 @@ TEST(ScannerOnWine, TheExitCodeAndTheVolumeMessageReachTheCaller) {
     wchar_t current[MAX_PATH + 1] = {};
     GetCurrentDirectoryW(MAX_PATH + 1, current);
     SetCurrentDirectoryW(std::filesystem::path(tree.path()).c_str());
-    // As a script runs it, in the test's folder: through cmd /c, which takes off the
-    // outer quotes.
+    // As a script runs it, through cmd /c, which takes off the outer quotes.
     const std::wstring command =
         L"\"\"" + builtProgram(L"tessalin-scan.exe") + L"\" . >output.txt 2>&1\"";
     EXPECT_EQ(_wsystem(command.c_str()), 2);
