@@ -8,22 +8,18 @@ namespace {
 
 using Args = std::vector<std::u16string>;
 
+// The options the end-to-end runs leave out, and the joined forms.
 TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
-    const ParseResult parsed = parseArguments(
-        {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--csv", u"out.csv",
-         u"--remove=Zone.Identifier", u"-qy", u"--name", u"*.exe", u"--name=zone.*", u"--min-size",
-         u"64K", u"--flagged", u"--json", u"--hash", u"--extract", u"copies", u"a"});
+    const ParseResult parsed = parseArguments({u"--no-subfolders", u"--no-folder-streams",
+                                               u"--all-items", u"--remove=Zone.Identifier", u"-qy",
+                                               u"--name=zone.*", u"--min-size", u"64K", u"a"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
-    EXPECT_FALSE(o.scan.includeSubfolders);
-    EXPECT_FALSE(o.scan.includeFolders);
-    EXPECT_TRUE(o.scan.showItemsWithoutStreams);
-    EXPECT_EQ(o.csvPath, u"out.csv");
+    EXPECT_FALSE(o.scan.includeSubfolders || o.scan.includeFolders);
+    EXPECT_TRUE(o.scan.showItemsWithoutStreams && o.quiet && o.yes);
     EXPECT_EQ(o.removeName, u"Zone.Identifier");
-    EXPECT_TRUE(o.quiet && o.yes && o.json && o.hash && o.filter.flaggedOnly);
-    EXPECT_EQ(o.filter.namePatterns, (Args{u"*.exe", u"zone.*"}));
+    EXPECT_EQ(o.filter.namePatterns, Args{u"zone.*"});
     EXPECT_EQ(o.filter.minimumSize, 65536u);
-    EXPECT_EQ(o.extractDir, u"copies");
     EXPECT_EQ(o.paths, Args{u"a"});
     EXPECT_EQ(parseArguments({u"--", u"-q"}).options.paths, Args{u"-q"});  // no option after "--"
     EXPECT_TRUE(parseArguments({u"--bogus", u"-h"}).options.help);         // help wins over errors

@@ -84,11 +84,8 @@ CommandResult runCommand(const std::vector<std::string>& argv, const RunOptions&
     const int out = memfd_create("stdout", MFD_CLOEXEC);
     const int err = memfd_create("stderr", MFD_CLOEXEC);
     const pid_t child = fork();
-    if (child == 0) {
-        for (const std::string& variable : options.environment)
-            putenv(const_cast<char*>(variable.c_str()));
+    if (child == 0)
         execute(argv, out, err);
-    }
     CommandResult result;
     int status = 0;
     if (child > 0 && !awaitChild(child, options.limit, &status)) {

@@ -40,8 +40,7 @@ class TempFolder {
 };
 
 struct RunOptions {
-    std::vector<std::string> environment = {};  // NAME=VALUE added to the inherited one
-    std::chrono::seconds limit{120};            // killed when it runs longer
+    std::chrono::seconds limit{120};  // killed when it runs longer
 };
 
 struct CommandResult {
