@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -74,8 +75,16 @@ std::u16string fileSystemNameOf(TSK_FS_TYPE_ENUM type) {
     }
 }
 
+// The library keeps an attribute's type as the volume wrote it, so the field may
+// hold a number its enumeration lacks; it is read as that number.
+std::uint32_t attributeTypeOf(const TSK_FS_ATTR* attribute) {
+    std::underlying_type_t<TSK_FS_ATTR_TYPE_ENUM> type;
+    std::memcpy(&type, &attribute->type, sizeof type);
+    return static_cast<std::uint32_t>(type);
+}
+
 bool isDataAttribute(const TSK_FS_ATTR* attribute) {
-    return attribute != nullptr && attribute->type == TSK_FS_ATTR_TYPE_NTFS_DATA;
+    return attribute != nullptr && attributeTypeOf(attribute) == TSK_FS_ATTR_TYPE_NTFS_DATA;
 }
 
 // The library gives the unnamed $DATA no name; a stream named "$Data" has one.
@@ -115,7 +124,7 @@ ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
         const int count = tsk_fs_file_attr_getsize(file);
         for (int i = 0; i < count; ++i) {
             const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file, i);
-            if (attribute == nullptr || attribute->type != TSK_FS_ATTR_TYPE_NTFS_SI ||
+            if (attribute == nullptr || attributeTypeOf(attribute) != TSK_FS_ATTR_TYPE_NTFS_SI ||
                 (attribute->flags & TSK_FS_ATTR_RES) == 0 || attribute->rd.buf == nullptr ||
                 attribute->rd.buf_size < kSiFlagsOffset + 4 ||
                 attribute->size < static_cast<TSK_OFF_T>(kSiFlagsOffset + 4)) {
