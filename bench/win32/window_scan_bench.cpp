@@ -14,6 +14,7 @@
 #include <string>
 
 #include "engine/tree_walk.h"
+#include "engine/unicode.h"
 #include "support/fake_file_system.h"
 #include "window/command_ids.h"
 #include "window/win32/main_window.h"
@@ -27,8 +28,7 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
 }
 
 std::u16string number(int n) {
-    const std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end());
+    return streamscan::widenAscii(std::to_string(n));
 }
 
 // FOLDERS folders of 250 downloads, each with a Zone.Identifier and a note.
