@@ -27,6 +27,17 @@ inline constexpr PathStyle kNativePathStyle = PathStyle::windows;
 inline constexpr PathStyle kNativePathStyle = PathStyle::posix;
 #endif
 
+// Which item the system means, whatever its path says: Linux device and inode,
+// Windows volume serial number and file ID, an image's MFT entry and sequence.
+// Acting on a listed item checks this, never the path spelled again.
+struct ItemIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    bool known = false;
+
+    bool operator==(const ItemIdentity&) const = default;
+};
+
 // The answer of queryVolume.
 struct VolumeInfo {
     bool known = false;         // the file-system flags could be read
@@ -39,6 +50,7 @@ struct ItemFacts {
     std::uint32_t attributes = 0;
     std::uint64_t size = 0;
     std::uint64_t lastWrite = 0;  // FILETIME
+    ItemIdentity identity;        // known where the port can say it cheaply
 };
 
 // What a listing knows of an entry without asking more: enough for the walk to
@@ -68,6 +80,11 @@ struct StreamEntry {
     std::uint64_t size = 0;
     // The port shows only part of the stream: its size is at least `size`.
     bool sizeIsLowerBound = false;
+    // What carried the stream, in the port's own terms, where the name alone may
+    // not tell: the extended attribute it was listed from (Linux), the MFT
+    // attribute id (images). Empty and 0 where the name says it all.
+    std::u16string carrier;
+    std::uint32_t attributeId = 0;
 };
 
 // An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.

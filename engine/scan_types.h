@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "engine/file_system.h"
+
 namespace streamscan {
 
 inline constexpr std::uint32_t kNoZone = 0xFFFFFFFF;
@@ -46,6 +48,14 @@ struct StreamRecord {
     // The Zone.Identifier came from the sidecar file hostName:Zone.Identifier
     // beside the host, not from a stream.
     bool sidecarFile = false;
+    // Where the row came from, so that acting on it reaches this very item and
+    // carrier or nothing: the host's identity, what carried the stream (the
+    // port's key, see StreamEntry), and the root the scan reached it from.
+    ItemIdentity hostIdentity;
+    std::u16string carrier;
+    std::uint32_t attributeId = 0;
+    std::u16string scanRoot;
+    ItemIdentity rootIdentity;
 };
 
 // The running and final counters of one scan.
