@@ -25,6 +25,7 @@ constexpr std::size_t kOutputChunk = 65536;
 
 std::atomic<bool>* interruptFlag = nullptr;
 std::atomic<bool> progressShown{false};
+std::atomic<bool> removalUnderway{false};
 std::atomic<bool> colourInUse{false};
 
 int widthFromEnvironment() {
@@ -96,7 +97,7 @@ bool writeAll(DWORD which, std::string_view text) {
 BOOL WINAPI onConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
-    if (interruptFlag == nullptr || interruptFlag->exchange(true)) {
+    if ((interruptFlag == nullptr || interruptFlag->exchange(true)) && !removalUnderway.load()) {
         if (progressShown.load())
             writeAll(STD_ERROR_HANDLE, "\n");
         if (colourInUse.load())
@@ -130,7 +131,7 @@ int terminalWidth(int fd) {
 
 // Only async-signal-safe calls: atomics, write and _exit.
 void onInterrupt(int) {
-    if (interruptFlag == nullptr || interruptFlag->exchange(true)) {
+    if ((interruptFlag == nullptr || interruptFlag->exchange(true)) && !removalUnderway.load()) {
         if (progressShown.load())
             (void)!write(2, "\n", 1);
         if (colourInUse.load())
@@ -274,6 +275,14 @@ void installInterruptHandler(std::atomic<bool>& cancel) {
 }
 
 #endif
+
+RemovalUnderway::RemovalUnderway() {
+    removalUnderway.store(true);
+}
+
+RemovalUnderway::~RemovalUnderway() {
+    removalUnderway.store(false);
+}
 
 SystemConsole::~SystemConsole() {
     flushOut();

@@ -67,6 +67,15 @@ class SystemConsole : public Console {
 // on Windows a console control handler; both only touch atomics and, for the
 // second press, end the process.
 void installInterruptHandler(std::atomic<bool>& cancel);
+// While one lives, Ctrl+C only sets `cancel`, also when pressed again: the
+// removal it guards stops after its current stream and reports what it did.
+class RemovalUnderway {
+  public:
+    RemovalUnderway();
+    ~RemovalUnderway();
+    RemovalUnderway(const RemovalUnderway&) = delete;
+    RemovalUnderway& operator=(const RemovalUnderway&) = delete;
+};
 // Whether the progress line is on screen, so the second Ctrl+C can end it cleanly.
 void setProgressLineShown(bool shown);
 // Whether colour is on, so the second Ctrl+C can reset it.

@@ -5,6 +5,7 @@
 #include "engine/display_escape.h"
 #include "engine/removal.h"
 #include "engine/unicode.h"
+#include "engine/value_text.h"
 
 namespace tessalin::cli {
 
@@ -68,9 +69,16 @@ bool runRemoval(const std::vector<streamscan::StreamRecord>& rows, const Removal
         io.say(question + u" yes (--yes)\n");
     }
 
-    const streamscan::RemovalResult result = streamscan::RemoveStreams(plan.targets, fs);
+    const streamscan::RemovalResult result =
+        streamscan::RemoveStreams(plan.targets, fs, io.keepGoing);
     const DeleteAftermath after = applyRemovalResult(plan, result, rows.size());
     io.say(removalResultMessage(result, after.failureLines).text + u"\n");
+    if (result.outcomes.size() < plan.targets.size()) {
+        io.say(u"The removal was stopped there: " +
+               streamscan::countPhrase(plan.targets.size() - result.outcomes.size(), u"stream",
+                                       u"streams") +
+               u" left as found.\n");
+    }
     return result.failedCount != 0 || result.refusedCount != 0 || !plan.refusedLines.empty();
 }
 

@@ -35,6 +35,8 @@ struct RemovalIo {
     std::function<void(const std::u16string&)> say;
     // Shows the prompt and returns the answer; only called when asking.
     std::function<bool(std::u16string_view prompt)> confirm;
+    // Asked before each stream is removed; false stops the removal there (Ctrl+C).
+    std::function<bool()> keepGoing;
 };
 
 // Runs the removal over the kept rows (each matching the name, in scan order).

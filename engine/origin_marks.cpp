@@ -76,6 +76,10 @@ void listSidecarZone(ScanContext& context, const std::u16string& folder,
     record.streamType = u"$DATA";
     record.streamSize = sidecarSize;
     record.sidecarFile = true;
+    record.carrier = sidecarName;
+    record.hostIdentity = host.identity;
+    record.scanRoot = context.root;
+    record.rootIdentity = context.rootIdentity;
     record.zone.isZoneIdentifier = true;
 
     const std::u16string sidecarPath = joinPath(folder, sidecarName, style);
@@ -107,18 +111,6 @@ void listSidecarZone(ScanContext& context, const std::u16string& folder,
         ++context.stats.itemsWithStreams;
     listing.reset();
     context.sink(record);
-}
-
-std::uint32_t removeSidecarZone(FileSystem& fs, const std::u16string& hostPath,
-                                std::uint32_t streamError) {
-    const std::u16string sidecarPath = hostPath + std::u16string(kSidecarSuffix);
-    ItemFacts facts;
-    if (fs.itemFacts(sidecarPath, facts) != kErrorSuccess ||
-        (facts.attributes & (kAttributeDirectory | kAttributeReparsePoint)) != 0) {
-        return streamError;
-    }
-    const std::uint32_t fileError = fs.deleteFile(sidecarPath);
-    return fileError == kErrorSuccess ? kErrorSuccess : fileError;
 }
 
 }  // namespace streamscan

@@ -39,10 +39,4 @@ std::u16string sidecarHostName(std::u16string_view entryName);
 void listSidecarZone(ScanContext& context, const std::u16string& folder,
                      const std::u16string& sidecarName, std::uint64_t sidecarSize);
 
-// After a Zone.Identifier removal on a POSIX path style: removes the sidecar
-// file too, when there is one. Returns the error of that removal, or `streamError`
-// when there was no sidecar; success when either went.
-std::uint32_t removeSidecarZone(FileSystem& fs, const std::u16string& hostPath,
-                                std::uint32_t streamError);
-
 }  // namespace streamscan

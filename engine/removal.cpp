@@ -3,7 +3,7 @@
 #include <new>
 
 #include "engine/display_escape.h"
-#include "engine/origin_marks.h"
+#include "engine/path_forms.h"
 #include "engine/platform_text.h"
 #include "engine/unicode.h"
 #include "engine/value_text.h"
@@ -88,11 +88,17 @@ bool ValidateRemovalTarget(const RemovalTarget& target, std::u16string* reason) 
     return false;
 }
 
-RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSystem& fs) {
+RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSystem& fs,
+                            const std::function<bool()>& keepGoing) {
     RemovalResult result;
     try {
         result.outcomes.reserve(targets.size());
         for (const RemovalTarget& target : targets) {
+            if (keepGoing && !keepGoing()) {
+                result.failedCount +=
+                    static_cast<std::uint32_t>(targets.size() - result.outcomes.size());
+                return result;
+            }
             RemovalOutcome outcome;
             outcome.hostPath = target.hostPath;
             outcome.streamName = target.streamName;
@@ -105,19 +111,17 @@ RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSyste
                 ++result.refusedCount;
                 continue;
             }
-            std::uint32_t error =
-                fs.deleteStream(target.hostPath, target.streamName, target.streamType);
-            if (fs.pathStyle() == PathStyle::posix &&
-                equalsAsciiNoCase(target.streamName, u"Zone.Identifier")) {
-                error = removeSidecarZone(fs, target.hostPath, error);
-            }
+            // Only the carrier the row was listed from goes: a sidecar file and
+            // an attribute of one name are two rows, each removed on its own.
+            const std::uint32_t error = fs.removeListedStream(target);
             if (error == kErrorSuccess) {
                 outcome.removed = true;
                 result.outcomes.push_back(std::move(outcome));
                 ++result.removedCount;
                 continue;
             }
-            outcome.message = WindowsErrorText(error);
+            outcome.message = error == kErrorItemChanged ? std::u16string(kItemChangedText)
+                                                         : WindowsErrorText(error);
             if (error == kErrorAccessDenied) {
                 // Only named, never changed: the attribute stays as the user set it.
                 std::uint32_t attributes = 0;
@@ -135,6 +139,21 @@ RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSyste
         result.failedCount += static_cast<std::uint32_t>(targets.size() - result.outcomes.size());
     }
     return result;
+}
+
+std::uint32_t FileSystem::removeListedStream(const RemovalTarget& target) {
+    if (target.hostIdentity.known) {
+        ItemFacts facts;
+        if (const std::uint32_t error = itemFacts(target.hostPath, facts); error != kErrorSuccess)
+            return error;
+        if (!(facts.identity == target.hostIdentity))
+            return kErrorItemChanged;
+    }
+    if (target.sidecarFile) {
+        const PathStyle style = pathStyle();
+        return deleteFile(joinPath(parentPath(target.hostPath, style), target.carrier, style));
+    }
+    return deleteStream(target.hostPath, target.streamName, target.streamType);
 }
 
 }  // namespace streamscan

@@ -3,18 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/file_system.h"
 
 namespace streamscan {
-
-struct RemovalTarget {
-    std::u16string hostPath;
-    std::u16string streamName;
-    std::u16string streamType;  // empty means $DATA
-};
 
 struct RemovalOutcome {
     std::u16string hostPath;
@@ -31,9 +27,16 @@ struct RemovalResult {
     std::vector<RemovalOutcome> outcomes;
 };
 
+inline constexpr std::u16string_view kItemChangedText = u"The item changed since the scan";
+
+// RemovalTarget (engine/file_system.h) says what to remove and where it was listed.
 bool ValidateRemovalTarget(const RemovalTarget& target, std::u16string* reason = nullptr);
 RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets);
-RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSystem& fs);
+// `keepGoing` is asked before each target; once it says no, the run stops and
+// the targets not reached count as failed, with no outcome, as after running
+// out of memory.
+RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSystem& fs,
+                            const std::function<bool()>& keepGoing = {});
 // "Access denied (5)", "Windows error (87)", and on Linux for an errno code the
 // system's message followed by "(errno N)".
 std::u16string WindowsErrorText(std::uint32_t code);

@@ -14,6 +14,9 @@ struct ScanContext {
     ProgressSink progress;
     ScanStats stats;
     PlaceSink places;  // may be empty
+    // The root being walked and its identity, which every row keeps.
+    std::u16string root;
+    ItemIdentity rootIdentity;
 };
 
 // Counts a place that was not examined and names it to the place sink.

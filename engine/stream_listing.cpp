@@ -17,9 +17,13 @@ namespace {
 constexpr std::u16string_view kZoneIdentifierName = u"Zone.Identifier";
 
 // A record with the host fields filled and everything else at its defaults.
-StreamRecord hostRecord(const std::pair<std::u16string, std::u16string>& split, bool hostIsFolder,
+StreamRecord hostRecord(const ScanContext& context,
+                        const std::pair<std::u16string, std::u16string>& split, bool hostIsFolder,
                         const ItemFacts& facts) {
     StreamRecord record;
+    record.hostIdentity = facts.identity;
+    record.scanRoot = context.root;
+    record.rootIdentity = context.rootIdentity;
     record.hostFolder = split.first;
     record.hostName = split.second;
     record.hostAttributes = facts.attributes;
@@ -160,7 +164,7 @@ void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool host
         return;
     }
     StreamRecord record =
-        hostRecord(splitHostPath(hostPath, context.fs.pathStyle()), hostIsFolder, *known);
+        hostRecord(context, splitHostPath(hostPath, context.fs.pathStyle()), hostIsFolder, *known);
     assess(record, context.options);
     context.sink(record);
 }
@@ -193,7 +197,11 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
                 countFailure(context, hostPath, error);
                 return;
             }
-            StreamRecord record = hostRecord(split, hostIsFolder, *known);
+            StreamRecord record = hostRecord(context, split, hostIsFolder, *known);
+            if (!record.hostIdentity.known)
+                record.hostIdentity = listing->hostIdentity();
+            record.carrier = std::move(entry.carrier);
+            record.attributeId = entry.attributeId;
             record.streamName = std::move(name);
             record.streamType = std::move(type);
             record.streamSize = entry.size;

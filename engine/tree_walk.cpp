@@ -100,6 +100,8 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
     if (!keepGoing(context, path)) {
         return;
     }
+    context.root = path;
+    context.rootIdentity = facts.identity;
 
     HostFacts known(facts);
     if ((facts.attributes & kAttributeDirectory) != 0) {

@@ -25,6 +25,9 @@ inline constexpr std::uint32_t kErrorInvalidName = 123;
 inline constexpr std::uint32_t kErrorFilenameTooLong = 206;
 inline constexpr std::uint32_t kErrorUnrecognizedVolume = 1005;
 inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
+// The item a removal was to act on is not the one the scan listed (an
+// application code: the customer bit, above every errno code).
+inline constexpr std::uint32_t kErrorItemChanged = 0x20010001;
 // Codes made from a Linux errno e are kErrorFromErrno | e (the customer bit).
 inline constexpr std::uint32_t kErrorFromErrno = 0x20000000;
 

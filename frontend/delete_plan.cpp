@@ -91,7 +91,24 @@ std::u16string removalDisplayName(const std::u16string& hostPath, const std::u16
     return streamscan::escapeForDisplay(name);
 }
 
+RemovalTarget removalTargetOf(const StreamRecord& record, PathStyle style) {
+    RemovalTarget target;
+    target.hostPath = streamscan::hostPathOf(record, style);
+    target.streamName = record.streamName;
+    target.streamType = record.streamType;
+    target.hostIdentity = record.hostIdentity;
+    target.carrier = record.carrier;
+    target.sidecarFile = record.sidecarFile;
+    target.scanRoot = record.scanRoot;
+    target.rootIdentity = record.rootIdentity;
+    return target;
+}
+
 bool sameRemovalTarget(const RemovalTarget& a, const RemovalTarget& b, PathStyle style) {
+    // A sidecar file and an attribute of one name, or two attribute forms of
+    // one name, are different carriers: each its own row and its own target.
+    if (a.sidecarFile != b.sidecarFile || a.carrier != b.carrier)
+        return false;
     return sameName(a.hostPath, b.hostPath, style) && sameName(a.streamName, b.streamName, style) &&
            streamscan::ordinalEqualIgnoreCase(typeForComparison(a.streamType),
                                               typeForComparison(b.streamType));
@@ -126,8 +143,7 @@ DeletePlan planDelete(const std::vector<StreamRecord>& records,
             ++plan.rowsWithoutStream;
             continue;
         }
-        RemovalTarget target{streamscan::hostPathOf(record, style), record.streamName,
-                             record.streamType};
+        RemovalTarget target = removalTargetOf(record, style);
         std::u16string reason;
         if (!streamscan::ValidateRemovalTarget(target, &reason)) {
             // The engine's reasons are already safe to show (it escapes the type it quotes).

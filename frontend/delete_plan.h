@@ -44,6 +44,11 @@ struct DeletePlan {
 std::u16string removalDisplayName(const std::u16string& hostPath, const std::u16string& streamName,
                                   const std::u16string& streamType);
 
+// The target that reaches exactly the item and carrier the row was listed from.
+streamscan::RemovalTarget removalTargetOf(
+    const streamscan::StreamRecord& record,
+    streamscan::PathStyle style = streamscan::kNativePathStyle);
+
 // Whether two targets name the same stream. With the Windows path style host
 // paths and stream names compare ordinally ignoring case, as NTFS does; with the
 // POSIX style they compare exactly, since there X and x are two files (and two

@@ -39,10 +39,15 @@ std::optional<std::uint32_t> ntfsAttributesOf(std::string_view value) {
     return attributes;
 }
 
+ItemIdentity identityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
 ItemFacts factsOf(const struct stat& st, std::string_view leaf, const WindowsAttributes& windows,
                   bool linkToFolder) {
     ItemFacts facts;
     facts.lastWrite = fileTimeOf(st.st_mtim);
+    facts.identity = identityOf(st);
     const bool isLink = S_ISLNK(st.st_mode);
     bool isFolder = S_ISDIR(st.st_mode) || (isLink && linkToFolder);
     std::uint32_t attributes = 0;

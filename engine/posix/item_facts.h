@@ -26,6 +26,9 @@ struct WindowsAttributes {
     std::optional<std::uint32_t> dos;   // user.DOSATTRIB
 };
 
+// Device and inode: which item this is, whatever its path.
+ItemIdentity identityOf(const struct stat& st);
+
 // `linkToFolder` says, for a symbolic link, whether it leads to a folder; a
 // link that NTFS marks as a directory (a junction) is a folder even when its
 // target is gone.

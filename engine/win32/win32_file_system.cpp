@@ -126,8 +126,37 @@ class Win32DirectoryListing
         return kErrorSuccess;
     }
 };
-using Win32StreamListing =
-    Win32FindListing<StreamListing, StreamEntry, WIN32_FIND_STREAM_DATA, FindNextStreamW>;
+// The volume serial number and file ID of what `file` is open on.
+ItemIdentity identityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info))
+        return {};
+    return {info.dwVolumeSerialNumber, joinHalves(info.nFileIndexHigh, info.nFileIndexLow), true};
+}
+
+// The item itself, never what a reparse point on it leads to; any kind of item.
+ItemIdentity identityAt(const std::u16string& path) {
+    OwnedHandle item(
+        CreateFileW(wide(exactForm(path)), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return item ? identityOf(item.get()) : ItemIdentity{};
+}
+
+// The listing does not carry the file ID; it is asked only of an item that
+// shows a row, as most have no stream at all.
+class Win32StreamListing
+    : public Win32FindListing<StreamListing, StreamEntry, WIN32_FIND_STREAM_DATA, FindNextStreamW> {
+  public:
+    Win32StreamListing(OwnedFind& source, const WIN32_FIND_STREAM_DATA& first,
+                       std::u16string hostPath)
+        : Win32FindListing(source, first), hostPath(std::move(hostPath)) {}
+
+    ItemIdentity hostIdentity() override { return identityAt(hostPath); }
+
+  private:
+    std::u16string hostPath;
+};
 
 class Win32StreamReader : public StreamReader {
   public:
@@ -284,6 +313,7 @@ std::uint32_t Win32FileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     facts.attributes = data.dwFileAttributes;
     facts.size = joinHalves(data.nFileSizeHigh, data.nFileSizeLow);
     facts.lastWrite = fileTimeOf(data.ftLastWriteTime);
+    facts.identity = identityAt(path);
     return kErrorSuccess;
 }
 
@@ -329,7 +359,7 @@ std::uint32_t Win32FileSystem::startStreams(const std::u16string& hostPath, Stre
         return lastError();
     }
     first = entryOf(data);
-    listing = std::make_unique<Win32StreamListing>(find, data);
+    listing = std::make_unique<Win32StreamListing>(find, data, hostPath);
     return kErrorSuccess;
 }
 
@@ -361,6 +391,36 @@ std::uint32_t Win32FileSystem::deleteStream(const std::u16string& hostPath,
         return kErrorInvalidName;
     }
     if (!DeleteFileW(wide(exactForm(streamPath)))) {
+        return lastError();
+    }
+    return kErrorSuccess;
+}
+
+std::uint32_t Win32FileSystem::removeListedStream(const RemovalTarget& target) {
+    if (!target.hostIdentity.known)
+        return FileSystem::removeListedStream(target);
+    const std::u16string streamPath =
+        streamPathOf(target.hostPath, target.streamName, target.streamType);
+    if (hasEmbeddedNul(streamPath)) {
+        return kErrorInvalidName;
+    }
+    // The stream is opened for deletion and its file ID read through that very
+    // handle: if a junction or link on the way led elsewhere, or the host was
+    // replaced, the IDs differ and nothing is deleted.
+    OwnedHandle stream(
+        CreateFileW(wide(exactForm(streamPath)), DELETE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!stream) {
+        return lastError();
+    }
+    if (!(identityOf(stream.get()) == target.hostIdentity)) {
+        return kErrorItemChanged;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (!SetFileInformationByHandle(stream.get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
         return lastError();
     }
     return kErrorSuccess;

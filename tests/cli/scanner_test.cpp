@@ -140,6 +140,7 @@ TEST(CliRemoval, OnlyYesInAnyCaseIsYesAndNamesMatchFoldingOnlyAsciiLetters) {
 // The delete command's plan, question and result, said on the console.
 TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
     const StreamRecord a{.hostFolder = u"/d", .hostName = u"a", .streamName = u"s"};
+    const StreamRecord b{.hostFolder = u"/d", .hostName = u"b", .streamName = u"s"};
     const StreamRecord ea{.hostFolder = u"/d", .streamName = u"S", .streamType = u"$EA"};
     const std::u16string removed = u"Removed 1 stream.\n";
     const std::u16string stopped =
@@ -155,6 +156,7 @@ TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
         bool questioned;
         std::u16string said;  // after the question, when it is asked
         bool failed;
+        int interruptAfter = -1;  // Ctrl+C once this many streams are removed
     } cases[] = {
         {{a}, u"s", false, {}, true, removed, false},
         {{a, ea}, u"s", false, {}, true, removed, true},  // $EA is refused
@@ -162,10 +164,20 @@ TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
         {{a}, u"s", false, false, true, u"Nothing was removed.\n", false},
         {{a}, u"s", true, {}, false, stopped, true},
         {{a}, u"n\u202E", false, {}, false, absent, false},
+        {{a, b},
+         u"s",
+         false,
+         {},
+         true,
+         u"Removed 1 stream.\n\n1 could not be removed:\n    /d/b : s\n"
+         u"The removal was stopped there: 1 stream left as found.\n",
+         true,
+         1},
     };
     for (const auto& c : cases) {
         streamscan::FakeFileSystem fs(streamscan::PathStyle::posix);
         fs.addStream(u"/d/a", u"s", "x");
+        fs.addStream(u"/d/b", u"s", "x");
         std::vector<std::uint64_t> all(c.rows.size());
         std::iota(all.begin(), all.end(), 0);
         const std::u16string question =
@@ -175,6 +187,11 @@ TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
                            [&](std::u16string_view prompt) {
                                EXPECT_EQ(prompt, question + u" [y/N] ");
                                return c.answer.value();
+                           },
+                           [&] {
+                               return c.interruptAfter < 0 ||
+                                      fs.calls(FakeOp::deleteStream) <
+                                          static_cast<std::uint64_t>(c.interruptAfter);
                            }};
         const RemovalRequest request{c.name, c.cancelled, c.answer.has_value(), {false, false}};
         EXPECT_EQ(runRemoval(c.rows, request, io, fs), c.failed);

@@ -4,6 +4,7 @@
 
 #include <numeric>
 
+#include "engine/path_forms.h"
 #include "engine/value_text.h"
 #include "support/fake_file_system.h"
 
@@ -50,8 +51,15 @@ TEST(DeletePlanning, MergesTheSameStreamByThePathStylesRulesAndSetsAsideTheRest)
     const std::u16string refused =
         u"C:\\dl\\tool.zip : notes:$EA  --  The stream type is $EA, not $DATA";
     EXPECT_EQ(plan.refusedLines, (Lines{refused, refused}));  // refused rows are never merged
-    // On a POSIX port, case makes another file and another attribute.
+    // On a POSIX port, case makes another file and another attribute; and a
+    // sidecar file or another attribute form of one name is another carrier.
     EXPECT_EQ(planDelete(records, {0, 3, 5, 6}, PathStyle::posix).targets.size(), 4u);
+    std::vector<StreamRecord> carriers(3, row(u"/dl", u"a.exe", u"Zone.Identifier"));
+    carriers[0].carrier = u"user.Zone.Identifier";
+    carriers[1].carrier = u"user.DosStream.Zone.Identifier:$DATA";
+    carriers[2].sidecarFile = true;
+    EXPECT_EQ(planDelete(carriers, {0, 1, 2, 0}, PathStyle::posix).rowGroups,
+              (std::vector<std::vector<std::uint64_t>>{{0, 0}, {1}, {2}}));
 }
 
 TEST(DeletePlanning, ConfirmationNamesTwelveTargetsThenLeftoversAndDefaultsToNo) {
@@ -97,27 +105,44 @@ TEST(DeleteRun, RemovedRowsLeaveTheListAndEveryTargetNotRemovedIsNamedWithItsRea
     fs.addStream(u"C:\\dl\\tool.zip", u"Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
     fs.addFile(u"C:\\dl\\locked.txt", {}, 0x21);  // read-only host
     fs.addStream(u"C:\\dl\\locked.txt", u"s", "x");
+    fs.addStream(u"C:\\dl\\old.txt", u"s", "x");
+    // Each row knows the item it was listed from, as a scan leaves it.
+    const auto listed = [&](StreamRecord record) {
+        streamscan::ItemFacts facts;
+        fs.itemFacts(streamscan::hostPathOf(record, kWin), facts);
+        record.hostIdentity = facts.identity;
+        return record;
+    };
     const std::vector<StreamRecord> records = {
-        row(u"C:\\dl", u"tool.zip", u"Zone.Identifier"), row(u"C:\\dl", u"locked.txt", u"s"),
-        row(u"C:\\dl", u"TOOL.ZIP", u"zone.identifier"), row(u"C:\\dl", u"gone.txt", u"s")};
-    const DeletePlan plan = planDelete(records, {0, 1, 2, 3}, kWin);
+        listed(row(u"C:\\dl", u"tool.zip", u"Zone.Identifier")),
+        listed(row(u"C:\\dl", u"locked.txt", u"s")),
+        listed(row(u"C:\\dl", u"TOOL.ZIP", u"zone.identifier")),
+        listed(row(u"C:\\dl", u"gone.txt", u"s")), listed(row(u"C:\\dl", u"old.txt", u"s"))};
+    // Another file of that name, with a stream of that name, since the scan.
+    fs.addFile(u"C:\\dl\\old.txt");
+    fs.addStream(u"C:\\dl\\old.txt", u"s", "new");
+    const DeletePlan plan = planDelete(records, {0, 1, 2, 3, 4}, kWin);
     const streamscan::RemovalResult result = streamscan::RemoveStreams(plan.targets, fs);
     const DeleteAftermath after = applyRemovalResult(plan, result, records.size());
     EXPECT_FALSE(fs.hasStream(u"C:\\dl\\tool.zip", u"Zone.Identifier"));
-    EXPECT_EQ(after.removedMask, (std::vector<bool>{true, false, true, false}));
+    EXPECT_TRUE(fs.hasStream(u"C:\\dl\\old.txt", u"s"));
+    EXPECT_EQ(after.removedMask, (std::vector<bool>{true, false, true, false, false}));
     const BoxMessage box = removalResultMessage(result, after.failureLines);
     EXPECT_EQ(box.text,
-              u"Removed 1 stream.\n\n2 could not be removed:"
+              u"Removed 1 stream.\n\n3 could not be removed:"
               u"\n    C:\\dl\\locked.txt : s  --  The host file is read-only (5)"
-              u"\n    C:\\dl\\gone.txt : s  --  Stream not found (2)");
+              u"\n    C:\\dl\\gone.txt : s  --  Stream not found (2)"
+              u"\n    C:\\dl\\old.txt : s  --  The item changed since the scan");
     EXPECT_EQ(box.style, kWarningBox);
     EXPECT_EQ(removalStatusText(1), u"Removed 1 stream. Press F5 to scan again.");
     EXPECT_EQ(removalResultMessage({.removedCount = 2}, {}).style, kInformationBox);
 
     // A run cut short by lack of memory names the targets it never reached too.
-    const DeleteAftermath cutShort = applyRemovalResult(plan, {1, 1, 0, {result.outcomes[0]}}, 4);
+    const DeleteAftermath cutShort =
+        applyRemovalResult(plan, {1, 1, 0, {result.outcomes[0]}}, records.size());
     EXPECT_EQ(cutShort.removedMask, after.removedMask);
-    EXPECT_EQ(cutShort.failureLines, (Lines{plan.targetNames[1], plan.targetNames[2]}));
+    EXPECT_EQ(cutShort.failureLines,
+              (Lines{plan.targetNames[1], plan.targetNames[2], plan.targetNames[3]}));
 }
 
 }  // namespace

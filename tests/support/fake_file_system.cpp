@@ -147,6 +147,8 @@ FakeFileSystem::Item& FakeFileSystem::addItem(const std::u16string& path, bool f
     item.folder = folder;
     item.dots = style_ == PathStyle::posix || !isRoot;
     item.facts.attributes = folder ? (attributes | kAttributeDirectory) : attributes;
+    // Adding at a path again puts a new item there, as replacing a file does.
+    item.facts.identity = {1, ++lastIdentity_, true};
     return item;
 }
 

@@ -6,7 +6,8 @@
 // names ignoring the case of A-Z and takes / for \; a listing starts with "." and
 // ".." except at a Windows drive or share root; a Windows file lists "::$DATA"
 // first; an item with nothing to list fails to start with 38; a folder's stream
-// opens only as a folder; a read-only host keeps its streams.
+// opens only as a folder; a read-only host keeps its streams; every item added
+// is a new identity, so adding at a listed path again stands for a swap.
 #pragma once
 
 #include <array>
@@ -181,6 +182,7 @@ class FakeFileSystem : public FileSystem {
     std::map<std::pair<FakeOp, std::u16string>, FakeFault> faults_;
     mutable std::mutex mutex_;
     FakeLog log_;
+    std::uint64_t lastIdentity_ = 0;
 };
 
 }  // namespace streamscan
