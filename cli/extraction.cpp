@@ -46,16 +46,19 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
     std::u16string fileName;
     std::unique_ptr<OutputFile> copy;
     std::uint64_t size = 0;
+    bool writeFailed = false;
 
     std::unique_ptr<streamscan::StreamReader> reader;
     const std::uint32_t openError =
         fs.openStream(hostPath, record.streamName, record.streamType, record.hostIsFolder, reader);
     if (openError != streamscan::kErrorSuccess || !reader) {
         extras.hashError = streamscan::WindowsErrorText(openError);
-    } else if (folder != nullptr) {
-        fileName = copyName(copiedCount + failedCount + 1);
+    } else if (folder != nullptr && manifestError.empty()) {
+        // Once the manifest has failed, a copy could never be named in it.
+        fileName = copyName(copiedCount + notReadCount + notWrittenCount + 1);
         extras.hashError = folder->create(fileName, copy);
-        if (!extras.hashError.empty())
+        writeFailed = !extras.hashError.empty();
+        if (writeFailed)
             extras.hashError = u"the copy could not be made: " + extras.hashError;
     }
     if (extras.hashError.empty()) {
@@ -77,14 +80,17 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
                 const std::u16string writeError = copy->write(buffer.data(), got);
                 if (!writeError.empty()) {
                     extras.hashError = u"the copy could not be written: " + writeError;
+                    writeFailed = true;
                     break;
                 }
             }
         }
         if (copy && extras.hashError.empty()) {
             const std::u16string closeError = copy->close();
-            if (!closeError.empty())
+            if (!closeError.empty()) {
                 extras.hashError = u"the copy could not be written: " + closeError;
+                writeFailed = true;
+            }
         }
         if (extras.hashError.empty()) {
             extras.sha256 = hash.finishHex();
@@ -98,7 +104,12 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
         folder->remove(fileName);
         fileName.clear();
     }
-    extras.hashError.empty() ? ++copiedCount : ++failedCount;
+    if (!fileName.empty())
+        copies.push_back(fileName);
+    if (extras.hashError.empty())
+        ++copiedCount;
+    else
+        ++(writeFailed ? notWrittenCount : notReadCount);
     if (folder != nullptr)
         manifestEntry(record, fileName, extras, size);
     return extras;
@@ -109,7 +120,7 @@ void StreamContent::manifestEntry(const streamscan::StreamRecord& record,
                                   std::uint64_t size) {
     if (!manifest || !manifestError.empty())
         return;
-    std::string line = copiedCount + failedCount == 1 ? "{" : ",\n{";
+    std::string line = copiedCount + notReadCount + notWrittenCount == 1 ? "{" : ",\n{";
     line += "\"file\":";
     if (fileName.empty()) {
         line += "null";
@@ -142,7 +153,7 @@ std::u16string StreamContent::finish(bool scanCancelled) {
     std::string end = "\n],\"complete\":";
     end += scanCancelled ? "false" : "true";
     end += ",\"copied\":" + std::to_string(copiedCount);
-    end += ",\"failed\":" + std::to_string(failedCount) + "}\n";
+    end += ",\"failed\":" + std::to_string(notReadCount + notWrittenCount) + "}\n";
     if (manifestError.empty())
         manifestError =
             manifest->write(reinterpret_cast<const std::uint8_t*>(end.data()), end.size());
@@ -151,8 +162,11 @@ std::u16string StreamContent::finish(bool scanCancelled) {
     manifest.reset();
     if (manifestError.empty())
         manifestError = folder->rename(kPartialManifestName, kManifestName);
-    if (!manifestError.empty())
+    if (!manifestError.empty()) {
         folder->remove(kPartialManifestName);
+        for (const std::u16string& name : copies)
+            folder->remove(name);
+    }
     return manifestError;
 }
 

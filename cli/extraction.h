@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/json_lines.h"
 #include "cli/output_folder.h"
@@ -27,11 +28,15 @@ class StreamContent {
     std::u16string start();
     // Reads the stream of a stream row, copies and hashes it; the row's extras.
     RowExtras take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs);
-    // Completes the manifest and gives it its name. Empty, or the reason.
+    // Completes the manifest and gives it its name. Empty, or the reason; then
+    // no copy is left without it: every copy made is removed again.
     std::u16string finish(bool scanCancelled);
 
     std::uint64_t copied() const { return copiedCount; }
-    std::uint64_t failed() const { return failedCount; }
+    // Streams whose content could not be read whole.
+    std::uint64_t notRead() const { return notReadCount; }
+    // Copies that could not be written (a full disk): the output failed, not the scan.
+    std::uint64_t notWritten() const { return notWrittenCount; }
 
   private:
     void manifestEntry(const streamscan::StreamRecord& record, const std::u16string& fileName,
@@ -40,8 +45,10 @@ class StreamContent {
     OutputFolder* folder;
     std::unique_ptr<OutputFile> manifest;
     std::u16string manifestError;
+    std::vector<std::u16string> copies;  // the names of the copies made
     std::uint64_t copiedCount = 0;
-    std::uint64_t failedCount = 0;
+    std::uint64_t notReadCount = 0;
+    std::uint64_t notWrittenCount = 0;
 };
 
 }  // namespace tessalin::cli

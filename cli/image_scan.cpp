@@ -1,11 +1,84 @@
 #include "cli/image_scan.h"
 
+#include <cstdlib>
+
 #include "cli/summary.h"
 #include "engine/display_escape.h"
 #include "engine/image/image_file_system.h"
 #include "engine/unicode.h"
 
+// The image library's own search for the other segments of a split raw image
+// (disk.001, disk.002, ...), which it makes when it opens one.
+extern "C" char** tsk_img_findFiles(const char* startingName, int* numFound);
+
 namespace tessalin::cli {
+namespace {
+
+// The files an image is read from: the image, the segments the library finds
+// beside it, and the numbered segments of an evidence set (.E01, .E02, ...).
+std::vector<std::u16string> imageFiles(const std::u16string& path, streamscan::FileSystem& host) {
+    std::vector<std::u16string> files;
+    int count = 0;
+    if (char** found = tsk_img_findFiles(streamscan::encodeName(path).c_str(), &count)) {
+        for (int i = 0; i < count; ++i) {
+            files.push_back(streamscan::decodeName(found[i]));
+            std::free(found[i]);
+        }
+        std::free(found);
+    }
+    if (files.empty())
+        files.push_back(path);
+    const std::size_t dot = path.rfind(u'.');
+    if (dot != std::u16string::npos && path.size() - dot >= 4 &&
+        path.compare(path.size() - 2, 2, u"01") == 0 &&
+        std::u16string_view(u"EeLlSs").find(path[dot + 1]) != std::u16string_view::npos) {
+        streamscan::OutputTarget target;
+        for (int number = 2; number <= 99; ++number) {
+            std::u16string segment = path;
+            segment[segment.size() - 2] = static_cast<char16_t>(u'0' + number / 10);
+            segment[segment.size() - 1] = static_cast<char16_t>(u'0' + number % 10);
+            if (host.outputTarget(segment, target) != streamscan::kErrorSuccess ||
+                target.kind == streamscan::OutputKind::absent) {
+                break;
+            }
+            files.push_back(segment);
+        }
+    }
+    return files;
+}
+
+// Why the image at `path` is not opened at all, or empty; the identities of
+// its files go to `read`. Only a regular file or a block device is opened:
+// opening a fifo would wait for a writer for ever.
+std::u16string unreadableImage(const std::u16string& path, streamscan::FileSystem& host,
+                               std::vector<streamscan::ItemIdentity>& read) {
+    for (const std::u16string& file : imageFiles(path, host)) {
+        streamscan::OutputTarget target;
+        if (host.outputTarget(file, target) != streamscan::kErrorSuccess)
+            continue;  // the image port says what is wrong with it
+        switch (target.kind) {
+            case streamscan::OutputKind::file:
+            case streamscan::OutputKind::blockDevice:
+                read.push_back(target.identity);
+                break;
+            case streamscan::OutputKind::inPlace:
+            case streamscan::OutputKind::unusable:
+            case streamscan::OutputKind::deadLink: {
+                std::u16string reason =
+                    u"only a regular file or a block device can be read as a disk image";
+                if (file != path)
+                    reason = u"its segment " + file + u" is not a file: " + reason;
+                return reason;
+            }
+            case streamscan::OutputKind::absent:
+            case streamscan::OutputKind::folder:
+                break;
+        }
+    }
+    return {};
+}
+
+}  // namespace
 
 int runImageScan(CliOptions options, RunSettings settings, Console& console,
                  streamscan::FileSystem& host, const std::atomic<bool>& cancel) {
@@ -14,7 +87,10 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
     std::vector<std::u16string> roots;
     bool imageFailed = false;
     for (const std::u16string& path : options.paths) {
-        const streamscan::ImageOpening opening = images.openImage(path, partition);
+        streamscan::ImageOpening opening;
+        opening.error = unreadableImage(host.fullPath(path), host, settings.imagesRead);
+        if (opening.error.empty())
+            opening = images.openImage(path, partition);
         if (!opening.error.empty()) {
             imageFailed = true;
             console.err(streamscan::utf8ForDisplay(
@@ -27,6 +103,7 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
         return kExitNotExamined;
 
     options.paths = std::move(roots);
+    settings.outputPort = &host;
     if (options.deleted) {
         settings.hostDeleted = [&images](const std::u16string& hostPath) {
             return images.isDeleted(hostPath);

@@ -65,12 +65,64 @@ const wchar_t* wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
+// The identity the port gives an item: volume serial number and file ID.
+streamscan::ItemIdentity identityAt(const std::u16string& path) {
+    const streamscan::OwnedHandle item(CreateFileW(
+        wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!item || !GetFileInformationByHandle(item.get(), &info))
+        return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+
+// The root that the folder at `path` (long form) is or lies below: its final
+// path, links resolved, walked up one name at a time.
+const ScannedRoot* enclosingRoot(const std::u16string& path,
+                                 const std::vector<ScannedRoot>& scanned) {
+    if (scanned.empty())
+        return nullptr;
+    const streamscan::OwnedHandle folder(CreateFileW(
+        wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder)
+        return nullptr;
+    std::u16string current(32768, u'\0');
+    const DWORD length = GetFinalPathNameByHandleW(
+        folder.get(), reinterpret_cast<wchar_t*>(current.data()),
+        static_cast<DWORD>(current.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= current.size())
+        return nullptr;
+    current.resize(length);
+    for (;;) {
+        const streamscan::ItemIdentity identity = identityAt(current);
+        for (const ScannedRoot& root : scanned) {
+            if (root.identity.known && root.identity == identity)
+                return &root;
+        }
+        while (current.size() > 4 && current.back() == u'\\')
+            current.pop_back();
+        const std::size_t separator = current.find_last_of(u'\\');
+        if (separator == std::u16string::npos || separator < 4)
+            return nullptr;
+        current.resize(separator);
+        if (current.back() == u':')
+            current += u'\\';
+    }
+}
+
+std::u16string insideText(const ScannedRoot& root) {
+    return u"it lies inside the scanned tree " + root.path + u", which is never written";
+}
+
 }  // namespace
 
 OutputFolder::OutputFolder() : state(std::make_unique<State>()) {}
 OutputFolder::~OutputFolder() = default;
 
-std::u16string OutputFolder::open(const std::u16string& path) {
+std::u16string OutputFolder::open(const std::u16string& path,
+                                  const std::vector<ScannedRoot>& scanned) {
     std::u16string full(32768, u'\0');
     const DWORD length = GetFullPathNameW(reinterpret_cast<const wchar_t*>(path.c_str()),
                                           static_cast<DWORD>(full.size()),
@@ -82,6 +134,11 @@ std::u16string OutputFolder::open(const std::u16string& path) {
         full.pop_back();
     state->path =
         full.rfind(u"\\\\", 0) == 0 ? u"\\\\?\\UNC\\" + full.substr(2) : u"\\\\?\\" + full;
+    std::u16string parent = state->path.substr(0, state->path.find_last_of(u'\\'));
+    if (!parent.empty() && parent.back() == u':')
+        parent += u'\\';
+    if (const ScannedRoot* root = enclosingRoot(parent, scanned))
+        return insideText(*root);
     if (CreateDirectoryW(wide(state->path), nullptr))
         return {};
     const DWORD error = GetLastError();
@@ -92,6 +149,8 @@ std::u16string OutputFolder::open(const std::u16string& path) {
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return u"it exists and is not a folder";
     }
+    if (const ScannedRoot* root = enclosingRoot(state->path, scanned))
+        return insideText(*root);
     WIN32_FIND_DATAW found;
     const std::u16string pattern = state->path + u"\\*";
     const streamscan::OwnedFind find(FindFirstFileW(wide(pattern), &found));
@@ -188,6 +247,38 @@ class PosixOutputFile : public OutputFile {
     int descriptor;
 };
 
+// The root that `folder` is or lies below, found by walking up through ".."
+// from the folder itself; none when the walk reaches "/" (its own parent).
+const ScannedRoot* enclosingRoot(int folder, const std::vector<ScannedRoot>& scanned) {
+    int current = dup(folder);
+    streamscan::ItemIdentity previous;
+    const ScannedRoot* found = nullptr;
+    for (int depth = 0; current >= 0 && found == nullptr && depth < 65536; ++depth) {
+        struct stat st;
+        if (fstat(current, &st) != 0)
+            break;
+        const streamscan::ItemIdentity identity{static_cast<std::uint64_t>(st.st_dev),
+                                                static_cast<std::uint64_t>(st.st_ino), true};
+        for (const ScannedRoot& root : scanned) {
+            if (root.identity.known && root.identity == identity)
+                found = &root;
+        }
+        if (identity == previous)
+            break;
+        previous = identity;
+        const int parent = openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(current);
+        current = parent;
+    }
+    if (current >= 0)
+        ::close(current);
+    return found;
+}
+
+std::u16string insideText(const ScannedRoot& root) {
+    return u"it lies inside the scanned tree " + root.path + u", which is never written";
+}
+
 }  // namespace
 
 OutputFolder::OutputFolder() : state(std::make_unique<State>()) {}
@@ -197,16 +288,43 @@ OutputFolder::~OutputFolder() {
         ::close(state->descriptor);
 }
 
-std::u16string OutputFolder::open(const std::u16string& path) {
-    const std::string bytes = streamscan::encodeName(path);
-    const bool made = mkdir(bytes.c_str(), 0700) == 0;
-    if (!made && errno != EEXIST)
+std::u16string OutputFolder::open(const std::u16string& path,
+                                  const std::vector<ScannedRoot>& scanned) {
+    std::string bytes = streamscan::encodeName(path);
+    while (bytes.size() > 1 && bytes.back() == '/')
+        bytes.pop_back();
+    const std::size_t slash = bytes.rfind('/');
+    const std::string parentPath = slash == std::string::npos ? std::string(".")
+                                   : slash == 0               ? std::string("/")
+                                                              : bytes.substr(0, slash);
+    const std::string leaf = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
+    // The folder is made and opened from its parent's descriptor, which is
+    // checked first: links on the way are followed once, and what they lead to
+    // is what is checked and used.
+    const int parent = ::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
         return lastError();
-    state->descriptor = ::open(bytes.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (state->descriptor < 0)
-        return errno == ENOTDIR || errno == ELOOP ? u"it exists and is not a folder" : lastError();
+    if (const ScannedRoot* root = enclosingRoot(parent, scanned)) {
+        ::close(parent);
+        return insideText(*root);
+    }
+    const bool made = mkdirat(parent, leaf.c_str(), 0700) == 0;
+    const int madeError = errno;
+    if (made || madeError == EEXIST)
+        state->descriptor =
+            openat(parent, leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int openError = errno;
+    ::close(parent);
+    if (!made && madeError != EEXIST)
+        return errorText(codeOf(madeError));
+    if (state->descriptor < 0) {
+        return openError == ENOTDIR || openError == ELOOP ? u"it exists and is not a folder"
+                                                          : errorText(codeOf(openError));
+    }
     if (made)
         return {};
+    if (const ScannedRoot* root = enclosingRoot(state->descriptor, scanned))
+        return insideText(*root);
     const int listing = dup(state->descriptor);
     DIR* folder = listing < 0 ? nullptr : fdopendir(listing);
     if (folder == nullptr) {

@@ -8,8 +8,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "engine/file_system.h"
 
 namespace tessalin::cli {
+
+// A root of the scan, by what it is and what it is called.
+struct ScannedRoot {
+    streamscan::ItemIdentity identity;
+    std::u16string path;
+};
 
 class OutputFile {
   public:
@@ -27,8 +36,10 @@ class OutputFolder {
     OutputFolder& operator=(const OutputFolder&) = delete;
 
     // Makes the folder `path`, or takes it when it is an existing empty folder
-    // (not a link). Empty, or the reason it cannot be used.
-    std::u16string open(const std::u16string& path);
+    // (not a link). Refused before anything is made when it is or would lie
+    // inside one of `scanned`, by identity: a link into the tree is seen
+    // through. Empty, or the reason it cannot be used.
+    std::u16string open(const std::u16string& path, const std::vector<ScannedRoot>& scanned = {});
     // A new file of that plain name in the folder; fails if the name exists.
     std::u16string create(std::u16string_view name, std::unique_ptr<OutputFile>& file);
     // Renames one of its files to a name that is not taken yet.

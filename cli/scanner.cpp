@@ -13,6 +13,7 @@
 #include "engine/assessment.h"
 #include "engine/csv_report.h"
 #include "engine/display_escape.h"
+#include "engine/output_target.h"
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
@@ -189,22 +190,19 @@ class ScanRun {
         say(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs));
     }
 
-    // Readies the extraction folder before anything is scanned; false when it
-    // cannot be used, and then nothing is scanned.
+    // Readies the outputs before anything is scanned: the report's target and
+    // the extraction folder are refused now when they would replace or lie
+    // inside what is read. False when they cannot be used; then nothing is scanned.
     bool prepareContent() {
+        const std::vector<ScannedRoot> roots = scannedRoots();
+        if (!reportTargetUsable(roots))
+            return false;
         if (!options.hash && !options.extractDir.has_value())
             return true;
         std::u16string problem;
         if (options.extractDir.has_value()) {
             const std::u16string dir = fs.fullPath(*options.extractDir);
-            for (const std::u16string& root : prepared.roots) {
-                if (isWithin(dir, root)) {
-                    problem =
-                        u"it lies inside the scanned tree " + root + u", which is never written";
-                }
-            }
-            if (problem.empty())
-                problem = outputFolder.open(dir);
+            problem = outputFolder.open(dir, roots);
             if (!problem.empty()) {
                 console.err(shown(std::u16string(kProgramName) + u": --extract cannot use " +
                                   streamscan::escapeForDisplay(dir) + u": " +
@@ -223,26 +221,49 @@ class ScanRun {
         return true;
     }
 
-    // False when the manifest could not be completed.
+    // False when the manifest could not be completed; then no copy is left.
     bool finishContent() {
         if (!content.has_value() || !options.extractDir.has_value())
             return true;
+        const std::uint64_t made = content->copied();
         const std::u16string problem = content->finish(outcome.stats.cancelled);
         if (!problem.empty()) {
-            console.err(shown(std::u16string(kProgramName) +
-                              u": the extraction manifest could not be written: " + problem +
-                              u"\n"));
+            std::u16string text = std::u16string(kProgramName) +
+                                  u": the extraction manifest could not be written: " + problem;
+            if (made != 0) {
+                text += u"; the " + streamscan::countPhrase(made, u"copy", u"copies") +
+                        u" made were removed, as no copy is kept without it";
+            }
+            console.err(shown(text + u"\n"));
             return false;
         }
         std::u16string text =
             u"\nCopied " + streamscan::countPhrase(content->copied(), u"stream", u"streams") +
             u" to " + streamscan::escapeForDisplay(fs.fullPath(*options.extractDir));
-        if (content->failed() != 0) {
-            text += u"; " + streamscan::countPhrase(content->failed(), u"stream", u"streams") +
-                    u" could not be read (see manifest.json)";
+        if (content->notRead() != 0) {
+            text += u"; " + streamscan::countPhrase(content->notRead(), u"stream", u"streams") +
+                    u" could not be read";
         }
+        if (content->notWritten() != 0) {
+            text += u"; " + streamscan::countPhrase(content->notWritten(), u"copy", u"copies") +
+                    u" could not be written";
+        }
+        if (content->notRead() + content->notWritten() != 0)
+            text += u" (see manifest.json)";
         say(text + u"\n");
         return true;
+    }
+
+    // The status with what the copies and hashes add: content that could not
+    // be read was not examined; a copy that could not be written is output lost.
+    int withContent(int status) const {
+        if (!content.has_value())
+            return status;
+        if (content->notWritten() != 0)
+            return kExitInternal;
+        if (content->notRead() != 0 && status < kExitUsage)
+            status |= kExitNotExamined;
+        return status;
     }
 
     // False when the report was asked for and could not be written; then nothing
@@ -353,19 +374,33 @@ class ScanRun {
         return answer.has_value() && isYesAnswer(*answer);
     }
 
-    // Whether `path` is `root` or lies below it.
-    bool isWithin(const std::u16string& path, const std::u16string& root) const {
-        const streamscan::PathStyle style = fs.pathStyle();
-        const std::u16string base = streamscan::trimTrailingSeparator(root, style);
-        const bool windows = style == streamscan::PathStyle::windows;
-        if (path.size() < base.size())
-            return false;
-        const std::u16string_view head = std::u16string_view(path).substr(0, base.size());
-        if (windows ? !streamscan::equalsAsciiNoCase(head, base) : head != base)
-            return false;
-        if (path.size() == base.size() || base.back() == u'/' || base.back() == u'\\')
+    // The roots by identity, links followed. Roots inside images are none of
+    // the host's: the images themselves are what is kept then.
+    std::vector<ScannedRoot> scannedRoots() const {
+        std::vector<ScannedRoot> roots;
+        if (fs.pathStyle() == streamscan::PathStyle::image)
+            return roots;
+        for (const std::u16string& root : prepared.roots)
+            roots.push_back({streamscan::resolvedIdentity(root, fs), root});
+        return roots;
+    }
+
+    // False, said, when the report may not be written where it was asked for.
+    bool reportTargetUsable(const std::vector<ScannedRoot>& roots) {
+        if (!options.csvPath.has_value())
             return true;
-        return path[base.size()] == u'/' || (windows && path[base.size()] == u'\\');
+        streamscan::FileSystem& port = settings.outputPort != nullptr ? *settings.outputPort : fs;
+        const std::u16string path = port.fullPath(*options.csvPath);
+        streamscan::KeptItems kept;
+        kept.images = settings.imagesRead;
+        for (const ScannedRoot& root : roots)
+            kept.roots.push_back(root.identity);
+        const std::u16string refusal = streamscan::outputRefusal(path, kept, port);
+        if (refusal.empty())
+            return true;
+        console.err(shown(std::u16string(kProgramName) + u": --csv cannot use " +
+                          streamscan::escapeForDisplay(path) + u": " + refusal + u"\n"));
+        return false;
     }
 
     const CliOptions& options;
@@ -392,7 +427,7 @@ int runScanner(const CliOptions& options, const RunSettings& settings, Console& 
     if (!run.finishContent() || !run.writeReport())
         return kExitInternal;
     const bool removalFailed = run.removeRequested();
-    return run.exitStatusAfter(removalFailed);
+    return run.withContent(run.exitStatusAfter(removalFailed));
 }
 
 }  // namespace tessalin::cli

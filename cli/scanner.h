@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cli/console.h"
 #include "cli/options.h"
@@ -18,6 +19,10 @@ struct RunSettings {
     // Set for a scan that lists deleted items: says whether a host path is one.
     // Their rows say so in the note and the summary counts their streams.
     std::function<bool(const std::u16string& hostPath)> hostDeleted;
+    // A scan of disk images: the image files and segments being read, which no
+    // output may replace, and the port output goes through (the host's).
+    std::vector<streamscan::ItemIdentity> imagesRead;
+    streamscan::FileSystem* outputPort = nullptr;
 };
 
 // Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between

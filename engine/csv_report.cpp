@@ -8,6 +8,7 @@
 #include "engine/assessment.h"
 #include "engine/csv_field.h"
 #include "engine/display_escape.h"
+#include "engine/output_target.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
 #include "engine/removal.h"
@@ -180,7 +181,28 @@ bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>&
     bool written = false;
     const char16_t* failure = nullptr;
     try {
-        const std::uint32_t error = fs.createFile(path, file);
+        // Never over an item whose streams these rows show. Items inside a disk
+        // image are no files of the host, whatever their numbers say.
+        KeptItems kept;
+        if (fs.pathStyle() != PathStyle::image)
+            kept.listed = listedHosts(records);
+        const std::u16string refusal = outputRefusal(path, kept, fs);
+        if (!refusal.empty()) {
+            if (message != nullptr)
+                *message = u"Will not write to " + escapeForDisplay(path) + u": " + refusal + u".";
+            return false;
+        }
+        std::uint32_t error = fs.createFile(path, file);
+        if (error == kErrorSuccess && file && (error = file->ownerNotKept()) != kErrorSuccess) {
+            file->discard();
+            file.reset();
+            if (message != nullptr) {
+                *message = u"Will not replace " + escapeForDisplay(path) +
+                           u": its owner, group and mode could not be kept (" +
+                           WindowsErrorText(error) + u").";
+            }
+            return false;
+        }
         if (error != kErrorSuccess) {
             file.reset();
             // The path is escaped like every name that reaches a message.

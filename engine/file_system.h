@@ -146,6 +146,26 @@ class FileWriter {
     // The file is not to be kept: closes it and takes back what was written.
     // Where the port writes beside the target, the target keeps what it held.
     virtual void discard() { close(); }
+    // Why the owner, group and mode of the file this one is to replace could
+    // not be given to it (0 when they were, or nothing is replaced).
+    virtual std::uint32_t ownerNotKept() const { return 0; }
+};
+
+// What a path names once links are followed: what a file written there would
+// replace or write into.
+enum class OutputKind : std::uint8_t {
+    absent,       // nothing yet: a new file is made
+    file,         // a regular file: replaced in one step
+    inPlace,      // a character device or a fifo: written as it is, never replaced
+    folder,       // never written
+    blockDevice,  // a disk: read as an image, never written
+    deadLink,     // a link that leads nowhere
+    unusable,     // a socket, anything else that is no file
+};
+
+struct OutputTarget {
+    OutputKind kind = OutputKind::absent;
+    ItemIdentity identity;  // of what is there, links followed; unknown when absent
 };
 
 class FileSystem {
@@ -195,6 +215,11 @@ class FileSystem {
 
     // DeleteFileW on a whole file.
     virtual std::uint32_t deleteFile(const std::u16string& path) = 0;
+
+    // What `path` names, links followed (the target of createFile, a scanned
+    // root). This default asks itemFacts, which follows no link; the real ports
+    // follow them and tell devices and fifos apart.
+    virtual std::uint32_t outputTarget(const std::u16string& path, OutputTarget& target);
 };
 
 // The port of the platform the program runs on (Win32FileSystem or PosixFileSystem).

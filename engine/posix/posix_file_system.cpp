@@ -20,6 +20,7 @@
 #include "engine/posix/folder_listing.h"
 #include "engine/posix/item_facts.h"
 #include "engine/posix/name_codec.h"
+#include "engine/posix/report_file.h"
 #include "engine/posix/stream_attributes.h"
 #include "engine/win_codes.h"
 
@@ -132,63 +133,6 @@ class PosixStreamListing : public StreamListing {
     std::string content;
 };
 
-// The report: written to a new file in the target's folder, renamed over the
-// target on commit, so a failure leaves the earlier file (or the file a link at
-// the target leads to) as it was and no partial file anywhere.
-class PosixFileWriter : public FileWriter {
-  public:
-    PosixFileWriter(UniqueFd fd, std::string partial, std::string target)
-        : fd(std::move(fd)), partial(std::move(partial)), target(std::move(target)) {}
-    ~PosixFileWriter() override { discard(); }
-    PosixFileWriter(const PosixFileWriter&) = delete;
-    PosixFileWriter& operator=(const PosixFileWriter&) = delete;
-
-    std::uint32_t write(const std::uint8_t* data, std::uint32_t size,
-                        std::uint32_t& written) override {
-        written = 0;
-        if (!fd.valid())
-            return windowsErrorFromErrno(EBADF);
-        for (;;) {
-            const ssize_t n = ::write(fd.get(), data, size);
-            if (n >= 0) {
-                written = static_cast<std::uint32_t>(n);
-                return kErrorSuccess;
-            }
-            if (errno != EINTR)
-                return lastError();
-        }
-    }
-
-    void close() override { fd.reset(); }
-
-    std::uint32_t commit() override {
-        if (partial.empty())
-            return windowsErrorFromErrno(EBADF);
-        // close() itself can report a write the disk refused late (NFS, quotas).
-        const int closed = ::close(fd.release());
-        std::uint32_t error = closed == 0 ? kErrorSuccess : lastError();
-        if (error == kErrorSuccess && std::rename(partial.c_str(), target.c_str()) != 0)
-            error = lastError();
-        if (error != kErrorSuccess)
-            unlink(partial.c_str());
-        partial.clear();
-        return error;
-    }
-
-    void discard() override {
-        fd.reset();
-        if (!partial.empty()) {
-            unlink(partial.c_str());
-            partial.clear();
-        }
-    }
-
-  private:
-    UniqueFd fd;
-    std::string partial;  // emptied once committed or discarded
-    std::string target;
-};
-
 std::uint32_t openHostContent(const std::string& path, std::unique_ptr<StreamReader>& reader) {
     // Never a link, never a device or a pipe: opening those can block or act.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -201,18 +145,6 @@ std::uint32_t openHostContent(const std::string& path, std::unique_ptr<StreamRea
         return windowsErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     reader = std::make_unique<FileReader>(std::move(fd));
     return kErrorSuccess;
-}
-
-// A name for the partial report in the target's folder that no one else uses.
-std::string partialNameFor(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned seed = std::random_device{}();
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == target.npos ? std::string() : target.substr(0, slash + 1);
-    char leaf[48];
-    std::snprintf(leaf, sizeof leaf, ".tessalin-report-%08x%04x.partial",
-                  seed ^ static_cast<unsigned>(getpid()), counter++ & 0xFFFF);
-    return folder + leaf;
 }
 
 }  // namespace
@@ -412,26 +344,13 @@ std::uint32_t PosixFileSystem::createFile(const std::u16string& path,
                                           std::unique_ptr<FileWriter>& writer) {
     if (path.empty() || hasEmbeddedNul(path))
         return kErrorInvalidName;
-    std::string target = bytesOf(path);
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return kErrorAccessDenied;  // as CreateFileW says of a folder
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string partial = partialNameFor(target);
-        UniqueFd fd(
-            ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (!fd.valid() && errno == EEXIST)
-            continue;
-        if (!fd.valid()) {
-            // O_CREAT makes the file itself, so a missing name is a missing
-            // folder: "Path not found", as Windows says, not "Stream not found".
-            return errno == ENOENT ? kErrorPathNotFound : lastError();
-        }
-        writer =
-            std::make_unique<PosixFileWriter>(std::move(fd), std::move(partial), std::move(target));
-        return kErrorSuccess;
-    }
-    return windowsErrorFromErrno(EEXIST);
+    return createReportFile(bytesOf(path), writer);
+}
+
+std::uint32_t PosixFileSystem::outputTarget(const std::u16string& path, OutputTarget& target) {
+    if (path.empty() || hasEmbeddedNul(path))
+        return kErrorInvalidName;
+    return reportTargetOf(bytesOf(path), target);
 }
 
 std::uint32_t PosixFileSystem::deleteFile(const std::u16string& path) {
