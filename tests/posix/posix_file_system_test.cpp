@@ -234,44 +234,6 @@ TEST(VolumesWithoutStreams, AreCountedAsRootsAndBelowARootAndNeverEntered) {
     }
 }
 
-// A report that fails midway over an earlier one, named directly or through a
-// link, leaves the earlier file as it was and nothing else; one that succeeds
-// takes the name's place (a link is replaced, the file it led to left alone).
-TEST(PosixReport, ADiskThatFillsUpLeavesTheEarlierFileAsItWas) {
-    TempFolder folder("report");
-    MountedVolume disk;
-    std::string error;
-    if (!disk.mount(VolumeKind::tmpfs, "", folder.at("tiny"), "size=64k", error))
-        GTEST_SKIP() << error;
-    ASSERT_TRUE(writeFile(disk.at("earlier.csv"), "an earlier report"));
-    ASSERT_EQ(symlink("earlier.csv", disk.at("link.csv").c_str()), 0);
-    StreamRecord row;
-    row.hostFolder = u"/srv/data";
-    row.hostName = u"plain.txt";
-    PosixFileSystem fs;
-    for (const char* name : {"earlier.csv", "link.csv"}) {
-        // About 250 KiB of report on a 64 KiB disk: the first slice fits, a later one does not.
-        std::u16string message;
-        EXPECT_FALSE(writeCsvReport(decodeName(disk.at(name)), std::vector(3000, row), &message,
-                                    nullptr, fs));
-        EXPECT_EQ(message, u"Could not write the report: The disk is full (112)") << name;
-        EXPECT_EQ(readFile(disk.at(name)), "an earlier report") << name;
-        EXPECT_EQ(runCommand({"ls", disk.mountPoint()}).out, "earlier.csv\nlink.csv\n");
-    }
-    // The space is given back, so a report that fits is written whole, with
-    // the mode a new file gets.
-    std::u16string message = u"stale";
-    ASSERT_TRUE(writeCsvReport(decodeName(disk.at("link.csv")), {row}, &message, nullptr, fs));
-    EXPECT_EQ(message, u"");
-    EXPECT_EQ(readFile(disk.at("earlier.csv")), "an earlier report");
-    struct stat st;
-    ASSERT_EQ(lstat(disk.at("link.csv").c_str(), &st), 0);
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(st.st_mode, S_IFREG | (0666 & ~mask));
-    EXPECT_EQ(readFile(disk.at("link.csv"))->substr(0, 2), "\xFF\xFE");
-}
-
 // A real client writes a stream and marks the file hidden and read-only on a
 // share that keeps them Samba's way (streams_xattr, user.DOSATTRIB): the scan
 // sees both, and a removal reaches what the client sees.
