@@ -128,6 +128,39 @@ TEST_F(ScannerRun, FiltersNarrowRowsReportAndRemovalButNeitherCountsNorVerdict) 
     EXPECT_TRUE(fs.hasStream(u"/data/c", u"payload"));
 }
 
+// On Windows paths, by the identity the port gives: a report never replaces a
+// scanned root (refused before the scan) or an item whose streams it lists
+// (refused when written, the item left as it was), however it is spelled; an
+// earlier report without streams beside the scanned files is replaced.
+TEST(CliReportTarget, NeverReplacesARootOrAListedItemButAnEarlierReport) {
+    const struct {
+        std::u16string target;
+        std::u16string root;
+        int status;
+        std::string said;
+    } cases[] = {
+        {u"c:/DATA/a", u"C:\\data\\a", kExitUsage, "it is a scanned root"},
+        {u"C:\\data\\A", u"C:\\data", kExitInternal, "the scan listed streams of it"},
+        {u"C:\\data\\old.csv", u"C:\\data", 0, "Exported 1 row"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(shown(c.target));
+        streamscan::FakeFileSystem fs(streamscan::PathStyle::windows);
+        fs.addVolume(u"C:\\", u"NTFS", true);
+        fs.addStream(u"C:\\data\\a", u"notes", "plain text");
+        fs.addFile(u"C:\\data\\old.csv", "an earlier report");
+        FakeConsole console;
+        std::atomic<bool> cancel{false};
+        const ParseResult parsed = parseArguments({u"--csv", c.target, c.root});
+        EXPECT_EQ(runScanner(parsed.options, RunSettings{}, console, fs, cancel), c.status);
+        EXPECT_NE((console.output + console.errors).find(c.said), std::string::npos)
+            << console.output << console.errors;
+        EXPECT_TRUE(fs.hasStream(u"C:\\data\\a", u"notes"));
+        EXPECT_EQ(fs.fileBytes(u"C:\\data\\a"), "");
+        EXPECT_EQ(fs.fileBytes(u"C:\\data\\old.csv") == "an earlier report", c.status != 0);
+    }
+}
+
 TEST(CliRemoval, OnlyYesInAnyCaseIsYesAndNamesMatchFoldingOnlyAsciiLetters) {
     for (const char* yes : {"y", "Y", "yes", "YES", " y ", "yes\r"})
         EXPECT_TRUE(isYesAnswer(yes)) << yes;
