@@ -33,6 +33,8 @@ class StreamContent {
     std::u16string finish(bool scanCancelled);
 
     std::uint64_t copied() const { return copiedCount; }
+    // Copy files in the folder now.
+    std::uint64_t copiesMade() const { return copies.size(); }
     // Streams whose content could not be read whole.
     std::uint64_t notRead() const { return notReadCount; }
     // Copies that could not be written (a full disk): the output failed, not the scan.

@@ -225,7 +225,7 @@ class ScanRun {
     bool finishContent() {
         if (!content.has_value() || !options.extractDir.has_value())
             return true;
-        const std::uint64_t made = content->copied();
+        const std::uint64_t made = content->copiesMade();
         const std::u16string problem = content->finish(outcome.stats.cancelled);
         if (!problem.empty()) {
             std::u16string text = std::u16string(kProgramName) +

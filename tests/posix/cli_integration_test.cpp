@@ -85,13 +85,55 @@ TEST_F(Cli, RowsReportJsonAndCopiesAreWhatTerminalsJqAndSha256sumRead) {
               {out}),
         "manifest.json\nstream-000001.bin\ntrue,1,0\n" +
             shell("jq -r 'select(.sha256) | .sha256' \"$1\"", {lines}));
-    // A folder that is not empty, or one inside the scanned tree, is refused first.
-    for (const std::string& refused : {out, folder.at("tree/copies")}) {
+    // A folder that is not empty, or one inside the scanned tree, also through
+    // a link into it, is refused first.
+    ASSERT_TRUE(makeFolder(folder.at("tree/sub")));
+    ASSERT_EQ(symlink("tree/sub", folder.at("into").c_str()), 0);
+    for (const std::string& refused : {out, folder.at("tree/copies"), folder.at("into/copies")}) {
         const CommandResult again = runCommand({kScanner, folder.at("tree"), "--extract", refused});
         EXPECT_EQ(again.exitCode, 64) << again.err;
         EXPECT_EQ(again.out, "");
     }
     EXPECT_EQ(readFile(folder.at("tree/copies")), std::nullopt);
+    EXPECT_EQ(readFile(folder.at("tree/sub/copies")), std::nullopt);
+}
+
+// Copies onto a disk that fills up: those that could not be written are said
+// as such and fail the run; a manifest that cannot be written takes every
+// copy with it.
+TEST_F(Cli, CopiesThatCannotBeWrittenAreSaidAndNeverLeftWithoutTheirManifest) {
+    const struct {
+        int streams;
+        int freePages;  // of the 16 on the disk: the manifest takes one, each copy one
+        std::string said;
+        std::string left;
+    } cases[] = {
+        {3, 2, "; 2 copies could not be written (see manifest.json)\n",
+         "manifest.json\nstream-000001.bin\n"},
+        {40, 3,
+         "the extraction manifest could not be written: The disk is full (112); the 2 copies "
+         "made were removed, as no copy is kept without it\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.streams);
+        TempFolder run("copies");
+        ASSERT_TRUE(makeFolder(run.at("tree")));
+        for (int i = 0; i < c.streams; ++i)
+            ASSERT_TRUE(
+                makeFile(run.at("tree/" + std::to_string(i)), {"user.s", std::string(3000, 'c')}));
+        MountedVolume disk;
+        std::string error;
+        if (!disk.mount(VolumeKind::tmpfs, "", run.at("tiny"), "size=64k", error))
+            GTEST_SKIP() << error;
+        shell("dd if=/dev/zero of=\"$1\" bs=4096 count=$2 2>/dev/null",
+              {disk.at("fill"), std::to_string(16 - c.freePages)});
+        const CommandResult result =
+            runCommand({kScanner, "-q", run.at("tree"), "--extract", disk.at("out")});
+        EXPECT_EQ(result.exitCode, 70) << result.output();
+        EXPECT_NE(result.output().find(c.said), std::string::npos) << result.output();
+        EXPECT_EQ(shell("ls \"$1\"", {disk.at("out")}), c.left);
+    }
 }
 
 TEST_F(Cli, DownloadMarksOfWgetAndCurlAndWindowsSidecarsSayWhereAFileCameFrom) {
