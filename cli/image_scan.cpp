@@ -97,6 +97,11 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
                 std::u16string(kProgramName) + u": " + streamscan::escapeForDisplay(path) + u": " +
                 streamscan::escapeForDisplay(opening.error) + u"\n"));
         }
+        // Said once, and not counted: nothing was there to examine.
+        for (const std::u16string& note : opening.notes) {
+            console.err(streamscan::utf8ForDisplay(std::u16string(kProgramName) + u": " +
+                                                   streamscan::escapeForDisplay(note) + u"\n"));
+        }
         roots.insert(roots.end(), opening.roots.begin(), opening.roots.end());
     }
     if (roots.empty())

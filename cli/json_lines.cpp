@@ -278,6 +278,9 @@ std::string jsonPlace(const streamscan::NotExaminedPlace& place) {
         case PlaceKind::volumeWithoutStreams:
             kind = "volumesWithoutStreams";
             break;
+        case PlaceKind::volumeNotRecognised:
+            kind = "volumesNotRecognised";
+            break;
         case PlaceKind::cancelled:
             kind = "cancelled";
             break;
@@ -325,13 +328,15 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
     appendNumber(out, "unreadableStreams", stats.unreadableStreams);
     appendNumber(out, "linksNotFollowed", stats.linksNotFollowed);
     appendNumber(out, "volumesWithoutStreams", stats.volumesWithoutStreams);
+    appendNumber(out, "volumesNotRecognised", stats.volumesNotRecognised);
+    appendNumber(out, "fileSystemStreams", stats.fileSystemStreams);
     appendKey(out, "volumesWithoutStreamSupport");
     out += '[';
     bool first = true;
     if (stats.volumesWithoutStreams != 0) {
         for (const std::u16string& root : *facts.roots) {
             const streamscan::VolumeInfo volume = streamscan::queryVolume(root, fs);
-            if (!volume.known || volume.namedStreams)
+            if (!volume.known || volume.namedStreams || volume.notRecognised)
                 continue;
             out += first ? "{" : ",{";
             first = false;

@@ -9,9 +9,7 @@
 namespace tessalin::cli {
 
 bool somethingNotExamined(const streamscan::ScanStats& stats) {
-    return stats.cancelled || stats.accessDenied != 0 || stats.listFailed != 0 ||
-           stats.unreadableStreams != 0 || stats.linksNotFollowed != 0 ||
-           stats.volumesWithoutStreams != 0;
+    return !streamscan::everythingExamined(stats);
 }
 
 int exitStatus(const ScanOutcome& outcome, bool removalFailed) {
@@ -50,6 +48,12 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
         text += streamscan::countPhrase(outcome.filteredOut, u"row", u"rows");
         text += u" left out by the filters\n";
     }
+    if (outcome.stats.fileSystemStreams != 0) {
+        text += streamscan::countPhrase(outcome.stats.fileSystemStreams,
+                                        u"stream NTFS keeps for itself was",
+                                        u"streams NTFS keeps for itself were");
+        text += u" not listed\n";
+    }
     if (outcome.deletedListed) {
         text += streamscan::countPhrase(outcome.deletedStreamRows, u"stream belongs",
                                         u"streams belong");
@@ -62,9 +66,9 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     // The empty list's sentence for a partly unreadable tree points at the
     // window's status bar; here the not-examined line just above says it.
     const streamscan::ScanStats& stats = outcome.stats;
-    const bool partlyUnreadable =
-        !stats.cancelled && stats.volumesWithoutStreams == 0 &&
-        (stats.accessDenied != 0 || stats.listFailed != 0 || stats.unreadableStreams != 0);
+    const bool partlyUnreadable = !stats.cancelled && stats.volumesWithoutStreams == 0 &&
+                                  (stats.accessDenied != 0 || stats.listFailed != 0 ||
+                                   stats.unreadableStreams != 0 || stats.volumesNotRecognised != 0);
     if (state.listEmpty && !partlyUnreadable) {
         text += emptyListText(state);
         text += u"\n";

@@ -112,6 +112,9 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
             return conclude(note, u"Alternate stream on an executable file", kSeverityAlert);
         }
     }
+    if (record.hostIsFileSystemFile) {
+        return conclude(note, u"Stream on a file NTFS keeps for itself", kSeverityNotice);
+    }
     if (record.streamSize >= threshold) {
         if (note == nullptr)
             return kSeverityNotice;

@@ -1,6 +1,7 @@
 #include "engine/coverage_note.h"
 
 #include "engine/csv_field.h"
+#include "engine/not_examined.h"
 #include "engine/value_text.h"
 
 namespace streamscan {
@@ -21,9 +22,7 @@ void appendPlainCount(std::u16string& text, std::uint64_t count, std::u16string_
 }  // namespace
 
 std::u16string coverageNote(const ScanStats& stats) {
-    if (!stats.cancelled && stats.accessDenied == 0 && stats.listFailed == 0 &&
-        stats.unreadableStreams == 0 && stats.linksNotFollowed == 0 &&
-        stats.volumesWithoutStreams == 0) {
+    if (everythingExamined(stats)) {
         return {};
     }
 
@@ -40,6 +39,8 @@ std::u16string coverageNote(const ScanStats& stats) {
     appendPlainCount(missed, stats.linksNotFollowed, u"link not followed", u"links not followed");
     appendPlainCount(missed, stats.volumesWithoutStreams, u"volume without stream support",
                      u"volumes without stream support");
+    appendPlainCount(missed, stats.volumesNotRecognised, u"volume not recognised",
+                     u"volumes not recognised");
     if (!missed.empty()) {
         note += detail::csvField(u"Not examined: " + missed, true);
         note += u"\r\n";

@@ -43,6 +43,12 @@ struct VolumeInfo {
     bool known = false;         // the file-system flags could be read
     bool namedStreams = false;  // FILE_NAMED_STREAMS; meaningful only when known
     std::u16string fileSystemName;
+    // Images: no file system was recognised on the volume; fileSystemName then
+    // says what it seems to be ("BitLocker", "LUKS") or is empty.
+    bool notRecognised = false;
+    // Images: what the container lacks of the volume (a segment of an evidence
+    // set, the end of a cut image), in words; empty when it is whole.
+    std::u16string missingPart;
 };
 
 // What an attribute query says of one item: what its record shows of it.
@@ -85,6 +91,10 @@ struct StreamEntry {
     // attribute id (images). Empty and 0 where the name says it all.
     std::u16string carrier;
     std::uint32_t attributeId = 0;
+    // The item is one the file system keeps for itself (NTFS metadata files,
+    // seen in images). A stream it keeps there itself is counted, not listed.
+    bool onFileSystemFile = false;
+    bool ownedByFileSystem = false;
 };
 
 // An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.

@@ -24,6 +24,8 @@ std::uint64_t ScanStats::*counterOf(PlaceKind kind) {
             return &ScanStats::linksNotFollowed;
         case PlaceKind::volumeWithoutStreams:
             return &ScanStats::volumesWithoutStreams;
+        case PlaceKind::volumeNotRecognised:
+            return &ScanStats::volumesNotRecognised;
         case PlaceKind::listFailed:
         case PlaceKind::depthLimit:
         case PlaceKind::cancelled:
@@ -34,15 +36,21 @@ std::uint64_t ScanStats::*counterOf(PlaceKind kind) {
 
 }  // namespace
 
+bool everythingExamined(const ScanStats& stats) {
+    return !stats.cancelled && stats.accessDenied == 0 && stats.listFailed == 0 &&
+           stats.unreadableStreams == 0 && stats.linksNotFollowed == 0 &&
+           stats.volumesWithoutStreams == 0 && stats.volumesNotRecognised == 0;
+}
+
 void countNotExamined(ScanContext& context, PlaceKind kind, const std::u16string& path,
-                      std::uint32_t error) {
+                      std::uint32_t error, const std::u16string& what) {
     if (kind == PlaceKind::cancelled) {
         context.stats.cancelled = true;
     } else {
         ++(context.stats.*counterOf(kind));
     }
     if (context.places) {
-        context.places(NotExaminedPlace{path, kind, error});
+        context.places(NotExaminedPlace{path, kind, error, what});
     }
 }
 
@@ -53,6 +61,13 @@ void countFailure(ScanContext& context, const std::u16string& path, std::uint32_
 }
 
 std::u16string notExaminedReason(const NotExaminedPlace& place) {
+    if (place.kind == PlaceKind::volumeNotRecognised) {
+        return place.what.empty() ? u"no file system recognised"
+                                  : place.what + u" volume, no file system recognised";
+    }
+    if (!place.what.empty()) {
+        return place.what;
+    }
     switch (place.kind) {
         case PlaceKind::depthLimit:
             return u"more than 255 levels below its root, not listed";
@@ -65,6 +80,7 @@ std::u16string notExaminedReason(const NotExaminedPlace& place) {
         case PlaceKind::accessDenied:
         case PlaceKind::listFailed:
         case PlaceKind::unreadableStream:
+        case PlaceKind::volumeNotRecognised:
             break;
     }
     // The error table speaks of streams; a missing root or folder is not one.

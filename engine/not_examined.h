@@ -7,6 +7,10 @@
 
 namespace streamscan {
 
+// Whether nothing was left unexamined: no counter of places grew and the scan
+// ran to its end. Every front end's "everything examined" is this.
+bool everythingExamined(const ScanStats& stats);
+
 // Why the place was not examined, for a person: the error text for a system
 // error, else the kind's own words ("link not followed").
 std::u16string notExaminedReason(const NotExaminedPlace& place);

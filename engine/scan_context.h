@@ -21,7 +21,7 @@ struct ScanContext {
 
 // Counts a place that was not examined and names it to the place sink.
 void countNotExamined(ScanContext& context, PlaceKind kind, const std::u16string& path,
-                      std::uint32_t error = 0);
+                      std::uint32_t error = 0, const std::u16string& what = {});
 // A refused (error 5) or otherwise failed look-up or listing.
 void countFailure(ScanContext& context, const std::u16string& path, std::uint32_t error);
 

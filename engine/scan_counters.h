@@ -18,6 +18,8 @@ void forEachCounter(const ScanStats& stats, Visit visit) {
     visit("unreadableStreams", stats.unreadableStreams);
     visit("linksNotFollowed", stats.linksNotFollowed);
     visit("volumesWithoutStreams", stats.volumesWithoutStreams);
+    visit("volumesNotRecognised", stats.volumesNotRecognised);
+    visit("fileSystemStreams", stats.fileSystemStreams);
 }
 
 }  // namespace streamscan

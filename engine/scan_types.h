@@ -48,6 +48,9 @@ struct StreamRecord {
     // The Zone.Identifier came from the sidecar file hostName:Zone.Identifier
     // beside the host, not from a stream.
     bool sidecarFile = false;
+    // The host is one of the file system's own files (an NTFS metadata file in
+    // an image), where no stream of anyone else belongs.
+    bool hostIsFileSystemFile = false;
     // Where the row came from, so that acting on it reaches this very item and
     // carrier or nothing: the host's identity, what carried the stream (the
     // port's key, see StreamEntry), and the root the scan reached it from.
@@ -69,6 +72,11 @@ struct ScanStats {
     std::uint64_t unreadableStreams = 0;
     std::uint64_t linksNotFollowed = 0;
     std::uint64_t volumesWithoutStreams = 0;
+    // Volumes on which no file system was recognised (encrypted, or unknown).
+    std::uint64_t volumesNotRecognised = 0;
+    // Streams the file system keeps on its own files for itself: counted, not
+    // listed, and no part of what was not examined.
+    std::uint64_t fileSystemStreams = 0;
     bool cancelled = false;
 
     bool operator==(const ScanStats&) const = default;
@@ -92,6 +100,7 @@ enum class PlaceKind : std::uint8_t {
     unreadableStream,
     linkNotFollowed,
     volumeWithoutStreams,
+    volumeNotRecognised,
     cancelled,
 };
 
@@ -100,6 +109,9 @@ struct NotExaminedPlace {
     std::u16string path;  // the root, folder, item or stream path (plain form)
     PlaceKind kind = PlaceKind::listFailed;
     std::uint32_t error = 0;  // the Windows code the system gave; 0 when none did
+    // What the place is or lacks, where neither kind nor code says it
+    // ("BitLocker", "the evidence set is incomplete: ..."); usually empty.
+    std::u16string what;
 };
 
 // Called on the scanning thread once per emitted row; the record lives only

@@ -189,7 +189,9 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
         auto [name, type] = splitStreamName(entry.name);
-        if (!isMainStream(name, type)) {
+        if (entry.ownedByFileSystem) {
+            ++stats.fileSystemStreams;
+        } else if (!isMainStream(name, type)) {
             // Asked before the first row: an item whose facts cannot be read
             // fails as a whole, like an enumeration that could not start.
             const ItemFacts* known = nullptr;
@@ -202,6 +204,7 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
                 record.hostIdentity = listing->hostIdentity();
             record.carrier = std::move(entry.carrier);
             record.attributeId = entry.attributeId;
+            record.hostIsFileSystemFile = entry.onFileSystemFile;
             record.streamName = std::move(name);
             record.streamType = std::move(type);
             record.streamSize = entry.size;

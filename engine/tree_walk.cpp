@@ -68,7 +68,7 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
     try {
         if (context.places) {
             context.places(NotExaminedPlace{root != nullptr ? *root : std::u16string(),
-                                            PlaceKind::listFailed, error});
+                                            PlaceKind::listFailed, error, {}});
         }
     } catch (...) {
         // Naming the place needs memory too; the count stands without it.
@@ -86,9 +86,18 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
     const std::u16string path = trimTrailingSeparator(fullPathOf(root, context.fs), style);
 
     const VolumeInfo volume = queryVolume(path, context.fs);
+    if (volume.known && volume.notRecognised) {
+        countNotExamined(context, PlaceKind::volumeNotRecognised, path, kErrorSuccess,
+                         volume.fileSystemName);
+        return;
+    }
     if (volume.known && !volume.namedStreams) {
         countNotExamined(context, PlaceKind::volumeWithoutStreams, path);
         return;
+    }
+    if (!volume.missingPart.empty()) {
+        // What the container lacks is not examined; the rest of the volume is.
+        countNotExamined(context, PlaceKind::listFailed, path, kErrorSuccess, volume.missingPart);
     }
 
     ItemFacts facts;

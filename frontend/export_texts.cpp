@@ -1,6 +1,7 @@
 #include "frontend/export_texts.h"
 
 #include "engine/display_escape.h"
+#include "engine/not_examined.h"
 #include "engine/value_text.h"
 #include "frontend/status_texts.h"
 
@@ -26,14 +27,12 @@ void appendPadded(std::u16string& text, int value, std::size_t width) {
 // says something about everything else.
 bool missedContent(const ScanStats& stats) {
     return stats.cancelled || stats.accessDenied + stats.listFailed + stats.unreadableStreams +
-                                      stats.volumesWithoutStreams !=
+                                      stats.volumesWithoutStreams + stats.volumesNotRecognised !=
                                   0;
 }
 
 bool missedAnything(const ScanStats& stats) {
-    return stats.cancelled || stats.accessDenied != 0 || stats.listFailed != 0 ||
-           stats.unreadableStreams != 0 || stats.volumesWithoutStreams != 0 ||
-           stats.linksNotFollowed != 0;
+    return !streamscan::everythingExamined(stats);
 }
 
 std::u16string rowsPhrase(std::uint64_t rowCount) {

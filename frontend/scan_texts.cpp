@@ -44,7 +44,7 @@ ScanEndBox chooseScanEndBox(const ScanStats& stats, bool listHasRows) {
     // Links not followed alone do not make an empty list doubtful: the empty
     // list's own text already names them.
     if (stats.accessDenied == 0 && stats.listFailed == 0 && stats.unreadableStreams == 0 &&
-        !stats.cancelled) {
+        stats.volumesNotRecognised == 0 && !stats.cancelled) {
         return ScanEndBox::none;
     }
     return ScanEndBox::emptyResult;
@@ -57,7 +57,7 @@ std::u16string volumeMessageText(const ScanStats& stats, const std::vector<std::
     std::u16string lines;
     for (const std::u16string& root : roots) {
         const streamscan::VolumeInfo volume = streamscan::queryVolume(root, fs);
-        if (!volume.known || volume.namedStreams) {
+        if (!volume.known || volume.namedStreams || volume.notRecognised) {
             continue;
         }
         lines += u"\n    ";

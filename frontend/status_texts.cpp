@@ -19,6 +19,7 @@ std::u16string notExaminedSummary(const ScanStats& stats, bool scanKnown) {
     appendCountPhrase(list, stats.unreadableStreams, u"unreadable");
     appendCountPhrase(list, stats.linksNotFollowed, u"links skipped");
     appendCountPhrase(list, stats.volumesWithoutStreams, u"not NTFS");
+    appendCountPhrase(list, stats.volumesNotRecognised, u"not recognised");
 
     if (stats.cancelled) {
         std::u16string text = u"\u26A0 Stopped before the end";
@@ -71,7 +72,8 @@ std::u16string emptyListText(const StatusState& state) {
         return u"The scan was cancelled before anything was listed.";
     if (stats.volumesWithoutStreams != 0)
         return u"This volume cannot hold alternate data streams.";
-    if (stats.accessDenied != 0 || stats.listFailed != 0 || stats.unreadableStreams != 0) {
+    if (stats.accessDenied != 0 || stats.listFailed != 0 || stats.unreadableStreams != 0 ||
+        stats.volumesNotRecognised != 0) {
         return u"Nothing was listed, and part of the tree could not be read - see the status bar.";
     }
     if (stats.linksNotFollowed != 0) {

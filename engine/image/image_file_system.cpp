@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/image/record_streams.h"
 #include "engine/path_forms.h"
 #include "engine/removal.h"
 #include "engine/unicode.h"
@@ -92,22 +93,33 @@ bool isUnnamedData(const TSK_FS_ATTR* attribute) {
     return attribute->name == nullptr || attribute->name[0] == '\0';
 }
 
-// Every $DATA of the item as a listing names it: "::$DATA" for the unnamed one.
-std::vector<StreamEntry> dataStreamsOf(TSK_FS_FILE* file) {
+// A stream's name as a listing gives it: "::$DATA" for the unnamed one.
+std::u16string listedName(const std::u16string& name) {
+    return name.empty() ? std::u16string(u"::$DATA") : u":" + name + u":$DATA";
+}
+
+// Every $DATA of the item as a listing names it; nothing when the library
+// cannot load the item's attributes.
+std::optional<std::vector<StreamEntry>> dataStreamsOf(TSK_FS_FILE* file) {
     std::vector<StreamEntry> entries;
     if (file->meta == nullptr) {
         return entries;
     }
     const int count = tsk_fs_file_attr_getsize(file);
+    if (count < 0) {
+        tsk_error_reset();
+        return std::nullopt;
+    }
     for (int i = 0; i < count; ++i) {
         const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file, i);
         if (!isDataAttribute(attribute)) {
             continue;
         }
         StreamEntry entry;
-        entry.name = isUnnamedData(attribute) ? std::u16string(u"::$DATA")
-                                              : u":" + nameOf(attribute->name) + u":$DATA";
+        entry.name =
+            listedName(isUnnamedData(attribute) ? std::u16string() : nameOf(attribute->name));
         entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
+        entry.attributeId = attribute->id;
         entries.push_back(std::move(entry));
     }
     tsk_error_reset();
@@ -117,6 +129,13 @@ std::vector<StreamEntry> dataStreamsOf(TSK_FS_FILE* file) {
 ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
     ItemFacts facts;
     const TSK_FS_META* meta = file->meta;
+    if (meta != nullptr && file->fs_info != nullptr) {
+        // The volume by where it starts on the disk, the item by its record.
+        facts.identity = ItemIdentity{
+            static_cast<std::uint64_t>(file->fs_info->offset),
+            static_cast<std::uint64_t>(meta->addr) | static_cast<std::uint64_t>(meta->seq) << 48,
+            true};
+    }
     const bool folder =
         meta != nullptr ? TSK_FS_IS_DIR_META(meta->type) : nameType == TSK_FS_NAME_TYPE_DIR;
     bool fromStandardInformation = false;
@@ -155,6 +174,65 @@ ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
         facts.attributes = kAttributeNormal;  // as a Windows listing reports a plain file
     }
     return facts;
+}
+
+// An item's streams as a listing gives them, and the error it ends with.
+struct StreamList {
+    std::uint32_t error = kErrorSuccess;
+    std::vector<StreamEntry> entries;
+};
+
+// Whether the library's streams of an item include every stream its records declare.
+bool lacksNone(const std::vector<StreamEntry>& listed, const DeclaredStreams& declared) {
+    return std::all_of(declared.streams.begin(), declared.streams.end(),
+                       [&](const DeclaredStream& stream) {
+                           const std::u16string name = listedName(stream.name);
+                           return std::any_of(listed.begin(), listed.end(),
+                                              [&](const StreamEntry& e) { return e.name == name; });
+                       });
+}
+
+// The name of a deleted item whose own name another item of its folder holds:
+// "notes.txt (deleted, record 68)", numbered on should that be taken too.
+std::u16string deletedName(const std::u16string& name, TSK_INUM_T record, std::uint32_t copy) {
+    std::u16string text = name + u" (deleted, record " + widenAscii(std::to_string(record));
+    if (copy > 1) {
+        text += u", " + widenAscii(std::to_string(copy));
+    }
+    return text + u")";
+}
+
+// The streams NTFS keeps on its own files for itself, by the file's path in
+// the volume. They are counted, not listed; any other stream there is listed.
+struct FileSystemStream {
+    std::u16string_view file;
+    std::u16string_view stream;
+};
+constexpr FileSystemStream kFileSystemStreams[] = {
+    {u"$Secure", u"$SDS"},
+    {u"$Secure", u"$SDH"},
+    {u"$Secure", u"$SII"},
+    {u"$UpCase", u"$Info"},
+    {u"$BadClus", u"$Bad"},
+    {u"$Extend/$ObjId", u"$O"},
+    {u"$Extend/$Quota", u"$O"},
+    {u"$Extend/$Quota", u"$Q"},
+    {u"$Extend/$Reparse", u"$R"},
+    {u"$Extend/$UsnJrnl", u"$J"},
+    {u"$Extend/$UsnJrnl", u"$Max"},
+    {u"$Extend/$RmMetadata/$Repair", u"$Config"},
+    {u"$Extend/$RmMetadata/$Repair", u"$Corrupt"},
+    {u"$Extend/$RmMetadata/$Repair", u"$Verify"},
+    {u"$Extend/$RmMetadata/$TxfLog/$Tops", u"$T"},
+};
+
+bool isFileSystemStream(std::u16string_view file, const std::u16string& listed) {
+    return std::any_of(std::begin(kFileSystemStreams), std::end(kFileSystemStreams),
+                       [&](const FileSystemStream& own) {
+                           return own.file == file && listed.size() == own.stream.size() + 7 &&
+                                  listed.compare(1, own.stream.size(), own.stream) == 0 &&
+                                  listed.compare(1 + own.stream.size(), 6, u":$DATA") == 0;
+                       });
 }
 
 struct FileCloser {
@@ -198,10 +276,11 @@ class VectorListing final : public DirectoryListing {
 
 class VectorStreamListing final : public StreamListing {
   public:
-    explicit VectorStreamListing(std::vector<StreamEntry> entries) : entries(std::move(entries)) {}
+    VectorStreamListing(std::vector<StreamEntry> entries, std::uint32_t endError)
+        : entries(std::move(entries)), endError(endError) {}
     std::uint32_t next(StreamEntry& entry) override {
         if (position >= entries.size()) {
-            return kErrorHandleEof;
+            return endError;
         }
         entry = std::move(entries[position++]);
         return kErrorSuccess;
@@ -209,6 +288,7 @@ class VectorStreamListing final : public StreamListing {
 
   private:
     std::vector<StreamEntry> entries;
+    std::uint32_t endError;
     std::size_t position = 1;
 };
 
@@ -250,13 +330,16 @@ struct ImageFileSystem::State {
         bool looksLikeNtfs = false;  // then a failure to open is damage, not absence
         VolumeInfo info;
         std::unordered_set<TSK_INUM_T> listedFolders;
+        std::unique_ptr<RecordReader> records;  // NTFS: what the library cannot give
     };
     struct Image {
         std::u16string path;
         TSK_IMG_INFO* img = nullptr;
         TSK_VS_INFO* vs = nullptr;
+        // Per partition, its volume, or kNoVolume for one that holds no files.
         std::vector<std::size_t> volumes;
         std::uint32_t partitionCount = 0;
+        std::vector<std::u16string> reserved;  // the roots of those that hold no files
     };
     struct Node {
         std::size_t volume;
@@ -264,14 +347,16 @@ struct ImageFileSystem::State {
         bool deleted;
         // The streams, read with the listing that met the item (which had its
         // record open), until the walk asks for them once.
-        std::optional<std::vector<StreamEntry>> streams;
+        std::optional<StreamList> streams;
+        bool system = false;  // one of the file system's own files or folders
     };
 
     struct Found {
         ListedEntry entry;
         TSK_INUM_T addr;
         bool deleted;
-        std::optional<std::vector<StreamEntry>> streams;
+        std::optional<StreamList> streams;
+        bool system = false;
     };
 
     bool includeDeleted = false;
@@ -282,6 +367,7 @@ struct ImageFileSystem::State {
 
     ~State() {
         for (Volume& volume : volumes) {
+            volume.records.reset();  // its $MFT handle belongs to the file system
             if (volume.fs != nullptr) {
                 tsk_fs_close(volume.fs);
             }
@@ -347,7 +433,8 @@ struct ImageFileSystem::State {
         const std::u16string leaf = leafName(path, PathStyle::image);
         for (Found& item : kept) {
             if (item.entry.name == leaf) {
-                node = Node{folder.volume, item.addr, item.deleted || folder.deleted, std::nullopt};
+                node = Node{folder.volume, item.addr, item.deleted || folder.deleted, std::nullopt,
+                            item.system};
                 return kErrorSuccess;
             }
         }
@@ -385,13 +472,12 @@ struct ImageFileSystem::State {
                                            file->meta->type == TSK_FS_META_TYPE_VIRT_DIR))) {
                 continue;
             }
-            // The file system's own files sit in the root under $ names; an entry
-            // elsewhere that names one of their records is damage, and is listed
-            // so that it is met and counted.
-            if (ntfs && name.meta_addr < kFirstUserRecord && node.addr == volume.fs->root_inum &&
-                text[0] == '$') {
-                continue;
-            }
+            // The file system's own files sit in the root under $ names, and
+            // everything in their folders is theirs too. They are items like any
+            // other, so that a stream hidden on one is found.
+            const bool system =
+                node.system || (ntfs && name.meta_addr < kFirstUserRecord &&
+                                node.addr == volume.fs->root_inum && text[0] == '$');
             const bool gone = (name.flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
             FileHandle record;
             if (gone) {
@@ -411,10 +497,16 @@ struct ImageFileSystem::State {
                 }
             }
             TSK_FS_FILE* const described = gone ? record.get() : file.get();
-            Found item{ListedEntry{decodeName(text), factsOf(described, name.type)}, name.meta_addr,
-                       gone, std::nullopt};
+            std::u16string shown = decodeName(text);
+            // The library writes a lone surrogate in a name as '^'; the record
+            // holds the name as it is.
+            if (ntfs && volume.records && shown.find(u'^') != std::u16string::npos) {
+                shown = volume.records->exactName(name.meta_addr, node.addr, shown);
+            }
+            Found item{ListedEntry{std::move(shown), factsOf(described, name.type)}, name.meta_addr,
+                       gone, std::nullopt, system};
             if (described->meta != nullptr) {
-                item.streams = dataStreamsOf(described);
+                item.streams = streamsOf(volume, described, described->meta->addr);
             }
             (gone ? deleted : live).push_back(std::move(item));
         }
@@ -422,8 +514,10 @@ struct ImageFileSystem::State {
 
         // One path names one item. A name the folder holds twice is damage (the
         // library also offers files whose record names this folder as parent), so
-        // the listing ends with an error after the first; a deleted entry under a
-        // name still in use is simply older history.
+        // the listing ends with an error after the first. Deleted items are told
+        // apart by their record: a record met twice (the folder's index keeps old
+        // copies of entries) is one item, and one whose name is taken by another
+        // gets a name that says which record it is.
         std::unordered_set<std::u16string> taken;
         for (Found& item : live) {
             if (taken.insert(item.entry.name).second) {
@@ -432,12 +526,52 @@ struct ImageFileSystem::State {
                 damaged = true;
             }
         }
+        std::unordered_set<std::uint64_t> deletedRecords;
         for (Found& item : deleted) {
-            if (taken.insert(item.entry.name).second) {
-                kept.push_back(std::move(item));
+            if (!deletedRecords.insert(item.entry.facts.identity.file).second) {
+                continue;
             }
+            const std::u16string stored = item.entry.name;
+            for (std::uint32_t copy = 1; !taken.insert(item.entry.name).second; ++copy) {
+                item.entry.name = deletedName(stored, item.addr, copy);
+            }
+            kept.push_back(std::move(item));
         }
         return kErrorSuccess;
+    }
+
+    // The streams of an item whose record is open. The library drops an NTFS
+    // attribute it cannot load (a sparse run longer than the volume) and those
+    // after it, and says nothing; so the item's records are read too, and where
+    // they declare a stream the library lacks, the streams are listed from their
+    // headers, with their declared sizes.
+    // `file` may be null where the library refuses to open record `addr`.
+    StreamList streamsOf(Volume& volume, TSK_FS_FILE* file, TSK_INUM_T addr) {
+        StreamList list;
+        std::optional<std::vector<StreamEntry>> entries;
+        if (file != nullptr) {
+            entries = dataStreamsOf(file);
+        }
+        if (!volume.records) {
+            list.error = entries ? kErrorSuccess : kErrorFileCorrupt;
+            list.entries = std::move(entries).value_or(std::vector<StreamEntry>());
+            return list;
+        }
+        DeclaredStreams declared = volume.records->declaredStreams(addr);
+        if (entries && (lacksNone(*entries, declared) ||
+                        (declared.streams.empty() && declared.error != kErrorSuccess))) {
+            list.entries = std::move(*entries);
+            return list;
+        }
+        list.error = declared.error;
+        for (const DeclaredStream& stream : declared.streams) {
+            StreamEntry entry;
+            entry.name = listedName(stream.name);
+            entry.size = stream.size;
+            entry.attributeId = stream.id;
+            list.entries.push_back(std::move(entry));
+        }
+        return list;
     }
 
     // The item's file record, opened: 0, or the error.
@@ -455,22 +589,29 @@ struct ImageFileSystem::State {
         return kErrorSuccess;
     }
 
+    // `seen`: what a volume without a file system seems to be ("BitLocker"),
+    // or empty; `missingPart`: what the container lacks of it, or empty.
     void addVolume(Image& image, std::u16string root, TSK_FS_INFO* fs, bool looksLikeNtfs,
-                   const std::u16string& partitionType) {
+                   const std::u16string& seen, const std::u16string& missingPart) {
         Volume volume;
         volume.root = std::move(root);
         volume.fs = fs;
         volume.looksLikeNtfs = looksLikeNtfs;
         volume.info.known = true;
+        volume.info.missingPart = missingPart;
+        if (fs != nullptr && fs->last_block_act < fs->last_block && missingPart.empty()) {
+            volume.info.missingPart = u"the image ends before the volume does";
+        }
         if (fs != nullptr) {
             volume.info.namedStreams = TSK_FS_TYPE_ISNTFS(fs->ftype) != 0;
             volume.info.fileSystemName = fileSystemNameOf(fs->ftype);
             nodes[volume.root] = Node{volumes.size(), fs->root_inum, false, std::nullopt};
-        } else if (!looksLikeNtfs) {
-            volume.info.fileSystemName = u"no file system found";
-            if (!partitionType.empty()) {
-                volume.info.fileSystemName += u", partition type " + partitionType;
+            if (TSK_FS_TYPE_ISNTFS(fs->ftype) != 0) {
+                volume.records = std::make_unique<RecordReader>(fs);
             }
+        } else if (!looksLikeNtfs) {
+            volume.info.notRecognised = true;
+            volume.info.fileSystemName = seen;
         }
         image.volumes.push_back(volumes.size());
         volumes.push_back(std::move(volume));
@@ -535,6 +676,131 @@ TSK_IMG_TYPE_ENUM containerType(const std::string& path) {
     return TSK_IMG_TYPE_RAW;
 }
 
+constexpr std::size_t kNoVolume = static_cast<std::size_t>(-1);
+constexpr char16_t kReservedNote[] = u"a Microsoft reserved partition, which holds no files";
+
+// What a volume whose file system the library cannot read seems to be, from the
+// signature it starts with: "BitLocker", "LUKS", or empty.
+std::u16string encryptionOf(TSK_IMG_INFO* img, TSK_OFF_T offset) {
+    char head[16] = {};
+    if (tsk_img_read(img, offset, head, sizeof head) != static_cast<ssize_t>(sizeof head)) {
+        tsk_error_reset();
+        return {};
+    }
+    if (std::memcmp(head + 3, "-FVE-FS-", 8) == 0) {
+        return u"BitLocker";
+    }
+    if (std::memcmp(head, "LUKS\xba\xbe", 6) == 0) {
+        return u"LUKS";
+    }
+    return {};
+}
+
+// Whether the GPT entry of the partition that starts at sector `start` has the
+// Microsoft reserved type (E3C9E316-0B5C-4DB8-817D-F92DF00215AE, as stored).
+bool isMicrosoftReserved(TSK_VS_INFO* vs, TSK_DADDR_T start) {
+    static constexpr std::uint8_t kReservedType[16] = {0x16, 0xE3, 0xC9, 0xE3, 0x5C, 0x0B,
+                                                       0xB8, 0x4D, 0x81, 0x7D, 0xF9, 0x2D,
+                                                       0xF0, 0x02, 0x15, 0xAE};
+    if (vs->vstype != TSK_VS_TYPE_GPT) {
+        return false;
+    }
+    std::uint8_t header[92] = {};
+    const TSK_OFF_T sector = vs->block_size;
+    if (tsk_img_read(vs->img_info, vs->offset + sector, reinterpret_cast<char*>(header),
+                     sizeof header) != static_cast<ssize_t>(sizeof header)) {
+        tsk_error_reset();
+        return false;
+    }
+    const std::uint64_t table = littleEndian(header + 0x48, 8);
+    const std::uint64_t count = std::min<std::uint64_t>(littleEndian(header + 0x50, 4), 1024);
+    const std::uint64_t size = littleEndian(header + 0x54, 4);
+    if (size < 48 || size > 4096 || table > (std::uint64_t{1} << 40)) {
+        return false;
+    }
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint8_t entry[48] = {};
+        if (tsk_img_read(vs->img_info,
+                         vs->offset + static_cast<TSK_OFF_T>(table * sector + i * size),
+                         reinterpret_cast<char*>(entry),
+                         sizeof entry) != static_cast<ssize_t>(sizeof entry)) {
+            tsk_error_reset();
+            return false;
+        }
+        if (littleEndian(entry + 0x20, 8) == start) {
+            return std::memcmp(entry, kReservedType, sizeof kReservedType) == 0;
+        }
+    }
+    return false;
+}
+
+// The name of segment `number` of an evidence set whose first segment is
+// `first`: .E01 to .E99, then .EAA to .EZZ, .FAA and on, in the first's case.
+std::string segmentName(const std::string& first, std::uint32_t number) {
+    std::string name = first;
+    const std::size_t at = name.size() - 3;
+    if (number <= 99) {
+        name[at + 1] = static_cast<char>('0' + number / 10);
+        name[at + 2] = static_cast<char>('0' + number % 10);
+        return name;
+    }
+    const std::uint32_t k = number - 100;
+    const char base = name[at] >= 'a' ? 'a' : 'A';
+    name[at] = static_cast<char>(name[at] + k / 676);
+    name[at + 1] = static_cast<char>(base + k / 26 % 26);
+    name[at + 2] = static_cast<char>(base + k % 26);
+    return name;
+}
+
+// How an evidence segment ends: true for "done" (the set's last), false for
+// "next" (another follows); nothing when its sections cannot be followed.
+std::optional<bool> endsTheSet(const std::string& segment) {
+    const int fd = open(segment.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::optional<bool> last;
+    // Sections follow the 13-byte file header; each starts with its type (16
+    // bytes) and the offset of the next; "next" and "done" point at themselves.
+    std::uint64_t at = 13;
+    for (int step = 0; step < 1000000; ++step) {
+        std::uint8_t section[24] = {};
+        if (pread(fd, section, sizeof section, static_cast<off_t>(at)) !=
+            static_cast<ssize_t>(sizeof section)) {
+            break;
+        }
+        const std::string_view type(reinterpret_cast<const char*>(section), 5);
+        if (type == std::string_view("done\0", 5) || type == std::string_view("next\0", 5)) {
+            last = type[0] == 'd';
+            break;
+        }
+        const std::uint64_t next = littleEndian(section + 16, 8);
+        if (next <= at || next > (std::uint64_t{1} << 62)) {
+            break;
+        }
+        at = next;
+    }
+    close(fd);
+    return last;
+}
+
+// The first segment an evidence set opened from `first` (NAME.E01) lacks, or
+// empty when the set is whole or cannot be judged. The library reads the
+// segments numbered on from the first that exist, so a gap or a lost last
+// segment shows as a last one found that says another follows.
+std::string missingSegment(const std::string& first) {
+    if (first.size() < 4 || first[first.size() - 4] != '.' ||
+        first.compare(first.size() - 2, 2, "01") != 0) {
+        return {};
+    }
+    std::uint32_t number = 1;
+    while (number < 14000 && access(segmentName(first, number + 1).c_str(), F_OK) == 0) {
+        ++number;
+    }
+    const std::optional<bool> done = endsTheSet(segmentName(first, number));
+    return done.has_value() && !*done ? segmentName(first, number + 1) : std::string();
+}
+
 // NTFS boot sectors carry "NTFS    " at offset 3.
 bool startsLikeNtfs(TSK_IMG_INFO* img, TSK_OFF_T offset) {
     char boot[16] = {};
@@ -581,8 +847,16 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
             opening.error = u"the image could not be opened: " + libraryError();
             return opening;
         }
-        state->images.push_back(State::Image{path, img, nullptr, {}, 0});
+        state->images.push_back(State::Image{path, img, nullptr, {}, 0, {}});
         image = &state->images.back();
+        std::u16string missing;
+        if (img->itype == TSK_IMG_TYPE_EWF_EWF) {
+            const std::string segment = missingSegment(bytes);
+            if (!segment.empty()) {
+                missing =
+                    u"the evidence set is incomplete: " + decodeName(segment) + u" is missing";
+            }
+        }
         // A GPT disk also carries a protective DOS table; asked for GPT first, the
         // library never builds (and leaks) the DOS reading it would drop.
         image->vs = tsk_vs_open(img, 0, TSK_VS_TYPE_GPT);
@@ -598,37 +872,46 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
                     continue;
                 }
                 ++number;
+                const std::u16string root = path + kMarker + u"p" + decimal(number);
+                if (isMicrosoftReserved(image->vs, part->start)) {
+                    image->volumes.push_back(kNoVolume);
+                    image->reserved.push_back(root);
+                    continue;
+                }
                 TSK_FS_INFO* fs = tsk_fs_open_vol(part, TSK_FS_TYPE_DETECT);
-                const bool ntfs =
-                    fs == nullptr && startsLikeNtfs(img, static_cast<TSK_OFF_T>(part->start) *
-                                                             image->vs->block_size);
+                const TSK_OFF_T start = static_cast<TSK_OFF_T>(part->start) * image->vs->block_size;
+                const bool ntfs = fs == nullptr && startsLikeNtfs(img, start);
                 tsk_error_reset();
-                state->addVolume(*image, path + kMarker + u"p" + decimal(number), fs, ntfs,
-                                 nameOf(part->desc));
+                state->addVolume(*image, root, fs, ntfs,
+                                 fs == nullptr ? encryptionOf(img, start) : std::u16string(),
+                                 missing);
             }
             image->partitionCount = number;
         } else {
             tsk_error_reset();
             TSK_FS_INFO* fs = tsk_fs_open_img(img, 0, TSK_FS_TYPE_DETECT);
-            if (fs != nullptr || startsLikeNtfs(img, 0)) {
-                state->addVolume(*image, path + kMarker + u"p0", fs, fs == nullptr, {});
+            const std::u16string encryption = fs == nullptr ? encryptionOf(img, 0) : u"";
+            const bool ntfs = fs == nullptr && startsLikeNtfs(img, 0);
+            if (fs != nullptr || ntfs || !encryption.empty()) {
+                state->addVolume(*image, path + kMarker + u"p0", fs, ntfs, encryption, missing);
             }
             tsk_error_reset();
         }
     }
 
-    bool anyFileSystem = false;
-    for (std::size_t index : image->volumes) {
-        const State::Volume& volume = state->volumes[index];
-        anyFileSystem = anyFileSystem || volume.fs != nullptr || volume.looksLikeNtfs;
-    }
-    if (!anyFileSystem) {
+    const auto isVolume = [](std::size_t index) { return index != kNoVolume; };
+    if (std::none_of(image->volumes.begin(), image->volumes.end(), isVolume)) {
         opening.error = u"no file system this can read was found in the image";
         return opening;
     }
     if (partition == kEveryPartition) {
         for (std::size_t index : image->volumes) {
-            opening.roots.push_back(state->volumes[index].root);
+            if (isVolume(index)) {
+                opening.roots.push_back(state->volumes[index].root);
+            }
+        }
+        for (const std::u16string& root : image->reserved) {
+            opening.notes.push_back(root + u": " + kReservedNote);
         }
         return opening;
     }
@@ -637,6 +920,8 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
     } else if (partition == 0 || partition > image->partitionCount) {
         opening.error = u"the image has no partition " + decimal(partition) + u" (it has " +
                         decimal(image->partitionCount) + u")";
+    } else if (!isVolume(image->volumes[partition - 1])) {
+        opening.error = u"partition " + decimal(partition) + u" is " + kReservedNote;
     } else {
         opening.roots.push_back(state->volumes[image->volumes[partition - 1]].root);
     }
@@ -723,8 +1008,9 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
     for (State::Found& item : kept) {
         auto& table = (item.entry.facts.attributes & kAttributeDirectory) != 0 ? state->nodes
                                                                                : state->children;
-        table[joinPath(folder, item.entry.name, PathStyle::image)] = State::Node{
-            node.volume, item.addr, item.deleted || node.deleted, std::move(item.streams)};
+        table[joinPath(folder, item.entry.name, PathStyle::image)] =
+            State::Node{node.volume, item.addr, item.deleted || node.deleted,
+                        std::move(item.streams), item.system};
         entries.push_back(std::move(item.entry));
     }
     first = DirectoryEntry{entries.front().name, entryKindOf(entries.front().facts.attributes)};
@@ -738,31 +1024,45 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
     if (!state->owns(hostPath)) {
         return host.startStreams(hostPath, first, listing);
     }
-    std::vector<StreamEntry> entries;
-    std::optional<std::vector<StreamEntry>>* known = nullptr;
+    StreamList list;
+    State::Node node{};
+    State::Node* known = nullptr;
     for (auto* table : {&state->children, &state->nodes}) {
         const auto found = table->find(hostPath);
         if (found != table->end()) {
-            known = &found->second.streams;
+            known = &found->second;
             break;
         }
     }
-    if (known != nullptr && known->has_value()) {
-        entries = std::move(**known);
-        known->reset();
+    if (known != nullptr && known->streams.has_value()) {
+        node.volume = known->volume;
+        node.system = known->system;
+        list = std::move(*known->streams);
+        known->streams.reset();
     } else {
-        FileHandle file;
-        const std::uint32_t error = state->openItem(hostPath, file);
+        const std::uint32_t error = state->reach(hostPath, node);
         if (error != kErrorSuccess) {
             return error;
         }
-        entries = dataStreamsOf(file.get());
+        State::Volume& volume = state->volumes[node.volume];
+        const FileHandle file(tsk_fs_file_open_meta(volume.fs, nullptr, node.addr));
+        tsk_error_reset();
+        list = state->streamsOf(volume, file.get(), node.addr);
     }
-    if (entries.empty()) {
-        return kErrorHandleEof;
+    if (node.system) {
+        const std::u16string& root = state->volumes[node.volume].root;
+        const std::u16string_view inVolume = std::u16string_view(hostPath).substr(root.size() + 1);
+        for (StreamEntry& entry : list.entries) {
+            entry.onFileSystemFile = true;
+            entry.ownedByFileSystem = isFileSystemStream(inVolume, entry.name);
+        }
     }
-    first = entries.front();
-    listing = std::make_unique<VectorStreamListing>(std::move(entries));
+    if (list.entries.empty()) {
+        return list.error == kErrorSuccess ? kErrorHandleEof : list.error;
+    }
+    first = list.entries.front();
+    listing = std::make_unique<VectorStreamListing>(
+        std::move(list.entries), list.error == kErrorSuccess ? kErrorHandleEof : list.error);
     return kErrorSuccess;
 }
 
@@ -776,12 +1076,14 @@ std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,
     if (!type.empty() && !equalsAsciiNoCase(type, u"$DATA")) {
         return kErrorFileNotFound;
     }
-    FileHandle file;
-    const std::uint32_t error = state->openItem(hostPath, file);
+    State::Node node{};
+    const std::uint32_t error = state->reach(hostPath, node);
     if (error != kErrorSuccess) {
         return error;
     }
-    const int count = tsk_fs_file_attr_getsize(file.get());
+    const State::Volume& volume = state->volumes[node.volume];
+    FileHandle file(tsk_fs_file_open_meta(volume.fs, nullptr, node.addr));
+    const int count = file ? tsk_fs_file_attr_getsize(file.get()) : 0;
     for (int i = 0; i < count; ++i) {
         const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(file.get(), i);
         if (!isDataAttribute(attribute)) {
@@ -794,7 +1096,17 @@ std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,
         }
     }
     tsk_error_reset();
-    return kErrorFileNotFound;
+    // A stream the library dropped, or of an item it refuses to open, was
+    // listed from the record's headers: it is read through them too.
+    if (volume.records) {
+        for (const DeclaredStream& stream : volume.records->declaredStreams(node.addr).streams) {
+            if (stream.name == name) {
+                reader = volume.records->open(stream);
+                return reader ? kErrorSuccess : kErrorFileCorrupt;
+            }
+        }
+    }
+    return file ? kErrorFileNotFound : kErrorFileCorrupt;
 }
 
 std::uint32_t ImageFileSystem::deleteStream(const std::u16string& hostPath,

@@ -28,9 +28,12 @@ inline constexpr std::uint32_t kEveryPartition = 0xFFFFFFFF;
 // What opening one image found.
 struct ImageOpening {
     // One root (IMAGE//pN) per partition or file system to scan, in disk order.
-    // A partition without a file system this can read is a root too: its facts
-    // fail with kErrorUnrecognizedVolume, so it is counted as not examined.
+    // A partition without a file system this can read is a root too: its volume
+    // says it is not recognised (and what it seems to be), so it is counted as
+    // not examined. A partition that holds no files by its type is no root.
     std::vector<std::u16string> roots;
+    // What is worth saying once and is not counted: partitions left out by type.
+    std::vector<std::u16string> notes;
     // Why the image cannot be scanned at all; empty when roots is not empty.
     std::u16string error;
 };

@@ -13,8 +13,8 @@ PlaceSink PlaceLog::sink() {
 
 std::vector<std::string> PlaceLog::lines() const {
     // In the order of PlaceKind.
-    static const char* const kNames[] = {"denied", "failed", "depth",    "unreadable",
-                                         "link",   "volume", "cancelled"};
+    static const char* const kNames[] = {"denied", "failed", "depth",        "unreadable",
+                                         "link",   "volume", "unrecognised", "cancelled"};
     std::vector<std::string> out;
     for (const NotExaminedPlace& place : places) {
         out.push_back(std::string(kNames[static_cast<int>(place.kind)]) + "|" +
@@ -27,13 +27,15 @@ void expectPlacesAddUp(const ScanStats& stats, const std::vector<NotExaminedPlac
     // The counter each kind grows, in the order of PlaceKind; a folder beyond the
     // depth limit counts as one that could not be listed.
     static std::uint64_t ScanStats::*const kCounters[] = {
-        &ScanStats::accessDenied,     &ScanStats::listFailed,
-        &ScanStats::listFailed,       &ScanStats::unreadableStreams,
-        &ScanStats::linksNotFollowed, &ScanStats::volumesWithoutStreams};
+        &ScanStats::accessDenied,        &ScanStats::listFailed,
+        &ScanStats::listFailed,          &ScanStats::unreadableStreams,
+        &ScanStats::linksNotFollowed,    &ScanStats::volumesWithoutStreams,
+        &ScanStats::volumesNotRecognised};
     ScanStats named{.files = stats.files,
                     .folders = stats.folders,
                     .itemsWithStreams = stats.itemsWithStreams,
-                    .streams = stats.streams};
+                    .streams = stats.streams,
+                    .fileSystemStreams = stats.fileSystemStreams};
     for (const NotExaminedPlace& place : places) {
         if (place.kind == PlaceKind::cancelled) {
             EXPECT_FALSE(named.cancelled) << "a second cancel place";

@@ -1,0 +1,90 @@
+// One NTFS file record (an MFT entry), read from its bytes alone: the record's
+// own facts and the headers of its attributes. Pure and bounds-checked, so it
+// can be handed any bytes; it is what the image port falls back on where the
+// library refuses a file, and what a whole-volume reader builds on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace streamscan::mft {
+
+inline constexpr std::uint32_t kTypeStandardInformation = 0x10;
+inline constexpr std::uint32_t kTypeAttributeList = 0x20;
+inline constexpr std::uint32_t kTypeData = 0x80;
+
+// The entry number (low 48 bits) and sequence number (high 16) of a file reference.
+inline std::uint64_t entryOf(std::uint64_t reference) {
+    return reference & 0xFFFFFFFFFFFFULL;
+}
+inline std::uint16_t sequenceOf(std::uint64_t reference) {
+    return static_cast<std::uint16_t>(reference >> 48);
+}
+
+struct Attribute {
+    std::uint32_t type = 0;
+    std::u16string name;  // UTF-16 exactly as stored; empty for an unnamed one
+    std::uint16_t id = 0;
+    bool resident = false;
+    bool compressed = false;
+    bool encrypted = false;
+    bool sparse = false;
+    // Declared size of the value. A non-resident attribute spread over several
+    // records declares it only in its first piece (lowestVcn 0).
+    std::uint64_t size = 0;
+    std::uint64_t initializedSize = 0;  // non-resident: bytes past this read as zeros
+    std::uint64_t lowestVcn = 0;
+    // Within the record bytes: the value of a resident attribute, or the mapping
+    // pairs (the run list) of a non-resident one.
+    std::size_t valueOffset = 0;
+    std::size_t valueLength = 0;
+};
+
+struct Record {
+    bool inUse = false;
+    bool directory = false;
+    std::uint16_t sequence = 0;
+    std::uint64_t baseReference = 0;  // 0 in a base record; else the record it extends
+    std::vector<Attribute> attributes;
+    // The attribute chain ended where a record says it ends; false when a header
+    // ran past the record, so attributes after it may be missing.
+    bool complete = false;
+};
+
+// Parses one record; `bytes` is the whole record (usually 1 KiB) and gets its
+// update-sequence fixups applied in place. Nothing when the bytes are not a
+// file record or fail their fixups (a torn write).
+std::optional<Record> parseRecord(std::span<std::uint8_t> bytes);
+
+// One extent of a non-resident attribute: `length` clusters from virtual
+// cluster `vcn`, stored from cluster `lcn`, or nowhere when sparse.
+struct Run {
+    std::uint64_t vcn = 0;
+    std::uint64_t lcn = 0;
+    std::uint64_t length = 0;
+    bool sparse = false;
+};
+
+// Decodes mapping pairs starting at virtual cluster `firstVcn`. Nothing when
+// they are malformed (a run that leaves the mapping pairs or the volume's
+// 64-bit range).
+std::optional<std::vector<Run>> decodeRuns(std::span<const std::uint8_t> pairs,
+                                           std::uint64_t firstVcn);
+
+// One entry of an $ATTRIBUTE_LIST value: which record holds which attribute piece.
+struct ListEntry {
+    std::uint32_t type = 0;
+    std::u16string name;
+    std::uint64_t lowestVcn = 0;
+    std::uint64_t reference = 0;
+    std::uint16_t id = 0;
+};
+
+// The entries of an attribute list's value; stops at the first malformed one.
+std::vector<ListEntry> parseAttributeList(std::span<const std::uint8_t> value);
+
+}  // namespace streamscan::mft
