@@ -230,6 +230,12 @@ std::size_t mftOffset(const std::string& b) {
 // A hostile image gives counted failures and a finished scan; one that cannot
 // be read at all says why.
 TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
+    // Opening a fifo would wait for a writer for ever: it is refused unopened,
+    // also as the second segment of a split image.
+    const std::string fifo = images().folder->at("fifo.img");
+    const std::string split = images().folder->at("split.");
+    shell("mkfifo \"$1\" \"$22\" && head -c 1048576 \"$3\" > \"$21\"",
+          {fifo, split + "00", images().ntfs});
     std::mt19937 random(14);
     const auto mft = [](std::string& b) { return &b[mftOffset(b) + 64 * 1024]; };
     const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -258,6 +264,8 @@ TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
          "noise: no file system this can read was found in the image"},
         {{images().folder->at("none.img")}, "none.img: no such file or device"},
         {{images().folder->path()}, ": this is a folder, not a disk image or device"},
+        {{fifo}, "fifo.img: only a regular file or a block device can be read as a disk image"},
+        {{split + "001"}, "its segment " + split + "002 is not a file"},
         {{"--partition", "2", images().ntfs},
          "ntfs.img: the image has no partition table, so no partition 2"},
         {{"--partition", "3", images().folder->at("dos.img")},
@@ -272,6 +280,26 @@ TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
         EXPECT_NE((said.empty() ? run.out : run.err).find(said.empty() ? "Scan complete." : said),
                   std::string::npos)
             << args.back() << run.output();
+    }
+}
+
+// A report never replaces the image it reads nor another segment of it,
+// whatever name it is given; the run is refused before the scan.
+TEST_F(ImageScan, AReportNeverReplacesTheImageOrASegmentBeingRead) {
+    TempFolder folder("image-report");
+    const std::string segments = folder.at("disk.");
+    shell("split -n 2 -d -a 3 --numeric-suffixes=1 \"$1\" \"$2\" && ln -s disk.002 \"$3\"",
+          {images().ntfs, segments, folder.at("other-name")});
+    const std::pair<std::string, std::string> cases[] = {
+        {images().ntfs, images().ntfs},
+        {segments + "001", folder.at("other-name")},
+    };
+    for (const auto& [image, report] : cases) {
+        const CommandResult run = scan({"--csv", report, image});
+        EXPECT_EQ(run.exitCode, 64) << run.output();
+        EXPECT_NE(run.err.find("it is a disk image being read"), std::string::npos) << run.err;
+        EXPECT_EQ(shell("cat \"$1\"* | cmp - \"$2\" && echo same", {segments, images().ntfs}),
+                  "same\n");
     }
 }
 
