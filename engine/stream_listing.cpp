@@ -93,9 +93,11 @@ std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& 
     if (listed.empty()) {
         return {};
     }
+    // The type is what follows the last colon: a type holds none, and a name
+    // that does (user.:x, user.a:b on Linux) stays whole and is shown as it is.
     const std::size_t start = listed.front() == u':' ? 1 : 0;
-    const std::size_t colon = listed.find(u':', start);
-    if (colon == std::u16string::npos) {
+    const std::size_t colon = listed.rfind(u':');
+    if (colon == std::u16string::npos || colon < start) {
         return {listed.substr(start), std::u16string()};
     }
     return {listed.substr(start, colon - start), listed.substr(colon + 1)};
@@ -116,6 +118,15 @@ StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
         return result;
     }
     return readFromStream(*reader, limit);
+}
+
+std::uint32_t FileSystem::openListedStream(const StreamRecord& row,
+                                           std::unique_ptr<StreamReader>& reader) {
+    if (row.sidecarFile)
+        return openStream(joinPath(row.hostFolder, row.carrier, pathStyle()), u"", u"$DATA", false,
+                          reader);
+    return openStream(hostPathOf(row, pathStyle()), row.streamName, row.streamType,
+                      row.hostIsFolder, reader);
 }
 
 StreamBytes readFromStream(StreamReader& reader, std::uint64_t limit) {
@@ -191,6 +202,8 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
         auto [name, type] = splitStreamName(entry.name);
         if (entry.ownedByFileSystem) {
             ++stats.fileSystemStreams;
+        } else if (entry.metadata && !context.options.allAttributes) {
+            ++stats.metadataAttributes;
         } else if (!isMainStream(name, type)) {
             // Asked before the first row: an item whose facts cannot be read
             // fails as a whole, like an enumeration that could not start.

@@ -43,6 +43,10 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
                     const ProgressSink& progress, FileSystem& fs, const PlaceSink& places) {
     ScanContext context{fs,          options, RecordSink(), ContinueCheck(), ProgressSink(),
                         ScanStats(), places};
+    struct EndOfScan {
+        FileSystem& fs;
+        ~EndOfScan() { fs.scanEnded(); }
+    } endOfScan{fs};
     refreshTimeZone();  // the rows' times are written as they come
     const std::u16string* root = nullptr;
     std::uint32_t error = kErrorSuccess;
@@ -67,8 +71,8 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
     ++context.stats.listFailed;
     try {
         if (context.places) {
-            context.places(NotExaminedPlace{root != nullptr ? *root : std::u16string(),
-                                            PlaceKind::listFailed, error, {}});
+            context.places(NotExaminedPlace{
+                root != nullptr ? *root : std::u16string(), PlaceKind::listFailed, error, {}});
         }
     } catch (...) {
         // Naming the place needs memory too; the count stands without it.

@@ -42,15 +42,23 @@ class VolumeMemo : public streamscan::FileSystem {
                              std::unique_ptr<streamscan::StreamReader>& reader) override {
         return inner.openStream(hostPath, name, type, hostIsFolder, reader);
     }
+    std::uint32_t openListedStream(const streamscan::StreamRecord& row,
+                                   std::unique_ptr<streamscan::StreamReader>& reader) override {
+        return inner.openListedStream(row, reader);
+    }
     std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
                                const std::u16string& type) override {
         return inner.deleteStream(hostPath, name, type);
+    }
+    std::uint32_t removeListedStream(const streamscan::RemovalTarget& target) override {
+        return inner.removeListedStream(target);
     }
     std::uint32_t createFile(const std::u16string& path,
                              std::unique_ptr<streamscan::FileWriter>& writer) override {
         return inner.createFile(path, writer);
     }
     std::uint32_t deleteFile(const std::u16string& path) override { return inner.deleteFile(path); }
+    void scanEnded() override { inner.scanEnded(); }
 
   private:
     // The scan asks with the trimmed absolute form of a root; so does a lookup.

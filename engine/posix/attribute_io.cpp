@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <string>
 
 namespace streamscan {
 namespace {
@@ -35,6 +36,20 @@ bool throughFolder(const AttributeHost& host) {
     return host.folder >= 0 && atCallsWork.load(std::memory_order_relaxed);
 }
 
+// Without the *at calls an entry of an open folder is still reached through the
+// folder's descriptor: /proc/self/fd/N/NAME is that folder's entry, however
+// long its full path, and the l* calls do not follow NAME if it is a link.
+template <typename Call>
+ssize_t byPath(const AttributeHost& host, Call call) {
+    if (host.folder >= 0) {
+        const std::string entry = "/proc/self/fd/" + std::to_string(host.folder) + "/" + host.name;
+        const ssize_t got = call(entry.c_str());
+        if (got >= 0 || errno != ENOENT || access("/proc/self/fd", F_OK) == 0)
+            return got;
+    }
+    return call(host.path);
+}
+
 // -1 with errno set, or the size; falls back to the path when the call is missing.
 ssize_t getValue(const AttributeHost& host, const char* attribute, void* buffer, std::size_t size) {
     if (throughFolder(host)) {
@@ -47,7 +62,7 @@ ssize_t getValue(const AttributeHost& host, const char* attribute, void* buffer,
         if (errno == ENOSYS)
             atCallsWork.store(false, std::memory_order_relaxed);
     }
-    return lgetxattr(host.path, attribute, buffer, size);
+    return byPath(host, [&](const char* path) { return lgetxattr(path, attribute, buffer, size); });
 }
 
 ssize_t listNames(const AttributeHost& host, char* buffer, std::size_t size) {
@@ -59,7 +74,7 @@ ssize_t listNames(const AttributeHost& host, char* buffer, std::size_t size) {
         if (errno == ENOSYS)
             atCallsWork.store(false, std::memory_order_relaxed);
     }
-    return llistxattr(host.path, buffer, size);
+    return byPath(host, [&](const char* path) { return llistxattr(path, buffer, size); });
 }
 
 bool tooLarge(int error) {
@@ -101,12 +116,21 @@ AttributeValue readAttributeValue(const AttributeHost& host, const char* attribu
         return result;
     }
     result.error = errno;
+    // The value is known to be larger than every buffer it did not fit; a size
+    // query that says otherwise has wrapped (ntfs-3g gives a 4 GiB stream's
+    // size modulo 2^32) and is never taken as the size.
+    std::size_t largerThan = sizeof small;
     // A value that grows between the size query and the read is asked for again.
     for (int attempt = 0; attempt < 4 && tooLarge(result.error); ++attempt) {
         const ssize_t size = getValue(host, attribute, nullptr, 0);
         if (size < 0) {
             result.error = errno;
             return result;
+        }
+        if (static_cast<std::size_t>(size) <= largerThan) {
+            result.error = ERANGE;
+            result.shownSize = largerThan + 1;
+            break;
         }
         result.shownSize = static_cast<std::size_t>(size);
         result.bytes.resize(result.shownSize);
@@ -118,6 +142,7 @@ AttributeValue readAttributeValue(const AttributeHost& host, const char* attribu
             return result;
         }
         result.error = errno;
+        largerThan = result.shownSize;
         // E2BIG at the size the interface itself named: it shows a part of
         // something larger and will not hand it over.
         if (result.error == E2BIG) {

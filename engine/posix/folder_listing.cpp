@@ -17,16 +17,17 @@
 namespace streamscan {
 namespace {
 
-// A folder opened on this thread, known by what it is, not by a descriptor
-// kept open (that would hold its volume busy after the scan).
+// A folder opened on this thread, held open so that its subfolders are opened
+// through it: never by a path spelled again, which a link swapped in on the
+// way could redirect and which stops at PATH_MAX.
 struct OpenedFolder {
     std::string path;  // without a trailing /
-    dev_t device;
-    ino_t inode;
+    UniqueFd fd;
 };
 
 // The folders opened on this thread from the latest root down to the latest
 // folder: the walk is depth-first, so a folder's parent is on this chain.
+// Emptied when a root starts and when the scan ends, so no volume stays busy.
 thread_local std::vector<OpenedFolder> openedFolders;
 
 std::string_view withoutTrailingSlash(std::string_view path) {
@@ -158,6 +159,11 @@ class PosixDirectoryListing : public DirectoryListing {
         currentFacts = factsNow();
         factsKnown = true;
         entry.kind = entryKindOf(currentFacts.attributes);
+        // Any owner can write user.DOSATTRIB: the reparse bit it claims is
+        // shown, but only the kernel (a link) or NTFS itself makes a folder a
+        // link that the walk does not enter.
+        if (entry.kind == EntryKind::folderLink && S_ISDIR(st.st_mode) && !ntfsAttributesRead)
+            entry.kind = EntryKind::folder;
     }
 
     // The facts of the current entry, from its stat and the Windows attributes
@@ -168,6 +174,7 @@ class PosixDirectoryListing : public DirectoryListing {
             st.st_dev == folderDevice ? folderKind : volumes.of(st.st_dev, current.path.c_str());
         const WindowsAttributes windows =
             windowsAttributesOf(host, kind.ntfsAttributes, &current.names);
+        ntfsAttributesRead = windows.ntfs.has_value();
         bool linkToFolder = false;
         if (S_ISLNK(st.st_mode)) {
             struct stat target;
@@ -189,6 +196,7 @@ class PosixDirectoryListing : public DirectoryListing {
     bool haveStat = false;
     ItemFacts currentFacts;  // of the current entry, when factsKnown
     bool factsKnown = false;
+    bool ntfsAttributesRead = false;  // its attributes came from NTFS itself
 };
 
 }  // namespace
@@ -202,27 +210,21 @@ int openFolder(const std::string& folder, UniqueFd& fd) {
     const std::size_t slash = path.rfind('/');
     const std::string_view parent = slash == 0 ? std::string_view("/") : path.substr(0, slash);
     if (slash != path.npos && !openedFolders.empty() && openedFolders.back().path == parent) {
-        // The parent again, checked to be the very folder that was listed, and
-        // the child below it without following a link.
-        const UniqueFd parentFd(
-            ::open(std::string(parent).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        struct stat st;
-        if (!parentFd.valid() || fstat(parentFd.get(), &st) != 0)
-            return errno;
-        if (st.st_dev != openedFolders.back().device || st.st_ino != openedFolders.back().inode)
-            return ELOOP;  // a folder on the way was swapped for a link
+        // Below the very folder that was listed, without following a link.
         const std::string leaf(path.substr(slash + 1));
-        fd.reset(
-            openat(parentFd.get(), leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        fd.reset(openat(openedFolders.back().fd.get(), leaf.c_str(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     } else {
         // A root: a folder the user named is entered, a link included.
         openedFolders.clear();
         fd.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
-    struct stat st;
-    if (!fd.valid() || fstat(fd.get(), &st) != 0)
+    if (!fd.valid())
         return errno;
-    openedFolders.push_back({std::string(path), st.st_dev, st.st_ino});
+    UniqueFd held(fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!held.valid())
+        return errno;
+    openedFolders.push_back({std::string(path), std::move(held)});
     return 0;
 }
 

@@ -281,7 +281,7 @@ TEST(ListItemStreams, OneRowPerAlternateStreamWithTheHostFields) {
     EXPECT_EQ(l.list(kHost, false, {0x21, 7, 133000000000000000ull}),
               (ScanStats{.itemsWithStreams = 1, .streams = 6}));
     EXPECT_EQ(l.names, (std::vector<std::string>{"one|$DATA", "noColons|", "$DATA|", "|$EA",
-                                                 "a|b:c", "|$DATA "}));
+                                                 "a:b|c", "|$DATA "}));
     // An empty type is $DATA; any other is kept; an unnamed stream is the host.
     EXPECT_EQ(std::vector(l.rows.begin() + 1, l.rows.begin() + 5),
               (std::vector<std::string>{"C:\\dl\\setup.txt:noColons:$DATA",
