@@ -49,8 +49,7 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
     bool writeFailed = false;
 
     std::unique_ptr<streamscan::StreamReader> reader;
-    const std::uint32_t openError =
-        fs.openStream(hostPath, record.streamName, record.streamType, record.hostIsFolder, reader);
+    const std::uint32_t openError = fs.openListedStream(record, reader);
     if (openError != streamscan::kErrorSuccess || !reader) {
         extras.hashError = streamscan::WindowsErrorText(openError);
     } else if (folder != nullptr && manifestError.empty()) {

@@ -116,18 +116,34 @@ void appendZone(std::string& out, const streamscan::StreamRecord& record) {
 
 void appendJsonString(std::string& out, std::u16string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
+    const auto escape = [&](unsigned codeUnit) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += kHex[(codeUnit >> shift) & 0xF];
+    };
+    const std::string bytes = streamscan::utf8ForDisplay(text);
+    const auto byteAt = [&](std::size_t i) -> unsigned {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+    };
     out += '"';
-    for (const char c : streamscan::utf8ForDisplay(text)) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned byte = byteAt(i);
+        if (byte == '"' || byte == '\\') {
             out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            out += "\\u00";
-            out += kHex[u >> 4];
-            out += kHex[u & 0xF];
+            out += bytes[i];
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+        } else if (byte == 0xC2 && byteAt(i + 1) >= 0x80 && byteAt(i + 1) <= 0x9F) {
+            // The C1 controls and the line and paragraph separators: tools that
+            // split lines there must still see one record per line.
+            escape(byteAt(i + 1));
+            i += 1;
+        } else if (byte == 0xE2 && byteAt(i + 1) == 0x80 &&
+                   (byteAt(i + 2) == 0xA8 || byteAt(i + 2) == 0xA9)) {
+            escape(0x2000 | (byteAt(i + 2) - 0x80));
+            i += 2;
         } else {
-            out += c;
+            out += bytes[i];
         }
     }
     out += '"';
@@ -330,6 +346,7 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
     appendNumber(out, "volumesWithoutStreams", stats.volumesWithoutStreams);
     appendNumber(out, "volumesNotRecognised", stats.volumesNotRecognised);
     appendNumber(out, "fileSystemStreams", stats.fileSystemStreams);
+    appendNumber(out, "metadataAttributes", stats.metadataAttributes);
     appendKey(out, "volumesWithoutStreamSupport");
     out += '[';
     bool first = true;

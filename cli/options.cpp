@@ -62,6 +62,18 @@ const OptionSpec kOptions[] = {
          o.scan.showItemsWithoutStreams = true;
          return noProblem();
      }},
+    {u"--all-attributes",
+     0,
+     {},
+     false,
+     u"also list, as streams, the attributes that hold what\n"
+     u"desktop programs and file servers keep (tags, comments,\n"
+     u"sync state) on volumes that are not NTFS; without it they\n"
+     u"are only counted",
+     [](CliOptions& o, std::u16string) {
+         o.scan.allAttributes = true;
+         return noProblem();
+     }},
     {u"--csv", 0, u"FILE", false,
      u"also write the CSV report to FILE (UTF-16LE, sixteen\n"
      u"columns, rows in scan order, ending with a note of what\n"

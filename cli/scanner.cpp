@@ -122,6 +122,8 @@ class ScanRun {
         const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
 
         outcome.deletedListed = static_cast<bool>(settings.hostDeleted);
+        streamscan::PlaceSink placeSink;
+        std::uint64_t unreadWhole = 0;
         const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& found) {
             streamscan::StreamRecord marked;
             const bool deleted = isDeleted(found);
@@ -129,14 +131,26 @@ class ScanRun {
                 marked = found;
                 marked.note = deletedNote(marked);
             }
-            const streamscan::StreamRecord& record = deleted ? marked : found;
-            if (!count(record, deleted))
+            const streamscan::StreamRecord& listed = deleted ? marked : found;
+            if (!count(listed, deleted))
                 return;
             RowExtras extras;
-            if (content.has_value() && !record.streamName.empty()) {
-                extras = content->take(record, fs);
+            streamscan::StreamRecord unread;
+            bool readFailed = false;
+            if (content.has_value() && !listed.streamName.empty()) {
+                const std::uint64_t notRead = content->notRead();
+                extras = content->take(listed, fs);
                 extras.hashed = options.hash;
+                // Content that could not be read whole was not examined, whichever
+                // read found it out: the row, the summary and the status say so.
+                readFailed = content->notRead() != notRead && !listed.unreadable;
+                if (readFailed) {
+                    unread = listed;
+                    unread.unreadable = true;
+                    ++unreadWhole;
+                }
             }
+            const streamscan::StreamRecord& record = readFailed ? unread : listed;
             if (!options.quiet) {
                 if (rowsShareTerminal)
                     progress.hide();
@@ -150,6 +164,12 @@ class ScanRun {
             }
             if (keepAll || isRemovalCandidate(record))
                 kept.push_back(record);
+            if (readFailed) {
+                placeSink(streamscan::NotExaminedPlace{
+                    streamscan::streamPathOf(streamscan::hostPathOf(record, fs.pathStyle()),
+                                             record.streamName, record.streamType),
+                    streamscan::PlaceKind::unreadableStream, streamscan::kErrorSuccess, {}});
+            }
         };
         const streamscan::ContinueCheck continueCheck = [&] {
             if (!cancel.load())
@@ -163,7 +183,7 @@ class ScanRun {
         };
         // Also with --quiet: these lines say which parts of the tree a clean
         // result does not speak for.
-        const streamscan::PlaceSink placeSink = [&](const streamscan::NotExaminedPlace& place) {
+        placeSink = [&](const streamscan::NotExaminedPlace& place) {
             progress.hide();
             if (options.json)
                 console.out(jsonPlace(place));
@@ -173,6 +193,7 @@ class ScanRun {
 
         outcome.stats = streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck,
                                               progressSink, fs, placeSink);
+        outcome.stats.unreadableStreams += unreadWhole;
         progress.hide();
     }
 
@@ -291,7 +312,7 @@ class ScanRun {
     }
 
     // True when a requested removal failed, was refused or was not made.
-    bool removeRequested() {
+    bool removeRequested(const std::atomic<bool>& cancel) {
         if (!options.removeName.has_value())
             return false;
         say(u"\n");
@@ -300,14 +321,25 @@ class ScanRun {
         request.scanCancelled = outcome.stats.cancelled;
         request.askFirst = !options.yes;
         RemovalIo io;
-        io.say = [this](const std::u16string& text) { say(text); };
+        // Each line goes out at once: the question and what was removed are
+        // never left in a buffer, whatever ends the process.
+        io.say = [this](const std::u16string& text) {
+            say(text);
+            console.flushOut();
+        };
         io.confirm = [this](std::u16string_view prompt) { return askYes(prompt); };
+        io.keepGoing = [&cancel] { return !cancel.load(); };
         std::vector<streamscan::StreamRecord> matching;
         for (const streamscan::StreamRecord& record : kept) {
             if (isRemovalCandidate(record))
                 matching.push_back(record);
         }
-        return runRemoval(matching, request, io, fs);
+        // A further Ctrl+C must not end the process between a removal and its
+        // report: the current stream is finished, then the run stops and says so.
+        RemovalUnderway underway;
+        const bool failed = runRemoval(matching, request, io, fs);
+        console.flushOut();
+        return failed;
     }
 
     int exitStatusAfter(bool removalFailed) {
@@ -426,7 +458,7 @@ int runScanner(const CliOptions& options, const RunSettings& settings, Console& 
     run.showSummary();
     if (!run.finishContent() || !run.writeReport())
         return kExitInternal;
-    const bool removalFailed = run.removeRequested();
+    const bool removalFailed = run.removeRequested(cancel);
     return run.withContent(run.exitStatusAfter(removalFailed));
 }
 

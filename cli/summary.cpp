@@ -54,6 +54,12 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
                                         u"streams NTFS keeps for itself were");
         text += u" not listed\n";
     }
+    if (outcome.stats.metadataAttributes != 0) {
+        text += streamscan::countPhrase(outcome.stats.metadataAttributes,
+                                        u"attribute holding metadata, not a stream, was",
+                                        u"attributes holding metadata, not streams, were");
+        text += u" not listed (--all-attributes lists them)\n";
+    }
     if (outcome.deletedListed) {
         text += streamscan::countPhrase(outcome.deletedStreamRows, u"stream belongs",
                                         u"streams belong");

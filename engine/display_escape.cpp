@@ -3,9 +3,11 @@
 namespace streamscan {
 namespace {
 
+// The line and paragraph separators count as controls: many tools end a line there.
 bool isControlOrBidi(char16_t c) {
     return c <= 0x001F || (c >= 0x007F && c <= 0x009F) || c == 0x061C || c == 0x200E ||
-           c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+           c == 0x200F || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }
 
 // A "<" that starts "<U+" is escaped too, so every "<U+" in the output is one of

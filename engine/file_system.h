@@ -95,6 +95,10 @@ struct StreamEntry {
     // seen in images). A stream it keeps there itself is counted, not listed.
     bool onFileSystemFile = false;
     bool ownedByFileSystem = false;
+    // What carried it holds metadata a desktop program or file server keeps (a
+    // tag, a comment), not a stream: counted, and listed only when every
+    // attribute is asked for.
+    bool metadata = false;
 };
 
 // An open directory listing (FindFirstFileW/FindNextFileW). Closed when destroyed.
@@ -128,6 +132,9 @@ class StreamListing {
         (void)reader;
         return false;
     }
+    // The identity of the item whose streams these are, where the listing's
+    // facts did not carry it (asked once per item that shows a row).
+    virtual ItemIdentity hostIdentity() { return {}; }
 };
 
 // A stream opened for reading (CreateFileW/ReadFile). Closed when destroyed.
@@ -178,6 +185,22 @@ struct OutputTarget {
     ItemIdentity identity;  // of what is there, links followed; unknown when absent
 };
 
+// One stream to remove, and where the row that showed it came from. Only the
+// first three fields are needed to name it; the rest let a port reach the very
+// item and carrier the row was listed from, or refuse.
+struct RemovalTarget {
+    std::u16string hostPath;
+    std::u16string streamName;
+    std::u16string streamType;  // empty means $DATA
+    ItemIdentity hostIdentity;  // unknown: the port acts on the path alone
+    std::u16string carrier;     // StreamEntry::carrier of the listed stream
+    bool sidecarFile = false;   // the stream is the file hostPath:Zone.Identifier
+    std::u16string scanRoot;    // where the walk started (the host's path begins with it)
+    ItemIdentity rootIdentity;
+};
+
+struct StreamRecord;
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -213,15 +236,33 @@ class FileSystem {
                                      const std::u16string& type, bool hostIsFolder,
                                      std::unique_ptr<StreamReader>& reader) = 0;
 
+    // Opens the stream a row showed, from the very carrier it was listed from
+    // (the attribute, the sidecar file). This default opens a sidecar file as a
+    // file and anything else by the row's name and type, which is exact where
+    // names say it all.
+    virtual std::uint32_t openListedStream(const StreamRecord& row,
+                                           std::unique_ptr<StreamReader>& reader);
+
     // DeleteFileW on the stream hostPath:name:type.
     virtual std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
                                        const std::u16string& type) = 0;
+
+    // Removes the stream a row showed, on the item it was listed from and
+    // nothing else: kErrorItemChanged when the host (or the way to it from the
+    // scan root) is no longer what was scanned. This default checks the host's
+    // identity by its path and then removes by path; the real ports reach the
+    // item through descriptors or handles and act through those.
+    virtual std::uint32_t removeListedStream(const RemovalTarget& target);
 
     // CreateFileW with GENERIC_WRITE, no sharing, CREATE_ALWAYS. The real ports
     // write a new file in the target's folder that takes the target's place
     // only on commit(), so a report is complete or the earlier file is intact.
     virtual std::uint32_t createFile(const std::u16string& path,
                                      std::unique_ptr<FileWriter>& writer) = 0;
+
+    // Called on the scanning thread when a scan has ended, however it ended:
+    // the port lets go of what it held open for the walk.
+    virtual void scanEnded() {}
 
     // DeleteFileW on a whole file.
     virtual std::uint32_t deleteFile(const std::u16string& path) = 0;

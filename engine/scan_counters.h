@@ -20,6 +20,7 @@ void forEachCounter(const ScanStats& stats, Visit visit) {
     visit("volumesWithoutStreams", stats.volumesWithoutStreams);
     visit("volumesNotRecognised", stats.volumesNotRecognised);
     visit("fileSystemStreams", stats.fileSystemStreams);
+    visit("metadataAttributes", stats.metadataAttributes);
 }
 
 }  // namespace streamscan

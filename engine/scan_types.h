@@ -77,6 +77,10 @@ struct ScanStats {
     // Streams the file system keeps on its own files for itself: counted, not
     // listed, and no part of what was not examined.
     std::uint64_t fileSystemStreams = 0;
+    // Attributes that hold metadata desktop programs and file servers keep
+    // (tags, comments, sync state) on volumes that are not NTFS: counted, not
+    // listed, unless all attributes are asked for. No part of what was not examined.
+    std::uint64_t metadataAttributes = 0;
     bool cancelled = false;
 
     bool operator==(const ScanStats&) const = default;
@@ -87,6 +91,8 @@ struct ScanOptions {
     bool showItemsWithoutStreams = false;
     bool includeFolders = true;
     bool followLinks = false;
+    // List the attributes that hold metadata as streams too (StreamEntry::metadata).
+    bool allAttributes = false;
     std::uint64_t largeStreamThreshold = kDefaultLargeStreamThreshold;  // 0 reads as 1 MiB
 };
 

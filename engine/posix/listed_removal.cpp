@@ -14,6 +14,7 @@
 #include "engine/posix/item_facts.h"
 #include "engine/posix/name_codec.h"
 #include "engine/posix/stream_attributes.h"
+#include "engine/posix/stream_depot.h"
 #include "engine/win_codes.h"
 
 namespace streamscan {
@@ -83,6 +84,12 @@ std::uint32_t removeFromHost(int folderFd, int itemFd, const struct stat& st,
         if (!S_ISREG(sidecar.st_mode))
             return kErrorItemChanged;
         return unlinkat(folderFd, name.c_str(), 0) == 0 ? kErrorSuccess : lastError();
+    }
+    if (isDepotCarrier(target.carrier)) {
+        // The depot is found from the verified host's folder and identity.
+        const int error =
+            removeDepotFile(folderFd, bytesOf(target.hostPath), st, depotFileOf(target.carrier));
+        return error == 0 ? kErrorSuccess : windowsErrorFromErrno(error);
     }
     std::vector<std::string> attributes;
     if (!target.carrier.empty())

@@ -15,13 +15,17 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/path_forms.h"
 #include "engine/posix/attribute_io.h"
 #include "engine/posix/descriptors.h"
 #include "engine/posix/folder_listing.h"
 #include "engine/posix/item_facts.h"
+#include "engine/posix/listed_removal.h"
 #include "engine/posix/name_codec.h"
 #include "engine/posix/report_file.h"
 #include "engine/posix/stream_attributes.h"
+#include "engine/posix/stream_depot.h"
+#include "engine/scan_types.h"
 #include "engine/win_codes.h"
 
 namespace streamscan {
@@ -77,11 +81,13 @@ class FileReader : public StreamReader {
 // attribute it was listed from.
 class PosixStreamListing : public StreamListing {
   public:
-    PosixStreamListing(UniqueFd folder, std::string name, std::string path, std::string names)
+    PosixStreamListing(UniqueFd folder, std::string name, std::string path, std::string names,
+                       VolumeKinds& volumes)
         : folder(std::move(folder)),
           name(std::move(name)),
           path(std::move(path)),
-          names(std::move(names)) {}
+          names(std::move(names)),
+          volumes(volumes) {}
 
     std::uint32_t next(StreamEntry& entry) override {
         const AttributeHost host{folder.get(), name.c_str(), path.c_str()};
@@ -91,6 +97,7 @@ class PosixStreamListing : public StreamListing {
                 end = names.size();
             const std::string attribute = names.substr(position, end - position);
             position = end + 1;
+            depotMarked = depotMarked || attribute == kDepotMarkerName;
             if (!isStreamAttribute(attribute))
                 continue;
             AttributeValue value = readAttributeValue(host, attribute.c_str());
@@ -99,6 +106,8 @@ class PosixStreamListing : public StreamListing {
             if (value.error == ENOENT || value.error == EACCES || value.error == EPERM)
                 return windowsErrorFromErrno(value.error);  // the item itself is gone or refused
             entry.name = listedNameOf(attribute);
+            entry.carrier = textOf(attribute);
+            entry.metadata = isMetadataAttribute(attribute) && !onNtfsVolume();
             currentError = value.error;
             if (value.error != 0) {
                 // Only what the interface shows is known (nothing at all when it
@@ -113,10 +122,17 @@ class PosixStreamListing : public StreamListing {
             }
             return kErrorSuccess;
         }
-        return kErrorHandleEof;
+        return depotMarked ? nextInDepot(entry) : kErrorHandleEof;
     }
 
     bool openEntry(std::uint32_t& error, std::unique_ptr<StreamReader>& reader) override {
+        if (depot) {
+            UniqueFd content;
+            error = depot->open(content);
+            if (error == kErrorSuccess)
+                reader = std::make_unique<FileReader>(std::move(content));
+            return true;
+        }
         error = currentError == 0 ? kErrorSuccess : windowsErrorFromErrno(currentError);
         if (currentError == 0)
             reader = std::make_unique<BufferReader>(content);
@@ -124,14 +140,66 @@ class PosixStreamListing : public StreamListing {
     }
 
   private:
+    // Every user. attribute on NTFS is a stream; elsewhere some hold metadata.
+    bool onNtfsVolume() {
+        if (!volumeKnown) {
+            struct stat st;
+            ntfsVolume = fstatat(folder.valid() ? folder.get() : AT_FDCWD, name.c_str(), &st,
+                                 AT_SYMLINK_NOFOLLOW) == 0 &&
+                         volumes.of(st.st_dev, path.c_str()).ntfsAttributes;
+            volumeKnown = true;
+        }
+        return ntfsVolume;
+    }
+
+    // After its attributes, the streams Samba's streams_depot keeps in files
+    // for an item it marked. A depot that cannot be found fails the listing:
+    // the marked item's streams would otherwise go unseen.
+    std::uint32_t nextInDepot(StreamEntry& entry) {
+        if (!depot) {
+            UniqueFd found;
+            if (const int error = openItemDepot(folder.get(), name, path, found); error != 0)
+                return error == ENOENT ? kErrorPathNotFound : windowsErrorFromErrno(error);
+            depot = std::make_unique<DepotListing>(std::move(found));
+        }
+        return depot->next(entry);
+    }
+
     UniqueFd folder;
     std::string name;
     std::string path;
     std::string names;
+    VolumeKinds& volumes;
     std::size_t position = 0;
     int currentError = 0;
     std::string content;
+    bool volumeKnown = false;
+    bool ntfsVolume = false;
+    bool depotMarked = false;
+    std::unique_ptr<DepotListing> depot;
 };
+
+// An item the walk is at is reached through its folder's descriptor (exactly
+// that entry, at any depth); any other by its path.
+AttributeHost attributeHostOf(const std::u16string& hostPath, const std::string& path) {
+    if (const CurrentEntry* entry = currentEntryFor(hostPath))
+        return {entry->folder, entry->name.c_str(), path.c_str()};
+    return {-1, path.c_str(), path.c_str()};
+}
+
+// A stream Samba's streams_depot keeps in a file, found from its item.
+std::uint32_t openDepotStream(const AttributeHost& host, const std::u16string& carrier,
+                              std::unique_ptr<StreamReader>& reader) {
+    UniqueFd depot;
+    UniqueFd content;
+    int error = openItemDepot(host.folder, host.name, host.path, depot);
+    if (error == 0)
+        error = openDepotFile(depot.get(), depotFileOf(carrier), content);
+    if (error != 0)
+        return windowsErrorFromErrno(error);
+    reader = std::make_unique<FileReader>(std::move(content));
+    return kErrorSuccess;
+}
 
 std::uint32_t openHostContent(const std::string& path, std::unique_ptr<StreamReader>& reader) {
     // Never a link, never a device or a pipe: opening those can block or act.
@@ -282,7 +350,7 @@ std::uint32_t PosixFileSystem::startStreams(const std::u16string& hostPath, Stre
     if (!folder.valid())
         name = path;
     auto opened = std::make_unique<PosixStreamListing>(std::move(folder), std::move(name),
-                                                       std::move(path), std::move(names));
+                                                       std::move(path), std::move(names), volumes);
     const std::uint32_t error = opened->next(first);
     if (error != kErrorSuccess)
         return error;
@@ -301,8 +369,7 @@ std::uint32_t PosixFileSystem::openStream(const std::u16string& hostPath,
         return openHostContent(host, reader);
     int error = ENODATA;
     for (const std::string& attribute : attributesOfStream(name, type)) {
-        AttributeValue value =
-            readAttributeValue({-1, host.c_str(), host.c_str()}, attribute.c_str());
+        AttributeValue value = readAttributeValue(attributeHostOf(hostPath, host), attribute.c_str());
         error = value.error;
         if (error == 0) {
             value.bytes.resize(streamLengthOf(attribute, value.bytes));
@@ -340,6 +407,30 @@ std::uint32_t PosixFileSystem::deleteStream(const std::u16string& hostPath,
     return removed ? kErrorSuccess : kErrorFileNotFound;
 }
 
+std::uint32_t PosixFileSystem::openListedStream(const StreamRecord& row,
+                                                std::unique_ptr<StreamReader>& reader) {
+    if (row.carrier.empty() || row.sidecarFile || hasEmbeddedNul(row.carrier))
+        return FileSystem::openListedStream(row, reader);
+    const std::u16string hostPath = hostPathOf(row, PathStyle::posix);
+    const std::string host = bytesOf(hostPath);
+    if (isDepotCarrier(row.carrier))
+        return openDepotStream(attributeHostOf(hostPath, host), row.carrier, reader);
+    const std::string attribute = bytesOf(row.carrier);
+    AttributeValue value = readAttributeValue(attributeHostOf(hostPath, host), attribute.c_str());
+    if (value.error != 0)
+        return windowsErrorFromErrno(value.error);
+    value.bytes.resize(streamLengthOf(attribute, value.bytes));
+    reader = std::make_unique<BufferReader>(std::move(value.bytes));
+    return kErrorSuccess;
+}
+
+std::uint32_t PosixFileSystem::removeListedStream(const RemovalTarget& target) {
+    if (hasEmbeddedNul(target.hostPath) || hasEmbeddedNul(target.scanRoot) ||
+        hasEmbeddedNul(target.carrier) || hasEmbeddedNul(target.streamName))
+        return kErrorInvalidName;
+    return removeListedStreamByDescriptors(target);
+}
+
 std::uint32_t PosixFileSystem::createFile(const std::u16string& path,
                                           std::unique_ptr<FileWriter>& writer) {
     if (path.empty() || hasEmbeddedNul(path))
@@ -359,6 +450,10 @@ std::uint32_t PosixFileSystem::deleteFile(const std::u16string& path) {
     if (unlink(bytesOf(path).c_str()) != 0)
         return lastError();
     return kErrorSuccess;
+}
+
+void PosixFileSystem::scanEnded() {
+    forgetOpenedFolders();
 }
 
 FileSystem& nativeFileSystem() {

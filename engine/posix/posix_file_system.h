@@ -30,9 +30,13 @@ class PosixFileSystem : public FileSystem {
                              std::unique_ptr<StreamReader>& reader) override;
     std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
                                const std::u16string& type) override;
+    std::uint32_t openListedStream(const StreamRecord& row,
+                                   std::unique_ptr<StreamReader>& reader) override;
+    std::uint32_t removeListedStream(const RemovalTarget& target) override;
     std::uint32_t createFile(const std::u16string& path,
                              std::unique_ptr<FileWriter>& writer) override;
     std::uint32_t deleteFile(const std::u16string& path) override;
+    void scanEnded() override;
     std::uint32_t outputTarget(const std::u16string& path, OutputTarget& target) override;
 
   private:

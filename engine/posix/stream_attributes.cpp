@@ -2,6 +2,7 @@
 
 #include "engine/posix/dos_attributes.h"
 #include "engine/posix/name_codec.h"
+#include "engine/posix/stream_depot.h"
 #include "engine/unicode.h"
 
 namespace streamscan {
@@ -19,8 +20,30 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 bool isStreamAttribute(std::string_view attribute) {
-    return startsWith(attribute, kUserPrefix) && attribute.size() > kUserPrefix.size() &&
-           attribute != kDosAttributesName;
+    return startsWith(attribute, kUserPrefix) && attribute.size() > kUserPrefix.size();
+}
+
+bool isMetadataAttribute(std::string_view attribute) {
+    // The freedesktop.org attributes but the download marks, the sync and
+    // search tools' records, and what Samba keeps beside a file's streams.
+    static constexpr std::string_view kNames[] = {
+        kDosAttributesName, "user.SAMBA_PAI",     kDepotMarkerName,      "user.xdg.comment",
+        "user.xdg.tags",    "user.xdg.language",  "user.xdg.creator",    "user.xdg.publisher",
+        "user.charset",     "user.xdg.robots.index", "user.xdg.robots.backup",
+    };
+    static constexpr std::string_view kPrefixes[] = {
+        "user.com.dropbox.", "user.baloo.", "user.org.netatalk.", "user.checksum.",
+        "user.rsync.%",
+    };
+    for (const std::string_view name : kNames) {
+        if (attribute == name)
+            return true;
+    }
+    for (const std::string_view prefix : kPrefixes) {
+        if (startsWith(attribute, prefix))
+            return true;
+    }
+    return false;
 }
 
 bool isSambaStream(std::string_view attribute) {
@@ -59,16 +82,11 @@ std::vector<std::string> attributesOfStream(std::u16string_view name, std::u16st
     if (name.empty())
         return found;
     const bool isData = type.empty() || equalsAsciiNoCase(type, kDataType);
-    // The plain form: user.NAME for $DATA; a listed user.a:b comes back as the
-    // name a with the type b:$DATA.
+    // The plain form: user.NAME for $DATA (a listed user.a:b comes back as the
+    // name a:b, since the type is what follows the last colon).
     std::string plain;
-    if (isData) {
+    if (isData)
         plain = std::string(kUserPrefix) + bytesOf(name);
-    } else if (type.size() > kDataSuffix.size() &&
-               equalsAsciiNoCase(type.substr(type.size() - kDataSuffix.size()), kDataSuffix)) {
-        plain = std::string(kUserPrefix) + bytesOf(name) + ":" +
-                bytesOf(type.substr(0, type.size() - kDataSuffix.size()));
-    }
     if (!plain.empty() && isStreamAttribute(plain) && !isSambaStream(plain))
         found.push_back(std::move(plain));
 

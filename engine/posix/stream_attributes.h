@@ -1,9 +1,11 @@
 // Which extended attributes carry NTFS streams, and under which names. ntfs-3g
 // shows the stream NAME as user.NAME; Samba's streams_xattr keeps NAME:TYPE as
 // user.DosStream.NAME:TYPE with a trailing zero byte. Every other user.
-// attribute but user.DOSATTRIB is listed too, under the plain form, so nothing
-// in user. is hidden; the two mappings never give one attribute two names nor
-// two attributes one name and type.
+// attribute is listed too, under the plain form, so nothing in user. is
+// hidden; the two mappings never give one attribute two names nor two
+// attributes one name and type. On a volume that is not NTFS, the attributes
+// desktop programs and file servers keep for themselves are metadata, not
+// streams (isMetadataAttribute); on NTFS each of them is a real stream.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +16,10 @@
 namespace streamscan {
 
 bool isStreamAttribute(std::string_view attribute);
+// Tags, comments, sync state, checksums, Samba's own records (user.DOSATTRIB,
+// user.SAMBA_PAI, the streams_depot marker). Download marks are no metadata:
+// they say where a file came from.
+bool isMetadataAttribute(std::string_view attribute);
 // user.DosStream.NAME:TYPE with a name, and a type that begins with $ and has no colon.
 bool isSambaStream(std::string_view attribute);
 // The name a stream enumeration lists, e.g. ":Zone.Identifier:$DATA".

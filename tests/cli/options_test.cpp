@@ -11,12 +11,13 @@ using Args = std::vector<std::u16string>;
 // The options the end-to-end runs leave out, and the joined forms.
 TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     const ParseResult parsed = parseArguments({u"--no-subfolders", u"--no-folder-streams",
-                                               u"--all-items", u"--remove=Zone.Identifier", u"-qy",
+                                               u"--all-items", u"--all-attributes",
+                                               u"--remove=Zone.Identifier", u"-qy",
                                                u"--name=zone.*", u"--min-size", u"64K", u"a"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
     EXPECT_FALSE(o.scan.includeSubfolders || o.scan.includeFolders);
-    EXPECT_TRUE(o.scan.showItemsWithoutStreams && o.quiet && o.yes);
+    EXPECT_TRUE(o.scan.showItemsWithoutStreams && o.scan.allAttributes && o.quiet && o.yes);
     EXPECT_EQ(o.removeName, u"Zone.Identifier");
     EXPECT_EQ(o.filter.namePatterns, Args{u"zone.*"});
     EXPECT_EQ(o.filter.minimumSize, 65536u);

@@ -63,6 +63,10 @@ TEST(JsonLines, NamesAreValidJson) {
     const std::pair<std::u16string, std::string> cases[] = {
         {u"q\"b\\c\x01\n", R"("n":"q\"b\\c\u0001\u000a")"},
         {u"caf\u00E9\u202E", "\"n\":\"caf\xC3\xA9\xE2\x80\xAE\""},
+        // C1 controls and the separators end lines for some readers; their
+        // neighbours stay as they are.
+        {u"\u007E\u007F\u0080\u009F\u00A0", R"("n":"~\u007f\u0080\u009f)" "\xC2\xA0\""},
+        {u"\u2027\u2028\u2029\u202A", "\"n\":\"\xE2\x80\xA7\\u2028\\u2029\xE2\x80\xAA\""},
     };
     for (const auto& [name, json] : cases) {
         std::string out;

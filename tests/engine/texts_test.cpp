@@ -167,8 +167,8 @@ TEST(DisplayEscape, MarksControlAndDirectionCodeUnits) {
         {u"\u001F ~", u"<U+001F> ~"},
         {u"\u007E\u007F\u009F\u00A0", u"\u007E<U+007F><U+009F>\u00A0"},
         {u"\u061B\u061C\u061D", u"\u061B<U+061C>\u061D"},
-        {u"\u200D\u200E\u200F\u2028", u"\u200D<U+200E><U+200F>\u2028"},
-        {u"\u2029\u202A\u202E\u202F", u"\u2029<U+202A><U+202E>\u202F"},
+        {u"\u200D\u200E\u200F\u2027", u"\u200D<U+200E><U+200F>\u2027"},
+        {u"\u2028\u2029\u202A\u202E\u202F", u"<U+2028><U+2029><U+202A><U+202E>\u202F"},
         {u"\u2065\u2066\u2069\u206A", u"\u2065<U+2066><U+2069>\u206A"},
         {u"\uFEFF\U0001F600a\xDCE9", u"\uFEFF\U0001F600a\xDCE9"},
         // Only a real "<U+" start is escaped, so the output can never hold a

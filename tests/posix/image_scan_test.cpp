@@ -210,6 +210,100 @@ TEST_F(ImageScan, ListsTheStreamsOfDeletedFilesOnlyWhenAsked) {
               std::string::npos);
 }
 
+// A volume with what the library alone drops or mangles, filled through
+// ntfs-3g: the MZ stream of a file beside a sparse 2 GiB stream the library
+// refuses, a stream on a file NTFS keeps for itself, a deleted file whose name a
+// new one took, and ^ain.txt beside a file whose name the copy made here turns
+// into a lone surrogate and "ain.txt". Empty, or why it could not be made.
+std::string evidence() {
+    static const std::string made = [] {
+        const std::string image = images().folder->at("evidence.img");
+        MountedVolume volume;
+        std::string error;
+        if (!volume.mount(VolumeKind::ntfs, image, images().folder->at("ev"),
+                          "streams_interface=windows", error))
+            return error;
+        shell(R"(cd "$1" && echo hi > d.txt && printf 'MZ\220' > d.txt:evil &&
+            truncate -s 2G d.txt:cover && echo s > '$Extend:mine' && mkdir sub &&
+            echo x > sub/notes.txt && echo old > sub/notes.txt:old && rm sub/notes.txt &&
+            echo y > sub/notes.txt && echo new > sub/notes.txt:new &&
+            for f in Qain.txt '^ain.txt'; do echo 1 > "$f" && echo 2 > "$f:s"; done)",
+              {volume.mountPoint()});
+        if (!volume.unmount(&error))
+            return error;
+        std::string bytes = readFile(image).value_or("");
+        const std::string plain("Q\0a\0i\0n\0", 8);
+        for (std::size_t at = bytes.find(plain); at != bytes.npos; at = bytes.find(plain, at))
+            bytes.replace(at, 2, "\0\xD8", 2);
+        return writeFile(image, bytes) ? std::string() : "could not write " + image;
+    }();
+    return made;
+}
+
+TEST_F(ImageScan, ListsWhatTheLibraryAloneDropsOrMangles) {
+    ASSERT_EQ(evidence(), "");
+    const std::string image = images().folder->at("evidence.img");
+    ImageFileSystem port(nativeFileSystem(), true);
+    port.openImage(decodeName(image), kEveryPartition);
+    const ScanResult result = scanTree(port, {image + "//p0"});
+    EXPECT_EQ(result.stats.listFailed + result.stats.unreadableStreams, 0u);
+    const StreamRecord* evil = result.find(u"d.txt", u"evil");
+    ASSERT_NE(evil, nullptr);
+    EXPECT_EQ(evil->severity, 2u);
+    EXPECT_EQ(result.find(u"d.txt", u"cover")->streamSize, std::uint64_t{2} << 30);
+    // $Secure:$SDS, $UpCase:$Info and $BadClus:$Bad are counted, not listed.
+    EXPECT_EQ(result.stats.fileSystemStreams, 3u);
+    EXPECT_EQ(result.find(u"$Extend", u"mine")->note, u"Stream on a file NTFS keeps for itself");
+    EXPECT_NE(result.find(u"notes.txt", u"new"), nullptr);
+    EXPECT_EQ(std::count_if(result.records.begin(), result.records.end(),
+                            [](const StreamRecord& r) {
+                                return r.hostName.starts_with(u"notes.txt (deleted, record ") &&
+                                       r.streamName == u"old";
+                            }),
+              1);
+    EXPECT_NE(result.find(u"^ain.txt", u"s"), nullptr);
+    EXPECT_NE(result.find(char16_t(0xD800) + std::u16string(u"ain.txt"), u"s"), nullptr);
+}
+
+// What a container lacks or hides is named as not examined, in the places, the
+// summary and the status alike; a reserved partition is said once, not counted.
+TEST_F(ImageScan, NamesWhatAContainerLacksOrHides) {
+    ASSERT_EQ(evidence(), "");
+    const TempFolder folder("containers");
+    // A raw image cut in the middle of the 2 MiB stream, past what the probe reads.
+    std::string bytes = readFile(images().ntfs).value_or("");
+    bytes.resize(std::min(bytes.size(), bytes.find(std::string(65536, 'B')) + 1048576));
+    writeFile(folder.at("cut.img"), bytes);
+    const CommandResult made = runCommand({"sh", "-c", R"(set -e; cd "$0"; truncate -s 8M disk.img
+        for t in EBD0A0A2-B9E5-4433-87C0-68B6B72699C7 CA7D7CCB-63ED-4C53-861C-1742536059CC \
+                 0FC63DAF-8483-4772-8E79-3D69D8477DE4 E3C9E316-0B5C-4DB8-817D-F92DF00215AE; do
+            echo "size=2048, type=$t"; done | sfdisk -q -X gpt disk.img
+        printf '\353R\220-FVE-FS-' | dd of=disk.img bs=512 seek=2048 conv=notrunc status=none
+        printf 'LUKS\272\276' | dd of=disk.img bs=512 seek=4096 conv=notrunc status=none
+        ewfacquire -u -q -c none -S 1MiB -t set "$1" > /dev/null; rm set.E03)",
+                                           folder.path(), images().folder->at("evidence.img")});
+    ASSERT_EQ(made.exitCode, 0) << made.output();
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"disk.img",
+         {R"("kind":"volumesNotRecognised","code":0,"reason":"BitLocker volume, no file system recognised")",
+          R"("reason":"LUKS volume, no file system recognised")",
+          R"(p3","kind":"volumesNotRecognised","code":0,"reason":"no file system recognised")",
+          R"("volumesNotRecognised":3)", "p4: a Microsoft reserved partition, which holds no files"}},
+        {"set.E01",
+         {R"("reason":"the evidence set is incomplete: )" + folder.at("set.E03") + " is missing",
+          R"("listFailed":1)"}},
+        {"cut.img",
+         {R"("reason":"the image ends before the volume does")", R"("unreadableStreams":1)",
+          "big.bin:blob:$DATA: could not be read whole"}},
+    };
+    for (const auto& [image, said] : cases) {
+        const CommandResult run = scan({"--json", "--hash", folder.at(image)});
+        EXPECT_EQ(run.exitCode & 2, 2) << image << run.output();
+        for (const std::string& text : said)
+            EXPECT_NE(run.output().find(text), std::string::npos) << text << "\n" << run.output();
+    }
+}
+
 // A copy of the NTFS image with `change` applied to its bytes.
 std::string hostileCopy(const std::string& name, const std::function<void(std::string&)>& change) {
     std::string bytes = readFile(images().ntfs).value_or("");

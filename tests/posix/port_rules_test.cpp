@@ -20,9 +20,9 @@ namespace {
 
 using namespace std::string_literals;
 
-// Every user. attribute but DOSATTRIB is a stream, listed under its own name;
-// only Samba's trailing zero byte is left out of its size.
-TEST(StreamAttributes, EveryUserAttributeButDosAttributesIsListedUnderItsOwnName) {
+// Every user. attribute is a stream, listed under its own name; only Samba's
+// trailing zero byte is left out of its size.
+TEST(StreamAttributes, EveryUserAttributeIsListedUnderItsOwnName) {
     struct Case {
         std::string attribute;
         const char16_t* listed;  // nullptr: not a stream
@@ -38,7 +38,7 @@ TEST(StreamAttributes, EveryUserAttributeButDosAttributesIsListedUnderItsOwnName
         {"user.DosStream.x:DATA", u":DosStream.x:DATA:$DATA"},
         {"user.DosStream.x", u":DosStream.x:$DATA"},
         {"user.a:b", u":a:b:$DATA"},
-        {"user.DOSATTRIB", nullptr},
+        {"user.DOSATTRIB", u":DOSATTRIB:$DATA"},
         {"user.", nullptr},
         {"security.selinux", nullptr},
         {"system.ntfs_attrib", nullptr},
@@ -69,9 +69,10 @@ TEST(StreamAttributes, ANameLeadsToEveryAttributeThatCarriesIt) {
         {u"foo", u"", {"user.foo", "user.DosStream.foo:$DATA"}},
         {u"foo", u"$data", {"user.foo", "user.DosStream.foo:$data", "user.DosStream.foo:$DATA"}},
         {u"x", u"$EA", {"user.DosStream.x:$EA"}},
-        {u"a", u"b:$DATA", {"user.a:b"}},
-        {u"DosStream.", u"$DATA:$DATA", {"user.DosStream.:$DATA"}},
-        {u"DOSATTRIB", u"$DATA", {"user.DosStream.DOSATTRIB:$DATA"}},
+        {u"a:b", u"$DATA", {"user.a:b"}},
+        {u":x", u"$DATA", {"user.:x"}},
+        {u"DosStream.:$DATA", u"$DATA", {"user.DosStream.:$DATA"}},
+        {u"DOSATTRIB", u"$DATA", {"user.DOSATTRIB", "user.DosStream.DOSATTRIB:$DATA"}},
         {u"", u"$DATA", {}},
     };
     for (const Case& c : cases) {
@@ -79,7 +80,7 @@ TEST(StreamAttributes, ANameLeadsToEveryAttributeThatCarriesIt) {
             << std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name));
         for (const std::string& attribute : c.attributes) {
             const std::u16string listed = listedNameOf(attribute);
-            EXPECT_EQ(listed.substr(1, listed.find(u':', 1) - 1), c.name) << attribute;
+            EXPECT_EQ(listed.substr(1, listed.rfind(u':') - 1), c.name) << attribute;
         }
     }
 }

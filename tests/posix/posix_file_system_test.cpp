@@ -1,17 +1,20 @@
 // The Linux port on real file systems: its calls, whole scans, reports and
 // removals on local disk, a folder swapped for a link mid-scan, an NTFS volume
-// through ntfs-3g, volumes that cannot hold streams, a disk that fills up, and
-// a share of a real Samba server on 127.0.0.1. Set up and checked with the
-// system calls directly.
+// through ntfs-3g, volumes that cannot hold streams and a disk that fills up.
+// Set up and checked with the system calls directly.
 #include "engine/posix/posix_file_system.h"
+
+#include <climits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -20,9 +23,12 @@
 #include "engine/assessment.h"
 #include "engine/csv_report.h"
 #include "engine/path_forms.h"
+#include "engine/posix/descriptors.h"
 #include "engine/removal.h"
+#include "engine/stream_listing.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
+#include "frontend/delete_plan.h"
 #include "support/real_volumes.h"
 #include "support/scan_stats_printer.h"
 
@@ -52,7 +58,14 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
     // Samba's form keeps a zero byte after the value; DOSATTRIB is metadata.
     ASSERT_TRUE(makeFile(root + "/photo.jpg", {"user.DosStream.payload:$DATA", kPayload + '\0',
                                                "user.DOSATTRIB", "0x20"}));
-    ASSERT_TRUE(makeFile(root + "/misc", {"user.empty", ""}));
+    ASSERT_TRUE(makeFile(root + "/misc", {"user.empty", "", "user.:colon", "c"}));
+    // Both forms of one name: each row reads its own.
+    ASSERT_TRUE(makeFile(root + "/twice", {"user.payload", "plain", "user.DosStream.payload:$DATA",
+                                           std::string("samba\0", 6)}));
+    // Anyone may write a reparse bit into user.DOSATTRIB; it is shown, not obeyed.
+    ASSERT_TRUE(makeFolder(root + "/claims-link") &&
+                setAttribute(root + "/claims-link", "user.DOSATTRIB", "0x410"));
+    ASSERT_TRUE(makeFile(root + "/claims-link/inner.txt", {"user.s", "in"}));
     // A name that is not UTF-8, with a control and a direction override.
     ASSERT_TRUE(makeFile(root + "/bad\xff\x01\u202E", {"user.\x1b[2J", "z"}));
     ASSERT_TRUE(makeFile(root + "/.hidden") && makeFile(root + "/readonly"));
@@ -76,11 +89,12 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
     ASSERT_EQ(utimensat(AT_FDCWD, (root + "/setup.exe").c_str(), times, 0), 0);
 
     const ScanResult result = scanTree(fs, {root}, {.showItemsWithoutStreams = true});
-    EXPECT_EQ(result.stats, (ScanStats{.files = 13,
-                                       .folders = 5,
-                                       .itemsWithStreams = 6,
-                                       .streams = 10,
-                                       .linksNotFollowed = 3}));
+    EXPECT_EQ(result.stats, (ScanStats{.files = 15,
+                                       .folders = 6,
+                                       .itemsWithStreams = 8,
+                                       .streams = 14,
+                                       .linksNotFollowed = 3,
+                                       .metadataAttributes = 2}));
     // host, stream, type, size, head, host attributes
     const std::tuple<std::u16string, std::u16string, std::u16string, std::uint64_t, std::string,
                      std::uint32_t>
@@ -89,6 +103,9 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
              0x20},
             {u"photo.jpg", u"payload", u"$DATA", kPayload.size(), kPayload.substr(0, 16), 0x20},
             {u"misc", u"empty", u"$DATA", 0, "", 0x20},
+            {u"misc", u":colon", u"$DATA", 1, "c", 0x20},
+            {u"claims-link", u"", u"", 0, "", 0x410},
+            {u"inner.txt", u"s", u"$DATA", 2, "in", 0x20},
             {u"sub", u"folder.info", u"$DATA", 1, "F", 0x10},
             {u"bad\xDCFF\u0001\u202E", u"\u001b[2J", u"$DATA", 1, "z", 0x20},
             {u".hidden", u"", u"", 0, "", 0x22},
@@ -106,6 +123,16 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
             << encodeName(host) << ":" << encodeName(stream);
     }
     EXPECT_EQ(result.find(u"setup.exe", u"Zone.Identifier")->hostModified, 132593079671234567ULL);
+    std::vector<std::string> read;
+    for (const StreamRecord& row : result.records) {
+        std::unique_ptr<StreamReader> reader;
+        if (row.hostName == u"twice" && fs.openListedStream(row, reader) == kErrorSuccess) {
+            const std::vector<std::uint8_t> bytes = readFromStream(*reader, 16).bytes;
+            read.push_back(encodeName(row.carrier) + "=" + std::string(bytes.begin(), bytes.end()));
+        }
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"user.payload=plain",
+                                              "user.DosStream.payload:$DATA=samba"}));
     // However broken its name, a row leads back to the very file and attribute.
     const StreamRecord* broken = result.find(u"bad\xDCFF\u0001\u202E", u"\u001b[2J");
     EXPECT_EQ(fs.deleteStream(hostPathOf(*broken, PathStyle::posix), broken->streamName, u"$DATA"),
@@ -140,6 +167,91 @@ TEST_F(PosixPort, AFolderSwappedForALinkMidScanIsNotFollowedOutOfTheTree) {
                   .files = 1, .folders = 2, .itemsWithStreams = 1, .streams = 1, .listFailed = 1}));
 }
 
+// Between the scan and the removal the tree changes: a folder on the way is
+// swapped for a link to a copy outside, or a host is replaced by another file
+// of its name. Each row then refuses and nothing outside is touched; left
+// alone, each row removes its own carrier and no other form of its name.
+TEST_F(PosixPort, RemovalReachesTheListedItemAndCarrierOrRefuses) {
+    for (const std::string top : {"root", "outside"}) {
+        ASSERT_TRUE(makeFolder(folder.at(top)) && makeFolder(folder.at(top + "/sub")));
+        ASSERT_TRUE(makeFile(folder.at(top + "/sub/file.txt"),
+                             {"user.payload", "a", "user.DosStream.payload:$DATA", "b"}));
+        ASSERT_TRUE(makeFile(folder.at(top + "/sub/setup.exe"), {"user.Zone.Identifier", ""}));
+        ASSERT_TRUE(makeFile(folder.at(top + "/sub/setup.exe:Zone.Identifier"), {}, kZoneText));
+    }
+    const std::string sub = folder.at("root/sub");
+    const ScanResult scanned = scanTree(fs, {folder.at("root")});
+    ASSERT_EQ(scanned.stats.streams, 4u);
+    std::vector<std::uint64_t> all(4);
+    std::iota(all.begin(), all.end(), 0);
+    const auto remove = [&](const std::vector<std::uint64_t>& rows) {
+        return RemoveStreams(tessalin::planDelete(scanned.records, rows, PathStyle::posix).targets,
+                             fs);
+    };
+    const auto everything = [&](const std::string& top) {
+        return shell("cd \"$1\" && getfattr -d sub/* && ls sub", {folder.at(top)});
+    };
+    const std::string before = everything("outside");
+
+    ASSERT_EQ(rename(sub.c_str(), (sub + ".moved").c_str()), 0);
+    ASSERT_EQ(symlink(folder.at("outside/sub").c_str(), sub.c_str()), 0);
+    RemovalResult result = remove(all);
+    EXPECT_EQ(result.failedCount, 4u);
+    for (const RemovalOutcome& outcome : result.outcomes)
+        EXPECT_EQ(outcome.message, kItemChangedText);
+    EXPECT_EQ(everything("outside"), before);
+    ASSERT_EQ(unlink(sub.c_str()), 0);
+    ASSERT_EQ(rename((sub + ".moved").c_str(), sub.c_str()), 0);
+
+    // The Samba form alone, and the sidecar file alone.
+    std::vector<std::uint64_t> chosen;
+    for (std::uint64_t i = 0; i < scanned.records.size(); ++i) {
+        const StreamRecord& row = scanned.records[i];
+        if (row.sidecarFile || row.carrier == u"user.DosStream.payload:$DATA")
+            chosen.push_back(i);
+    }
+    EXPECT_EQ(remove(chosen).removedCount, 2u);
+    EXPECT_EQ(shell("cd \"$1\" && getfattr -d * && ls", {sub}),
+              "# file: file.txt\nuser.payload=\"a\"\n\n# file: setup.exe\n"
+              "user.Zone.Identifier=\"\"\n\nfile.txt\nsetup.exe\n");
+
+    ASSERT_TRUE(makeFile(sub + "/file.txt.new", {"user.payload", "new"}));
+    ASSERT_EQ(rename((sub + "/file.txt.new").c_str(), (sub + "/file.txt").c_str()), 0);
+    const StreamRecord* payload = scanned.find(u"file.txt", u"payload");
+    ASSERT_EQ(payload->carrier, u"user.payload");
+    result = remove({static_cast<std::uint64_t>(payload - scanned.records.data())});
+    EXPECT_EQ(result.outcomes.at(0).message, kItemChangedText);
+    EXPECT_EQ(attribute(sub + "/file.txt", "user.payload"), "new");
+}
+
+// 25 levels of 200-byte names: more than PATH_MAX. The walk and the removal go
+// through descriptors, so the bottom is listed and its stream removed.
+TEST_F(PosixPort, TreesDeeperThanPathMaxAreWalkedAndRemovedFrom) {
+    std::string path = folder.at("deep");
+    ASSERT_TRUE(makeFolder(path));
+    const UniqueFd top(open(path.c_str(), O_PATH | O_DIRECTORY));
+    UniqueFd at(dup(top.get()));
+    for (int level = 0; level < 25; ++level) {
+        const std::string name(200, static_cast<char>('a' + level));
+        ASSERT_EQ(mkdirat(at.get(), name.c_str(), 0755), 0);
+        at.reset(openat(at.get(), name.c_str(), O_PATH | O_DIRECTORY));
+        path += "/" + name;
+    }
+    const UniqueFd file(openat(at.get(), "f", O_WRONLY | O_CREAT, 0644));
+    ASSERT_EQ(fsetxattr(file.get(), "user.s", "x", 1, 0), 0);
+    ASSERT_GT(path.size(), std::size_t{PATH_MAX});
+
+    const ScanResult result = scanTree(fs, {folder.at("deep")});
+    EXPECT_EQ(result.stats,
+              (ScanStats{.files = 1, .folders = 26, .itemsWithStreams = 1, .streams = 1}));
+    ASSERT_EQ(result.records.size(), 1u);
+    EXPECT_EQ(RemoveStreams({tessalin::removalTargetOf(result.records[0], PathStyle::posix)}, fs)
+                  .removedCount,
+              1u);
+    char value[4];
+    EXPECT_EQ(fgetxattr(file.get(), "user.s", value, sizeof value), -1);
+}
+
 // ntfs-3g shows each NTFS stream as a user. attribute and the NTFS attributes
 // as system.ntfs_attrib; a stream of 64 KiB or more it shows as 65536 bytes and
 // will not hand over: the row says "at least" and counts it unreadable.
@@ -156,6 +268,9 @@ TEST(NtfsVolume, StreamsAttributesAndTheSizeCapAreSeenAsTheyAre) {
         << error;
     ASSERT_TRUE(writeFile(volume.at("big.bin"), "big"));
     ASSERT_TRUE(writeFile(volume.at("big.bin:huge"), std::string(70000, 'h')));
+    // 4 GiB, whose size the attribute interface gives modulo 2^32: as 0.
+    ASSERT_TRUE(writeFile(volume.at("big.bin:wrap"), ""));
+    ASSERT_EQ(truncate(volume.at("big.bin:wrap").c_str(), 4LL << 30), 0);
     ASSERT_TRUE(volume.unmount(&error)) << error;
     ASSERT_TRUE(volume.mount(VolumeKind::ntfs, image, point, "", error)) << error;
     ASSERT_TRUE(makeFolder(volume.at("dir")));
@@ -170,8 +285,8 @@ TEST(NtfsVolume, StreamsAttributesAndTheSizeCapAreSeenAsTheyAre) {
     EXPECT_EQ(result.stats, (ScanStats{.files = 2,
                                        .folders = 2,
                                        .itemsWithStreams = 2,
-                                       .streams = 2,
-                                       .unreadableStreams = 1}));
+                                       .streams = 3,
+                                       .unreadableStreams = 2}));
     const StreamRecord* hidden = result.find(u"hidden.txt", u"");
     const StreamRecord* folderStream = result.find(u"dir", u"folder stream");
     const StreamRecord* huge = result.find(u"big.bin", u"huge");
@@ -181,6 +296,10 @@ TEST(NtfsVolume, StreamsAttributesAndTheSizeCapAreSeenAsTheyAre) {
     EXPECT_EQ(
         std::tuple(huge->unreadable, huge->streamSizeAtLeast, huge->streamSize, huge->headLength),
         std::tuple(true, true, std::uint64_t{65536}, std::uint64_t{0}));
+    const StreamRecord* wrapped = result.find(u"big.bin", u"wrap");
+    ASSERT_NE(wrapped, nullptr);
+    EXPECT_EQ(std::tuple(wrapped->unreadable, wrapped->streamSizeAtLeast, wrapped->streamSize),
+              std::tuple(true, true, std::uint64_t{4097}));
     // A removal takes the named stream and nothing else and names one that is
     // not there; a fresh mount shows what NTFS kept, not what ntfs-3g had in memory.
     const RemovalResult removed =
@@ -193,8 +312,8 @@ TEST(NtfsVolume, StreamsAttributesAndTheSizeCapAreSeenAsTheyAre) {
     EXPECT_EQ(scanTree(fs, {point}).stats, (ScanStats{.files = 2,
                                                       .folders = 2,
                                                       .itemsWithStreams = 1,
-                                                      .streams = 1,
-                                                      .unreadableStreams = 1}));
+                                                      .streams = 2,
+                                                      .unreadableStreams = 2}));
     EXPECT_EQ(readFile(volume.at("big.bin")), "big");
 }
 
@@ -232,61 +351,6 @@ TEST(VolumesWithoutStreams, AreCountedAsRootsAndBelowARootAndNeverEntered) {
             EXPECT_EQ(result.places.places[0].path, decodeName(point));  // named where met
         }
     }
-}
-
-// A real client writes a stream and marks the file hidden and read-only on a
-// share that keeps them Samba's way (streams_xattr, user.DOSATTRIB): the scan
-// sees both, and a removal reaches what the client sees.
-TEST(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
-    if (geteuid() != 0 || access("/usr/sbin/smbd", X_OK) != 0)
-        GTEST_SKIP() << "needs root and smbd (Debian samba, smbclient)";
-    TempFolder folder("samba");
-    const std::string share = folder.at("share");
-    const int port = freePort();
-    const std::string state = folder.at("state");
-    const std::string config =
-        "[global]\n smb ports = " + std::to_string(port) +
-        "\n interfaces = 127.0.0.1\n bind interfaces only = yes\n map to guest = Bad User\n"
-        " load printers = no\n disable spoolss = yes\n lock directory = " +
-        state + "\n state directory = " + state + "\n cache directory = " + state +
-        "\n pid directory = " + state + "\n private dir = " + state + "\n ncalrpc dir = " + state +
-        "\n log file = " + state + "/log\n[share]\n path = " + share +
-        "\n guest ok = yes\n read only = no\n force user = root\n vfs objects = streams_xattr\n";
-    ASSERT_TRUE(makeFolder(share, 0777) && makeFolder(state));
-    ASSERT_TRUE(writeFile(folder.at("smb.conf"), config));
-    Daemon smbd;
-    std::string error;
-    ASSERT_TRUE(smbd.start(
-        {"smbd", "-s", folder.at("smb.conf"), "-F", "--no-process-group"}, folder.at("smbd.out"),
-        [&] { return acceptsConnections(port); }, error))
-        << error;
-    const auto client = [&](const std::string& commands) {
-        return runCommand({"smbclient", "//127.0.0.1/share", "-p", std::to_string(port), "-N", "-m",
-                           "SMB3", "-c", commands},
-                          {.limit = std::chrono::seconds(60)});
-    };
-    ASSERT_TRUE(writeFile(folder.at("setup.exe"), "MZ") && writeFile(folder.at("zone"), kZoneText));
-    const CommandResult wrote = client("lcd " + folder.path() +
-                                       "; put setup.exe; put zone setup.exe:Zone.Identifier;"
-                                       " put setup.exe plain.exe; setmode setup.exe +hr");
-    ASSERT_EQ(wrote.exitCode, 0) << wrote.output();
-
-    PosixFileSystem fs;
-    const ScanResult result = scanTree(fs, {share}, {.showItemsWithoutStreams = true});
-    EXPECT_EQ(result.stats,
-              (ScanStats{.files = 2, .folders = 1, .itemsWithStreams = 1, .streams = 1}));
-    const StreamRecord* row = result.find(u"setup.exe", u"Zone.Identifier");
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->streamSize, kZoneText.size());  // Samba's trailing zero is not content
-    EXPECT_EQ(row->hostAttributes & 0x3u, 0x3u);   // hidden and read-only
-    EXPECT_EQ(result.find(u"plain.exe", u"")->hostAttributes & 0x3u, 0u);
-
-    EXPECT_EQ(RemoveStreams({{decodeName(share + "/setup.exe"), u"Zone.Identifier", u"$DATA"}}, fs)
-                  .removedCount,
-              1u);
-    const CommandResult info = client("allinfo setup.exe");
-    EXPECT_NE(info.out.find("stream: [::$DATA]"), std::string::npos) << info.output();
-    EXPECT_EQ(info.out.find("Zone.Identifier"), std::string::npos) << info.output();
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ void expectPlacesAddUp(const ScanStats& stats, const std::vector<NotExaminedPlac
                     .folders = stats.folders,
                     .itemsWithStreams = stats.itemsWithStreams,
                     .streams = stats.streams,
-                    .fileSystemStreams = stats.fileSystemStreams};
+                    .fileSystemStreams = stats.fileSystemStreams,
+                    .metadataAttributes = stats.metadataAttributes};
     for (const NotExaminedPlace& place : places) {
         if (place.kind == PlaceKind::cancelled) {
             EXPECT_FALSE(named.cancelled) << "a second cancel place";

@@ -202,6 +202,50 @@ bool acceptsConnections(int port) {
                .exitCode == 0;
 }
 
+SambaServer::~SambaServer() {
+    smbd.stop();
+    if (!state.empty())
+        runCommand({"rm", "-rf", "--one-file-system", state});
+}
+
+std::string SambaServer::unavailableReason() {
+    if (geteuid() != 0 || access("/usr/sbin/smbd", X_OK) != 0)
+        return "needs root and smbd (Debian samba, smbclient)";
+    return {};
+}
+
+bool SambaServer::start(const std::string& share, const std::string& vfsObjects,
+                        std::string& error) {
+    std::string pattern = "/tmp/tsmb-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error = std::string("no folder for smbd's state under /tmp: ") + std::strerror(errno);
+        return false;
+    }
+    state = pattern;
+    port = freePort();
+    const std::string config =
+        "[global]\n smb ports = " + std::to_string(port) +
+        "\n interfaces = 127.0.0.1\n bind interfaces only = yes\n map to guest = Bad User\n"
+        " load printers = no\n disable spoolss = yes\n lock directory = " +
+        state + "\n state directory = " + state + "\n cache directory = " + state +
+        "\n pid directory = " + state + "\n private dir = " + state + "\n ncalrpc dir = " + state +
+        "\n log file = " + state + "/log\n[share]\n path = " + share +
+        "\n guest ok = yes\n read only = no\n force user = root\n vfs objects = " + vfsObjects +
+        "\n";
+    if (!writeFile(state + "/smb.conf", config)) {
+        error = "could not write " + state + "/smb.conf";
+        return false;
+    }
+    return smbd.start({"smbd", "-s", state + "/smb.conf", "-F", "--no-process-group"},
+                      state + "/smbd.out", [&] { return acceptsConnections(port); }, error);
+}
+
+CommandResult SambaServer::client(const std::string& commands) const {
+    return runCommand({"smbclient", "//127.0.0.1/share", "-p", std::to_string(port), "-N", "-m",
+                       "SMB3", "-c", commands},
+                      {.limit = std::chrono::seconds(60)});
+}
+
 std::string volumeUnavailableReason(VolumeKind kind) {
     if (geteuid() != 0)
         return "mounting test volumes needs root";

@@ -91,6 +91,30 @@ class Daemon {
 int freePort();  // a loopback port nobody listens on now
 bool acceptsConnections(int port);
 
+// A real Samba server on 127.0.0.1 that shares a folder as //127.0.0.1/share to
+// guests, writing as root. Its state (sockets, locks, databases) lives in a
+// private folder of its own under /tmp, so its socket paths stay within the
+// 108 bytes a socket path may have, however deep the checkout is.
+class SambaServer {
+  public:
+    SambaServer() = default;
+    ~SambaServer();
+    SambaServer(const SambaServer&) = delete;
+    SambaServer& operator=(const SambaServer&) = delete;
+
+    // Why no server can be started here (not root, no smbd); empty when one can.
+    static std::string unavailableReason();
+    // `vfsObjects` as the share's "vfs objects" line, e.g. "streams_depot".
+    bool start(const std::string& share, const std::string& vfsObjects, std::string& error);
+    // smbclient on the share, over SMB3, with `commands` for -c.
+    CommandResult client(const std::string& commands) const;
+
+  private:
+    Daemon smbd;
+    std::string state;
+    int port = 0;
+};
+
 // ntfs and fat: an image file mounted through FUSE (ntfs-3g, or fusefat -o
 // rw+), whose daemon runs in the foreground, so an unmount also waits until it
 // has written everything back and ended. ramfs and tmpfs: a kernel mount.
