@@ -27,13 +27,12 @@ bool isMetadataAttribute(std::string_view attribute) {
     // The freedesktop.org attributes but the download marks, the sync and
     // search tools' records, and what Samba keeps beside a file's streams.
     static constexpr std::string_view kNames[] = {
-        kDosAttributesName, "user.SAMBA_PAI",     kDepotMarkerName,      "user.xdg.comment",
-        "user.xdg.tags",    "user.xdg.language",  "user.xdg.creator",    "user.xdg.publisher",
+        kDosAttributesName, "user.SAMBA_PAI",        kDepotMarkerName,         "user.xdg.comment",
+        "user.xdg.tags",    "user.xdg.language",     "user.xdg.creator",       "user.xdg.publisher",
         "user.charset",     "user.xdg.robots.index", "user.xdg.robots.backup",
     };
     static constexpr std::string_view kPrefixes[] = {
-        "user.com.dropbox.", "user.baloo.", "user.org.netatalk.", "user.checksum.",
-        "user.rsync.%",
+        "user.com.dropbox.", "user.baloo.", "user.org.netatalk.", "user.checksum.", "user.rsync.%",
     };
     for (const std::string_view name : kNames) {
         if (attribute == name)

@@ -56,9 +56,7 @@ int openFolderOf(const std::string& path, UniqueFd& folder, std::string* leaf) {
     while (whole.size() > 1 && whole.back() == '/')
         whole.remove_suffix(1);
     const std::size_t slash = whole.rfind('/');
-    const std::string above(slash == whole.npos ? "."
-                            : slash == 0        ? "/"
-                                                : whole.substr(0, slash));
+    const std::string above(slash == whole.npos ? "." : slash == 0 ? "/" : whole.substr(0, slash));
     if (leaf != nullptr)
         *leaf = whole.substr(slash == whole.npos ? 0 : slash + 1);
     folder.reset(::open(above.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -135,8 +133,8 @@ std::string depotFileOf(std::u16string_view carrier) {
 }
 
 int openDepotFile(int depot, const std::string& fileName, UniqueFd& content) {
-    UniqueFd fd(openat(depot, fileName.c_str(),
-                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFd fd(
+        openat(depot, fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st;
     if (!fd.valid() || fstat(fd.get(), &st) != 0)
         return errno;

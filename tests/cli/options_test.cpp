@@ -10,10 +10,9 @@ using Args = std::vector<std::u16string>;
 
 // The options the end-to-end runs leave out, and the joined forms.
 TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
-    const ParseResult parsed = parseArguments({u"--no-subfolders", u"--no-folder-streams",
-                                               u"--all-items", u"--all-attributes",
-                                               u"--remove=Zone.Identifier", u"-qy",
-                                               u"--name=zone.*", u"--min-size", u"64K", u"a"});
+    const ParseResult parsed = parseArguments(
+        {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--all-attributes",
+         u"--remove=Zone.Identifier", u"-qy", u"--name=zone.*", u"--min-size", u"64K", u"a"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
     EXPECT_FALSE(o.scan.includeSubfolders || o.scan.includeFolders);

@@ -65,7 +65,7 @@ TEST(JsonLines, NamesAreValidJson) {
         {u"caf\u00E9\u202E", "\"n\":\"caf\xC3\xA9\xE2\x80\xAE\""},
         // C1 controls and the separators end lines for some readers; their
         // neighbours stay as they are.
-        {u"\u007E\u007F\u0080\u009F\u00A0", R"("n":"~\u007f\u0080\u009f)" "\xC2\xA0\""},
+        {u"\u007E\u007F\u0080\u009F\u00A0", "\"n\":\"~\\u007f\\u0080\\u009f\xC2\xA0\""},
         {u"\u2027\u2028\u2029\u202A", "\"n\":\"\xE2\x80\xA7\\u2028\\u2029\xE2\x80\xAA\""},
     };
     for (const auto& [name, json] : cases) {

@@ -55,8 +55,9 @@ class SambaShare : public ::testing::Test {
 // both, and a removal reaches what the client sees.
 TEST_F(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
     serve("streams_xattr");
-    write("put zone setup.exe; put zone setup.exe:Zone.Identifier; put zone plain.exe;"
-          " setmode setup.exe +hr");
+    write(
+        "put zone setup.exe; put zone setup.exe:Zone.Identifier; put zone plain.exe;"
+        " setmode setup.exe +hr");
 
     const ScanResult result = scanTree(fs, {share}, {.showItemsWithoutStreams = true});
     // Samba's record of each item's DOS attributes is no stream.
@@ -85,8 +86,9 @@ TEST_F(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
 // content, the marker is no row, and a removal deletes one stream only.
 TEST_F(SambaShare, StreamsKeptInTheDepotAreListedReadAndRemoved) {
     serve("streams_depot");
-    write("mkdir sub; put zone sub/a.txt; put payload sub/a.txt:evil;"
-          " put zone sub/a.txt:Zone.Identifier");
+    write(
+        "mkdir sub; put zone sub/a.txt; put payload sub/a.txt:evil;"
+        " put zone sub/a.txt:Zone.Identifier");
 
     const std::string sub = share + "/sub";
     const ScanResult result = scanTree(fs, {sub});
@@ -119,8 +121,9 @@ TEST_F(SambaShare, StreamsKeptInTheDepotAreListedReadAndRemoved) {
         1u);
     const CommandResult info = server.client("allinfo sub/a.txt");
     EXPECT_EQ(info.out.find(":evil"), std::string::npos) << info.output();
-    EXPECT_NE(info.out.find("stream: [:Zone.Identifier:$DATA], " + std::to_string(kZoneText.size())),
-              std::string::npos)
+    EXPECT_NE(
+        info.out.find("stream: [:Zone.Identifier:$DATA], " + std::to_string(kZoneText.size())),
+        std::string::npos)
         << info.output();
 }
 

@@ -236,8 +236,9 @@ bool SambaServer::start(const std::string& share, const std::string& vfsObjects,
         error = "could not write " + state + "/smb.conf";
         return false;
     }
-    return smbd.start({"smbd", "-s", state + "/smb.conf", "-F", "--no-process-group"},
-                      state + "/smbd.out", [&] { return acceptsConnections(port); }, error);
+    return smbd.start(
+        {"smbd", "-s", state + "/smb.conf", "-F", "--no-process-group"}, state + "/smbd.out",
+        [&] { return acceptsConnections(port); }, error);
 }
 
 CommandResult SambaServer::client(const std::string& commands) const {
