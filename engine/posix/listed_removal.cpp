@@ -86,9 +86,11 @@ std::uint32_t removeFromHost(int folderFd, int itemFd, const struct stat& st,
         return unlinkat(folderFd, name.c_str(), 0) == 0 ? kErrorSuccess : lastError();
     }
     if (isDepotCarrier(target.carrier)) {
-        // The depot is found from the verified host's folder and identity.
+        // The depot is found from the verified host (a folder may hold it) or
+        // its folder, by the host's identity.
         const int error =
-            removeDepotFile(folderFd, bytesOf(target.hostPath), st, depotFileOf(target.carrier));
+            removeDepotFile(S_ISDIR(st.st_mode) ? itemFd : folderFd, bytesOf(target.hostPath), st,
+                            depotFileOf(target.carrier));
         return error == 0 ? kErrorSuccess : windowsErrorFromErrno(error);
     }
     std::vector<std::string> attributes;

@@ -79,9 +79,9 @@ std::string depotFolderOf(std::uint64_t device, std::uint64_t inode) {
     return text;
 }
 
-int openDepotFolder(int folder, const struct stat& item, UniqueFd& depot) {
+int openDepotFolder(int start, const struct stat& item, UniqueFd& depot) {
     const std::string place = depotFolderOf(item.st_dev, item.st_ino);
-    UniqueFd at(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    UniqueFd at(fcntl(start, F_DUPFD_CLOEXEC, 0));
     struct stat here;
     while (at.valid() && fstat(at.get(), &here) == 0 && here.st_dev == item.st_dev) {
         const UniqueFd streams(
@@ -117,6 +117,17 @@ int openItemDepot(int folder, const std::string& name, const std::string& path, 
     struct stat item;
     if (fstatat(folder, leaf.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
+    if (S_ISDIR(item.st_mode)) {
+        // A folder may be the share's top, which holds .streams itself.
+        const UniqueFd self(
+            openat(folder, leaf.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st;
+        if (!self.valid() || fstat(self.get(), &st) != 0)
+            return errno;
+        if (st.st_dev != item.st_dev || st.st_ino != item.st_ino)
+            return ENOENT;  // swapped since it was looked at
+        return openDepotFolder(self.get(), item, depot);
+    }
     return openDepotFolder(folder, item, depot);
 }
 
@@ -180,19 +191,19 @@ std::uint32_t DepotListing::open(UniqueFd& content) {
     return currentError == 0 ? kErrorSuccess : windowsErrorFromErrno(currentError);
 }
 
-int removeDepotFile(int folder, const std::string& path, const struct stat& item,
+int removeDepotFile(int start, const std::string& path, const struct stat& item,
                     const std::string& fileName) {
     if (fileName.empty() || fileName.find('/') != fileName.npos || fileName == "." ||
         fileName == "..")
         return EINVAL;
     UniqueFd parent;
-    if (folder < 0) {
+    if (start < 0) {
         if (const int error = openFolderOf(path, parent, nullptr); error != 0)
             return error;
-        folder = parent.get();
+        start = parent.get();
     }
     UniqueFd depot;
-    if (const int error = openDepotFolder(folder, item, depot); error != 0)
+    if (const int error = openDepotFolder(start, item, depot); error != 0)
         return error;
     struct stat st;
     if (fstatat(depot.get(), fileName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)

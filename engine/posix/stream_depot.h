@@ -23,10 +23,11 @@ inline constexpr const char* kDepotMarkerName = "user.SAMBA_STREAMS";
 // The place of an item's stream folder below .streams, e.g. "FD/56/00FE...00".
 std::string depotFolderOf(std::uint64_t device, std::uint64_t inode);
 
-// Opens the stream folder of `item`, whose folder is open as `folder`: in the
-// nearest .streams above it on the item's volume that holds one. 0, or the
-// errno (ENOENT when there is none).
-int openDepotFolder(int folder, const struct stat& item, UniqueFd& depot);
+// Opens the stream folder of `item` from `start` (the item's folder, or the
+// item itself when it is a folder, which may be the share's top): in the
+// nearest .streams at or above it on the item's volume that holds one. 0, or
+// the errno (ENOENT when there is none).
+int openDepotFolder(int start, const struct stat& item, UniqueFd& depot);
 
 // The same for the item `name` of the open folder `folder`, or (folder < 0)
 // the item at `path`, whose folder is then opened by its path.
@@ -60,10 +61,10 @@ class DepotListing {
     int currentError = 0;
 };
 
-// Unlinks the depot file `fileName` of `item` (its folder open as `folder`,
-// or when folder < 0 the folder of `path`) when it is still a regular file.
-// 0 or the errno.
-int removeDepotFile(int folder, const std::string& path, const struct stat& item,
+// Unlinks the depot file `fileName` of `item`, searched for from `start` as
+// openDepotFolder does (when start < 0, from the folder of `path`), when it is
+// still a regular file. 0 or the errno.
+int removeDepotFile(int start, const std::string& path, const struct stat& item,
                     const std::string& fileName);
 
 }  // namespace streamscan

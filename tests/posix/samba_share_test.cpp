@@ -81,24 +81,28 @@ TEST_F(SambaShare, StreamsAndAttributesAWindowsClientSetAreScannedAndRemoved) {
 }
 
 // streams_depot keeps each stream as a file below the share's .streams folder
-// and marks the file user.SAMBA_STREAMS. Scanned from a folder below the share,
-// both streams the client wrote are listed for their file with their sizes and
-// content, the marker is no row, and a removal deletes one stream only.
+// and marks the item user.SAMBA_STREAMS. Scanned from a folder below the share,
+// every stream the client wrote is listed for its file or folder with its size
+// and content, the markers are no rows, and a removal deletes one stream only.
 TEST_F(SambaShare, StreamsKeptInTheDepotAreListedReadAndRemoved) {
     serve("streams_depot");
     write(
         "mkdir sub; put zone sub/a.txt; put payload sub/a.txt:evil;"
-        " put zone sub/a.txt:Zone.Identifier");
+        " put zone sub/a.txt:Zone.Identifier; put zone sub:note");
 
     const std::string sub = share + "/sub";
     const ScanResult result = scanTree(fs, {sub});
-    // The marker and Samba's DOS attributes of the file and the folder.
+    // The markers and Samba's DOS attributes of the file and the folder.
     EXPECT_EQ(result.stats, (ScanStats{.files = 1,
                                        .folders = 1,
-                                       .itemsWithStreams = 1,
-                                       .streams = 2,
-                                       .metadataAttributes = 3}));
-    ASSERT_EQ(result.records.size(), 2u);
+                                       .itemsWithStreams = 2,
+                                       .streams = 3,
+                                       .metadataAttributes = 4}));
+    ASSERT_EQ(result.records.size(), 3u);
+    const StreamRecord* note = result.find(u"sub", u"note");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->hostIsFolder);
+    EXPECT_EQ(note->streamSize, kZoneText.size());
     const StreamRecord* evil = result.find(u"a.txt", u"evil");
     const StreamRecord* zone = result.find(u"a.txt", u"Zone.Identifier");
     ASSERT_TRUE(evil != nullptr && zone != nullptr);
