@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/unicode.h"
+#include "engine/value_text.h"
 #include "engine/zone_identifier.h"
 #include "support/report_fixture.h"
 
@@ -64,6 +65,10 @@ TEST(Assessment, TheFirstApplicableRuleGivesLevelAndNote) {
         {on(u"a.txt", u"data", 500, 1000), 1, u"Stream is 500 B," + kUnusual, 500},
         {on(u"a.txt", u"data", 5000, 100), 1,
          u"Stream is larger than the file itself (4.9 KB against 100 B)"},
+        // Sizes that round to the same text are given in bytes.
+        {on(u"a.txt", u"data", 5005, 5000), 1,
+         u"Stream is larger than the file itself (" + streamscan::groupedNumber(5005) +
+             u" bytes against " + streamscan::groupedNumber(5000) + u" bytes)"},
         {on(u"a.txt", u"data", 4095, 100), 0, u""},
         {on(u"a.txt", u"data", 5000, 0), 0, u""},
         {unreadable(on(u"a.txt", u"data", 7)), 0, u""},
@@ -91,6 +96,69 @@ TEST(Assessment, TheFirstApplicableRuleGivesLevelAndNote) {
         EXPECT_EQ(note, c.note) << label;
         EXPECT_EQ(assessStream(c.record, nullptr, c.threshold), c.severity) << label;
     }
+}
+
+// What the first bytes are, and where that stands among the rules: a valid PE
+// says EXE or DLL, a bare MZ keeps its note, other programs are Alerts unless
+// an Alert rule came first, containers speak only where no rule did.
+TEST(Assessment, ContentKindsFromTheFirstBytes) {
+    std::string pe(0x100, '\0');
+    pe.replace(0, 2, "MZ");
+    pe[0x3C] = '\x80';
+    pe.replace(0x80, 4, std::string("PE\0\0", 4));
+    std::string dll = pe;
+    dll[0x80 + 23] = '\x20';  // IMAGE_FILE_DLL in the file header's characteristics
+    std::string lnk("\x4C\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0\x46", 20);
+    std::string ooxml = "PK\x03\x04" + std::string(26, '\0') + "[Content_Types].xml";
+    const struct {
+        std::string content;
+        const char16_t* key;
+        std::u16string stream = u"data";
+        std::uint64_t size = 100;
+        std::uint32_t severity = 2;
+        const char16_t* note = nullptr;  // the kind's own note when null
+    } cases[] = {
+        {pe, u"exe"},
+        {dll, u"dll"},
+        {"MZ\x90\0", nullptr, u"data", 100, 2, u"Stream content starts with MZ (executable image)"},
+        {"\x7F"
+         "ELF\x02\x01",
+         u"elf", u"x.exe", 100, 2, u"Stream is named like an executable or script"},
+        {"\x7F"
+         "ELF\x02\x01",
+         u"elf", u"data", 2 * kMiB},
+        {"\xCF\xFA\xED\xFE", u"mach-o"},
+        {std::string("\xCA\xFE\xBA\xBE\0\0\0\x34", 8), nullptr, u"data", 100, 0,
+         u""},  // a Java class
+        {"#!/bin/sh\n", u"script"},
+        {"cmd /c PowerShell -NoP -Enc SQBFAFgA", u"powershell-encoded"},
+        {"<html><HTA:APPLICATION id=x>", u"hta"},
+        {"Set o = WScript.CreateObject(\"x\")", u"vbscript"},
+        {"var x = new ActiveXObject(\"y\")", u"jscript"},
+        {"PK\x03\x04\x14\0", u"zip", u"data", 100, 1},
+        {ooxml, u"ooxml", u"data", 100, 1},
+        {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", u"ole", u"data", 100, 1},
+        {"MSCF\0\0", u"cab", u"data", 100, 1},
+        {"Rar!\x1A\x07\0", u"rar", u"data", 100, 1},
+        {"7z\xBC\xAF\x27\x1C", u"7z", u"data", 100, 1},
+        {"%PDF-1.7", u"pdf", u"data", 100, 1},
+        {lnk, u"lnk", u"data", 100, 1},
+        {"%PDF-1.7", u"pdf", u"data", 2 * kMiB, 1,
+         u"Stream is 2.0 MB, unusually large for an alternate stream"},
+    };
+    for (const auto& c : cases) {
+        StreamRecord r = on(u"a.txt", c.stream, c.size, 100, c.content);
+        const std::span<const std::uint8_t> bytes(
+            reinterpret_cast<const std::uint8_t*>(c.content.data()), c.content.size());
+        r.contentKind = contentKindOf(bytes);
+        EXPECT_EQ(contentKindKey(r.contentKind), c.key ? c.key : u"") << c.content;
+        std::u16string note;
+        EXPECT_EQ(assessStream(r, &note, 0), c.severity) << c.content;
+        EXPECT_EQ(note, c.note ? std::u16string(c.note) : contentKindNote(r.contentKind))
+            << c.content;
+    }
+    const std::uint8_t two[] = {0, 1};
+    EXPECT_EQ(std::pair(entropyOf(two), entropyOf({})), std::pair(1.0, 0.0));
 }
 
 TEST(Assessment, NamesAndLevels) {
