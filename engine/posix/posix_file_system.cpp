@@ -153,13 +153,17 @@ class PosixStreamListing : public StreamListing {
     }
 
     // After its attributes, the streams Samba's streams_depot keeps in files
-    // for an item it marked. A depot that cannot be found fails the listing:
-    // the marked item's streams would otherwise go unseen.
+    // for an item it marked. As for Samba, no stream folder for the item means
+    // no streams (a copy of a marked file keeps the mark, not the streams); a
+    // depot that cannot be reached or read fails the listing.
     std::uint32_t nextInDepot(StreamEntry& entry) {
         if (!depot) {
             UniqueFd found;
-            if (const int error = openItemDepot(folder.get(), name, path, found); error != 0)
-                return error == ENOENT ? kErrorPathNotFound : windowsErrorFromErrno(error);
+            const int error = openItemDepot(folder.get(), name, path, found);
+            if (error == ENOENT)
+                depotMarked = false;
+            if (error != 0)
+                return error == ENOENT ? kErrorHandleEof : windowsErrorFromErrno(error);
             depot = std::make_unique<DepotListing>(std::move(found));
         }
         return depot->next(entry);
@@ -298,6 +302,7 @@ std::uint32_t PosixFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     const bool linkToFolder =
         S_ISLNK(st.st_mode) && stat(bytes.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
     facts = factsOf(st, leafOf(bytes), windows, linkToFolder);
+    addBirthTime(AT_FDCWD, bytes.c_str(), facts.details);
     return kErrorSuccess;
 }
 

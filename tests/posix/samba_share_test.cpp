@@ -91,13 +91,15 @@ TEST_F(SambaShare, StreamsKeptInTheDepotAreListedReadAndRemoved) {
         " put zone sub/a.txt:Zone.Identifier; put zone sub:note");
 
     const std::string sub = share + "/sub";
+    // A copy keeps the mark but not the streams: as for Samba, it has none.
+    ASSERT_TRUE(makeFile(sub + "/copy.txt", {"user.SAMBA_STREAMS", "1"}));
     const ScanResult result = scanTree(fs, {sub});
-    // The markers and Samba's DOS attributes of the file and the folder.
-    EXPECT_EQ(result.stats, (ScanStats{.files = 1,
+    // The markers and Samba's DOS attributes of the files and the folder.
+    EXPECT_EQ(result.stats, (ScanStats{.files = 2,
                                        .folders = 1,
                                        .itemsWithStreams = 2,
                                        .streams = 3,
-                                       .metadataAttributes = 4}));
+                                       .metadataAttributes = 5}));
     ASSERT_EQ(result.records.size(), 3u);
     const StreamRecord* note = result.find(u"sub", u"note");
     ASSERT_NE(note, nullptr);
