@@ -83,7 +83,11 @@ int openDepotFolder(int start, const struct stat& item, UniqueFd& depot) {
     const std::string place = depotFolderOf(item.st_dev, item.st_ino);
     UniqueFd at(fcntl(start, F_DUPFD_CLOEXEC, 0));
     struct stat here;
-    while (at.valid() && fstat(at.get(), &here) == 0 && here.st_dev == item.st_dev) {
+    for (;;) {
+        if (!at.valid() || fstat(at.get(), &here) != 0)
+            return errno;
+        if (here.st_dev != item.st_dev)
+            break;  // the depot lies on the item's own volume
         const UniqueFd streams(
             openat(at.get(), kDepotName, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (streams.valid()) {
