@@ -85,17 +85,15 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
     streamscan::ImageFileSystem images(host, options.deleted);
     const std::uint32_t partition = options.partition.value_or(streamscan::kEveryPartition);
     std::vector<std::u16string> roots;
-    bool imageFailed = false;
+    std::vector<streamscan::NotExaminedPlace> failed;
     for (const std::u16string& path : options.paths) {
         streamscan::ImageOpening opening;
         opening.error = unreadableImage(host.fullPath(path), host, settings.imagesRead);
         if (opening.error.empty())
             opening = images.openImage(path, partition);
         if (!opening.error.empty()) {
-            imageFailed = true;
-            console.err(streamscan::utf8ForDisplay(
-                std::u16string(kProgramName) + u": " + streamscan::escapeForDisplay(path) + u": " +
-                streamscan::escapeForDisplay(opening.error) + u"\n"));
+            failed.push_back(streamscan::NotExaminedPlace{
+                path, streamscan::PlaceKind::listFailed, streamscan::kErrorSuccess, opening.error});
         }
         // Said once, and not counted: nothing was there to examine.
         for (const std::u16string& note : opening.notes) {
@@ -104,8 +102,13 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
         }
         roots.insert(roots.end(), opening.roots.begin(), opening.roots.end());
     }
-    if (roots.empty())
+    // With nothing to scan there is no summary to count them in: each is said.
+    if (roots.empty()) {
+        for (const streamscan::NotExaminedPlace& place : failed)
+            console.err(streamscan::utf8ForDisplay(notExaminedPlaceLine(place)));
         return kExitNotExamined;
+    }
+    settings.placesBefore = std::move(failed);
 
     options.paths = std::move(roots);
     settings.outputPort = &host;
@@ -114,8 +117,7 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
             return images.isDeleted(hostPath);
         };
     }
-    const int status = runScanner(options, settings, console, images, cancel);
-    return imageFailed && status < kExitUsage ? status | kExitNotExamined : status;
+    return runScanner(options, settings, console, images, cancel);
 }
 
 }  // namespace tessalin::cli

@@ -13,6 +13,7 @@
 #include "engine/assessment.h"
 #include "engine/csv_report.h"
 #include "engine/display_escape.h"
+#include "engine/not_examined.h"
 #include "engine/output_target.h"
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
@@ -191,8 +192,12 @@ class ScanRun {
             console.err(shown(notExaminedPlaceLine(place)));
         };
 
+        for (const streamscan::NotExaminedPlace& place : settings.placesBefore)
+            placeSink(place);
         outcome.stats = streamscan::scanRoots(prepared.roots, options.scan, sink, continueCheck,
                                               progressSink, fs, placeSink);
+        for (const streamscan::NotExaminedPlace& place : settings.placesBefore)
+            streamscan::countPlace(outcome.stats, place.kind);
         outcome.stats.unreadableStreams += unreadWhole;
         progress.hide();
     }

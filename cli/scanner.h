@@ -23,6 +23,9 @@ struct RunSettings {
     // output may replace, and the port output goes through (the host's).
     std::vector<streamscan::ItemIdentity> imagesRead;
     streamscan::FileSystem* outputPort = nullptr;
+    // Places not examined before the scan began (an image that could not be
+    // opened beside others that could): named and counted with the scan's own.
+    std::vector<streamscan::NotExaminedPlace> placesBefore;
 };
 
 // Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between

@@ -42,13 +42,17 @@ bool everythingExamined(const ScanStats& stats) {
            stats.volumesWithoutStreams == 0 && stats.volumesNotRecognised == 0;
 }
 
+void countPlace(ScanStats& stats, PlaceKind kind) {
+    if (kind == PlaceKind::cancelled) {
+        stats.cancelled = true;
+    } else {
+        ++(stats.*counterOf(kind));
+    }
+}
+
 void countNotExamined(ScanContext& context, PlaceKind kind, const std::u16string& path,
                       std::uint32_t error, const std::u16string& what) {
-    if (kind == PlaceKind::cancelled) {
-        context.stats.cancelled = true;
-    } else {
-        ++(context.stats.*counterOf(kind));
-    }
+    countPlace(context.stats, kind);
     if (context.places) {
         context.places(NotExaminedPlace{path, kind, error, what});
     }

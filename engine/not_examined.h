@@ -11,6 +11,9 @@ namespace streamscan {
 // ran to its end. Every front end's "everything examined" is this.
 bool everythingExamined(const ScanStats& stats);
 
+// Grows the counter of a place named outside a walk (the cancel flag for a stop).
+void countPlace(ScanStats& stats, PlaceKind kind);
+
 // Why the place was not examined, for a person: the error text for a system
 // error, else the kind's own words ("link not followed").
 std::u16string notExaminedReason(const NotExaminedPlace& place);
