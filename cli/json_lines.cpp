@@ -347,6 +347,8 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
     appendNumber(out, "volumesNotRecognised", stats.volumesNotRecognised);
     appendNumber(out, "fileSystemStreams", stats.fileSystemStreams);
     appendNumber(out, "metadataAttributes", stats.metadataAttributes);
+    appendNumber(out, "excluded", stats.excluded);
+    appendNumber(out, "linkLoops", stats.linkLoops);
     appendKey(out, "volumesWithoutStreamSupport");
     out += '[';
     bool first = true;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "cli/summary.h"
 #include "engine/display_escape.h"
+#include "engine/value_text.h"
 
 namespace tessalin::cli {
 namespace {
@@ -74,6 +76,29 @@ const OptionSpec kOptions[] = {
          o.scan.allAttributes = true;
          return noProblem();
      }},
+    {u"--exclude", 0, u"PATTERN", true,
+     u"do not enter a folder, or list a file, whose name matches\n"
+     u"PATTERN (* is any run, ? one character, letters A-Z in any\n"
+     u"case), or whose path below a root does when PATTERN holds\n"
+     u"a /; give it again to exclude more. The summary says how\n"
+     u"many were excluded",
+     [](CliOptions& o, std::u16string value) {
+         o.scan.excludePatterns.push_back(std::move(value));
+         return noProblem();
+     }},
+    {u"--follow-links", 0, u"all", false,
+     u"enter links to folders (a link that leads back into the\n"
+     u"walk is counted as a loop and not entered again); a link\n"
+     u"that leads out of every root is still not followed, and\n"
+     u"counted, unless =all is given",
+     [](CliOptions& o, std::u16string value) {
+         if (!value.empty() && value != u"all")
+             return u"option '--follow-links' takes only '=all', not " + quoted(value);
+         o.scan.followLinks = true;
+         o.scan.followLinksOutOfRoots = !value.empty();
+         return noProblem();
+     },
+     true},
     {u"--csv", 0, u"FILE", false,
      u"also write the CSV report to FILE (UTF-16LE, sixteen\n"
      u"columns, rows in scan order, ending with a note of what\n"
@@ -141,11 +166,13 @@ const OptionSpec kOptions[] = {
          o.extractDir = std::move(value);
          return noProblem();
      }},
-    {u"--remove", 0, u"NAME", false,
-     u"after the scan, remove every listed stream named NAME\n"
-     u"(letters A-Z in any case), after listing them and asking",
+    {u"--remove", 0, u"NAME", true,
+     u"after the scan, remove every listed stream whose name\n"
+     u"matches NAME (* is any run, ? one character, letters A-Z\n"
+     u"in any case), after listing each name with its count and\n"
+     u"asking; give it again to remove the streams of any of them",
      [](CliOptions& o, std::u16string value) {
-         o.removeName = std::move(value);
+         o.removeNames.push_back(std::move(value));
          return noProblem();
      }},
     {u"--image",
@@ -231,6 +258,34 @@ const OptionSpec kOptions[] = {
     {u"--", 0, {}, false, u"every argument after it is a PATH", nullptr},
 };
 
+// What follows the option's name in its usage: " FILE", "[=all]" or nothing.
+std::u16string optionValueText(const OptionSpec& spec) {
+    if (spec.valueName.empty())
+        return {};
+    if (spec.valueOptional)
+        return u"[=" + std::u16string(spec.valueName) + u"]";
+    return u" " + std::u16string(spec.valueName);
+}
+
+const ExitStatusSpec kExitStatuses[] = {
+    {0, u"everything was examined and nothing was flagged"},
+    {kExitFlagged, u"at least one row is an Alert or a Notice"},
+    {kExitNotExamined,
+     u"something was not examined (the scan was cancelled, or something was\n"
+     u"denied, failed to list, was unreadable, was a link not followed, or sat\n"
+     u"on a volume that cannot hold streams)"},
+    {kExitRemovalFailed,
+     u"a requested removal failed, was refused, or was not made because the\n"
+     u"scan was cancelled"},
+    {kExitUsage, u"usage error"},
+    {kExitInternal,
+     u"internal error, the output could not be written in full, the CSV report\n"
+     u"or the --extract manifest could not be written, or a copy could not be\n"
+     u"written (a report that failed means nothing is removed, so no evidence\n"
+     u"goes without its report)"},
+    {kExitInterrupted, u"interrupted by a second Ctrl+C"},
+};
+
 // Where the help of each option starts, counted from the start of its line.
 constexpr std::size_t kHelpColumn = 24;
 
@@ -244,10 +299,7 @@ std::u16string optionHelpLines() {
             usage += u", ";
         }
         usage += spec.longName;
-        if (!spec.valueName.empty()) {
-            usage += u' ';
-            usage += spec.valueName;
-        }
+        usage += optionValueText(spec);
         if (usage.size() + 2 > kHelpColumn)
             usage += u'\n';
         usage.resize(usage.size() + 2 > kHelpColumn ? usage.size() + kHelpColumn : kHelpColumn,
@@ -299,7 +351,9 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
     auto applyLong = [&](std::size_t& i, const OptionSpec& spec,
                          std::optional<std::u16string> inlineValue) {
         std::u16string value;
-        if (spec.valueName.empty()) {
+        if (spec.valueOptional) {
+            value = inlineValue.value_or(std::u16string());
+        } else if (spec.valueName.empty()) {
             if (inlineValue.has_value()) {
                 fail(u"option " + quoted(spec.longName) + u" takes no value");
                 return;
@@ -374,7 +428,7 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
                                  : u"--partition chooses a partition of a disk image: add --image");
         } else if (options.image && options.demo) {
             fail(u"--demo scans a sample tree of its own and reads no image");
-        } else if (options.image && options.removeName.has_value()) {
+        } else if (options.image && !options.removeNames.empty()) {
             fail(
                 u"--remove cannot be used with --image: images are evidence and are never "
                 u"written");
@@ -387,7 +441,7 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
 }
 
 std::u16string removalAnswerError(const CliOptions& options, bool stdinIsTerminal) {
-    if (!options.removeName.has_value() || options.yes || stdinIsTerminal)
+    if (options.removeNames.empty() || options.yes || stdinIsTerminal)
         return {};
     return u"--remove asks before it removes anything, and standard input is not a terminal: "
            u"add --yes to remove without asking";
@@ -407,12 +461,8 @@ std::u16string versionText() {
     return std::u16string(kProgramName) + u" " + std::u16string(kVersion) + u"\n";
 }
 
-std::u16string helpText() {
-    return u"Usage: tessalin-scan [OPTIONS] PATH...\n"
-           u"       tessalin-scan --image [--partition N] [--deleted] [OPTIONS] IMAGE...\n"
-           u"       tessalin-scan --demo [OPTIONS]\n"
-           u"\n"
-           u"Finds and explains alternate data streams: lists every named stream of every\n"
+std::u16string_view descriptionText() {
+    return u"Finds and explains alternate data streams: lists every named stream of every\n"
            u"file and folder under each PATH, reads the start of each, reads Zone.Identifier\n"
            u"(where a file came from), flags hidden executable content, and counts and says\n"
            u"everything it could not examine. On Linux the streams of NTFS volumes (ntfs-3g)\n"
@@ -420,44 +470,70 @@ std::u16string helpText() {
            u"Where a Linux download came from (user.xdg.origin.url and user.xdg.referrer.url,\n"
            u"as browsers, wget --xattr and curl --xattr keep it) is explained like a\n"
            u"Zone.Identifier, and a sidecar file NAME:Zone.Identifier that Windows leaves\n"
-           u"beside NAME is listed as NAME's Zone.Identifier.\n"
+           u"beside NAME is listed as NAME's Zone.Identifier.\n";
+}
+
+std::u16string_view outputHelpText() {
+    return u"One row per stream on standard output, as it is found: severity (Alert or\n"
+           u"Notice), size and zone, then the stream's path (file:name:type), then a note;\n"
+           u"where a Zone.Identifier names the address a file was downloaded from, the note\n"
+           u"says it. On a terminal the rows fit its width: the columns take only what\n"
+           u"they hold, a path that does not fit goes to its own line, indented, and a\n"
+           u"note too long for the line ends in an ellipsis. On a pipe or in a file each\n"
+           u"row is one line, whatever its length, with the path in a column COLUMNS (or\n"
+           u"120) wide less room for the note. Control characters, direction overrides and\n"
+           u"undecodable bytes in names are shown as <U+XXXX>. On a terminal Alert rows\n"
+           u"are red and Notice rows yellow, unless NO_COLOR is set or TERM is dumb. Then\n"
+           u"a summary: whether the scan completed, the counts, what was excluded, what was\n"
+           u"not examined, and an explanation when an empty or partial result must not be\n"
+           u"read as clean. While scanning, a progress line is shown on standard error\n"
+           u"when it is a terminal.\n"
+           u"\n"
+           u"The filters (--name, --min-size, --flagged) narrow the rows shown, written to\n"
+           u"the report and offered for --remove; the counts and the exit status still\n"
+           u"speak for every row found, and the summary says how many rows they left out.\n"
+           u"\n"
+           u"Ctrl+C stops the scan between items; what was listed is kept, the summary and\n"
+           u"the report say the scan was cancelled, and nothing is removed. A second Ctrl+C\n"
+           u"ends the program at once.\n";
+}
+
+std::span<const ExitStatusSpec> exitStatusTable() {
+    return kExitStatuses;
+}
+
+std::u16string helpText() {
+    std::u16string output;
+    // Each line of the Output paragraphs indented by two, empty lines left empty.
+    bool lineStart = true;
+    for (char16_t c : outputHelpText()) {
+        if (lineStart && c != u'\n')
+            output += u"  ";
+        output += c;
+        lineStart = c == u'\n';
+    }
+    std::u16string exits;
+    for (const ExitStatusSpec& exit : kExitStatuses) {
+        std::u16string value =
+            u"  " + streamscan::decimalText(static_cast<std::uint32_t>(exit.value));
+        value.resize(7, u' ');
+        exits += value;
+        for (char16_t c : exit.meaning) {
+            exits += c;
+            if (c == u'\n')
+                exits += u"       ";
+        }
+        exits += u'\n';
+    }
+    return u"Usage: tessalin-scan [OPTIONS] PATH...\n"
+           u"       tessalin-scan --image [--partition N] [--deleted] [OPTIONS] IMAGE...\n"
+           u"       tessalin-scan --demo [OPTIONS]\n"
+           u"\n" +
+           std::u16string(descriptionText()) +
            u"\n"
            u"Options:\n" +
-           optionHelpLines() +
-           u"\n"
-           u"Output:\n"
-           u"  One row per stream on standard output, as it is found: severity (Alert or\n"
-           u"  Notice), size and zone in columns of fixed width, then the stream's path\n"
-           u"  (file:name:type), then a note. The path gets the rest of the terminal's width\n"
-           u"  (COLUMNS, or 120 when the output is not a terminal) less room for the note; a\n"
-           u"  longer path is never cut, it only pushes its note to the right. Control\n"
-           u"  characters, direction overrides and undecodable bytes in\n"
-           u"  names are shown as <U+XXXX>. On a terminal Alert rows are red and Notice rows\n"
-           u"  yellow, unless NO_COLOR is set or TERM is dumb. Then a summary: whether the\n"
-           u"  scan completed, the counts, what was not examined, and an explanation when an\n"
-           u"  empty or partial result must not be read as clean. While scanning, a progress\n"
-           u"  line is shown on standard error when it is a terminal.\n"
-           u"\n"
-           u"  The filters (--name, --min-size, --flagged) narrow the rows shown, written\n"
-           u"  to the report and offered for --remove; the counts and the exit status still\n"
-           u"  speak for every row found, and the summary says how many rows they left out.\n"
-           u"\n"
-           u"  Ctrl+C stops the scan between items; what was listed is kept, the summary and\n"
-           u"  the report say the scan was cancelled, and nothing is removed. A second\n"
-           u"  Ctrl+C ends the program at once.\n"
-           u"\n"
-           u"Exit status (the bits add up):\n"
-           u"  0    everything was examined and nothing was flagged\n"
-           u"  1    at least one row is an Alert or a Notice\n"
-           u"  2    something was not examined (the scan was cancelled, or something was\n"
-           u"       denied, failed to list, was unreadable, was a link not followed, or sat\n"
-           u"       on a volume that cannot hold streams)\n"
-           u"  4    a requested removal failed, was refused, or was not made because the\n"
-           u"       scan was cancelled\n"
-           u"  64   usage error\n"
-           u"  70   internal error, or the CSV report could not be written (then nothing is\n"
-           u"       removed, so no evidence goes without its report)\n"
-           u"  130  interrupted by a second Ctrl+C\n";
+           optionHelpLines() + u"\nOutput:\n" + output + u"\nExit status (1, 2 and 4 add up):\n" +
+           exits;
 }
 
 }  // namespace tessalin::cli

@@ -22,7 +22,8 @@ struct CliOptions {
     streamscan::ScanOptions scan;  // largeStreamThreshold stays at its default
     std::vector<std::u16string> paths;
     std::optional<std::u16string> csvPath;
-    std::optional<std::u16string> removeName;
+    // --remove patterns, in the order given; a stream whose name matches any is removed.
+    std::vector<std::u16string> removeNames;
     RowFilter filter;
     bool json = false;  // JSON Lines on standard output; every other text on stderr
     bool hash = false;  // each --json row carries its stream's SHA-256
@@ -49,9 +50,25 @@ struct OptionSpec {
     // problem with it, empty when there is none. Null for "--", which the parser
     // itself handles.
     std::u16string (*apply)(CliOptions& options, std::u16string value) = nullptr;
+    // The value may be left out ("--follow-links" alone); given, it comes only
+    // as "--follow-links=VALUE", never as the next argument.
+    bool valueOptional = false;
 };
 
 std::span<const OptionSpec> optionTable();
+
+// One exit status the program uses, with the words --help and the manual give it.
+struct ExitStatusSpec {
+    int value;
+    std::u16string_view meaning;  // lines joined by '\n'
+};
+std::span<const ExitStatusSpec> exitStatusTable();
+
+// The paragraphs of --help after the options (what the rows are, filters,
+// Ctrl+C), which the manual repeats.
+std::u16string_view outputHelpText();
+// The summary of what the program does, shared by --help and the manual.
+std::u16string_view descriptionText();
 
 struct ParseResult {
     CliOptions options;

@@ -1,7 +1,10 @@
 #include "cli/removal_flow.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
+#include "cli/row_filter.h"
 #include "engine/display_escape.h"
 #include "engine/removal.h"
 #include "engine/unicode.h"
@@ -9,8 +12,15 @@
 
 namespace tessalin::cli {
 
-bool matchesRemovalName(const streamscan::StreamRecord& record, std::u16string_view name) {
-    return !record.streamName.empty() && streamscan::equalsAsciiNoCase(record.streamName, name);
+bool matchesRemovalName(const streamscan::StreamRecord& record,
+                        const std::vector<std::u16string>& patterns) {
+    if (record.streamName.empty())
+        return false;
+    for (const std::u16string& pattern : patterns) {
+        if (wildcardMatches(pattern, record.streamName))
+            return true;
+    }
+    return false;
 }
 
 ConfirmationWording platformConfirmationWording() {
@@ -35,23 +45,42 @@ bool isYesAnswer(std::string_view answer) {
 
 bool runRemoval(const std::vector<streamscan::StreamRecord>& rows, const RemovalRequest& request,
                 const RemovalIo& io, streamscan::FileSystem& fs) {
-    std::u16string shownName(1, u'\'');
-    shownName += streamscan::escapeForDisplay(request.name);
-    shownName += u'\'';
+    std::u16string shownNames;
+    for (std::size_t i = 0; i < request.names.size(); ++i) {
+        if (i != 0)
+            shownNames += i + 1 == request.names.size() ? u" or " : u", ";
+        shownNames += u'\'' + streamscan::escapeForDisplay(request.names[i]) + u'\'';
+    }
     if (request.scanCancelled) {
         // Removing part of what was asked, silently, would read as done.
-        io.say(u"The scan was cancelled, so nothing was removed: streams named " + shownName +
+        io.say(u"The scan was cancelled, so nothing was removed: streams named " + shownNames +
                u" may sit in the part of the tree it never reached.\n");
         return true;
     }
     std::vector<std::uint64_t> selection;
+    // Each stream name the patterns reached, with how many listed streams carry it.
+    std::vector<std::pair<std::u16string, std::uint64_t>> byName;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (matchesRemovalName(rows[i], request.name))
-            selection.push_back(i);
+        if (!matchesRemovalName(rows[i], request.names))
+            continue;
+        selection.push_back(i);
+        auto known = std::find_if(byName.begin(), byName.end(), [&](const auto& each) {
+            return each.first == rows[i].streamName;
+        });
+        if (known == byName.end()) {
+            byName.emplace_back(rows[i].streamName, 1);
+        } else {
+            ++known->second;
+        }
     }
     if (selection.empty()) {
-        io.say(u"No listed stream is named " + shownName + u", so there is nothing to remove.\n");
+        io.say(u"No listed stream is named " + shownNames + u", so there is nothing to remove.\n");
         return false;
+    }
+    std::u16string names = u"Streams to remove, by name:\n";
+    for (const auto& [name, count] : byName) {
+        names += u"    " + streamscan::countPhrase(count, u"stream", u"streams") + u" named '" +
+                 streamscan::escapeForDisplay(name) + u"'\n";
     }
 
     const DeletePlan plan = planDelete(rows, selection, fs.pathStyle());
@@ -61,12 +90,12 @@ bool runRemoval(const std::vector<streamscan::StreamRecord>& rows, const Removal
     }
     const std::u16string question = confirmationMessage(plan, request.wording).text;
     if (request.askFirst) {
-        if (!io.confirm(question + u" [y/N] ")) {
+        if (!io.confirm(names + question + u" [y/N] ")) {
             io.say(u"Nothing was removed.\n");
             return false;
         }
     } else {
-        io.say(question + u" yes (--yes)\n");
+        io.say(names + question + u" yes (--yes)\n");
     }
 
     const streamscan::RemovalResult result =

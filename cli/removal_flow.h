@@ -15,16 +15,17 @@
 
 namespace tessalin::cli {
 
-// Whether a listed row is one --remove NAME acts on: a stream whose name equals
-// NAME with the letters A-Z in either case.
-bool matchesRemovalName(const streamscan::StreamRecord& record, std::u16string_view name);
+// Whether a listed row is one --remove NAME acts on: a stream whose name matches
+// any of the patterns ('*' any run, '?' one character, A-Z in either case).
+bool matchesRemovalName(const streamscan::StreamRecord& record,
+                        const std::vector<std::u16string>& patterns);
 
 // The confirmation's paragraphs that speak of Windows (the Unblock button, the
 // Recycle Bin) are said only where they are true.
 ConfirmationWording platformConfirmationWording();
 
 struct RemovalRequest {
-    std::u16string name;
+    std::vector<std::u16string> names;  // the --remove patterns
     bool scanCancelled = false;
     bool askFirst = true;  // false with --yes
     ConfirmationWording wording = platformConfirmationWording();
@@ -39,7 +40,8 @@ struct RemovalIo {
     std::function<bool()> keepGoing;
 };
 
-// Runs the removal over the kept rows (each matching the name, in scan order).
+// Runs the removal over the kept rows (each matching a name, in scan order).
+// The question first lists each stream name it would remove with its count.
 // Returns true when a requested removal failed, was refused, or was not made
 // because the scan was cancelled; a No from the user is not a failure.
 bool runRemoval(const std::vector<streamscan::StreamRecord>& rows, const RemovalRequest& request,

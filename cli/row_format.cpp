@@ -1,9 +1,11 @@
 #include "cli/row_format.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/assessment.h"
 #include "engine/display_escape.h"
+#include "engine/origin_marks.h"
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
 #include "frontend/column_text.h"
@@ -16,6 +18,9 @@ namespace {
 constexpr std::string_view kRed = "\x1b[31m";
 constexpr std::string_view kYellow = "\x1b[33m";
 constexpr std::string_view kReset = "\x1b[0m";
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+// A note cut shorter than this beside its path reads better below it.
+constexpr int kShortestCutNote = 20;
 
 void appendPadded(std::string& line, const std::string& text, int width, bool alignRight) {
     const int padding = width - displayWidth(text);
@@ -68,7 +73,67 @@ std::string firstColumns(const std::string& text, int columns) {
     return text.substr(0, end);
 }
 
+// At most `columns` columns of a text, its end given up for an ellipsis when cut.
+std::string shortened(const std::string& text, int columns) {
+    if (columns < 0 || displayWidth(text) <= columns)
+        return text;
+    if (columns < 1)
+        return {};
+    return firstColumns(text, columns - 1) + std::string(kEllipsis);
+}
+
+// What a download mark's note says: the words, the address, and the referrer
+// that may follow it. Empty words when the row's note is not about an address.
+struct AddressNote {
+    std::u16string words;
+    std::u16string address;
+    std::u16string referrer;
+};
+
+AddressNote addressNote(const streamscan::StreamRecord& record, const std::u16string& note) {
+    const streamscan::ZoneInfo& zone = record.zone;
+    const std::u16string downloaded = u"Downloaded from ";
+    if (zone.hostUrl.empty() && zone.referrerUrl.empty())
+        return {};
+    if (streamscan::equalsAsciiNoCase(record.streamName, streamscan::kXdgReferrerName)) {
+        // The referrer's own row says the referrer; the origin has a row of its own.
+        if (note == downloaded + zone.hostUrl && !zone.referrerUrl.empty())
+            return {u"Referred by ", zone.referrerUrl, {}};
+        return {};
+    }
+    if (zone.hostUrl.empty())
+        return {};
+    if (note == downloaded + zone.hostUrl ||
+        (note.empty() && zone.isZoneIdentifier && !record.unreadable)) {
+        return {downloaded, zone.hostUrl, zone.referrerUrl};
+    }
+    return {};
+}
+
 }  // namespace
+
+std::string rowNote(const streamscan::StreamRecord& record, int room, bool withZone) {
+    const bool itemRow = record.streamName.empty();
+    // An item row has no stream column here, so the list's "(no alternate streams)"
+    // stands where the note would be.
+    const std::u16string note = itemRow ? columnText(record, kColumnStream) : noteText(record);
+    const AddressNote address = itemRow ? AddressNote() : addressNote(record, note);
+    std::string lead;
+    if (withZone && !itemRow) {
+        lead = consoleText(columnText(record, kColumnZone));
+        if (!lead.empty() && (!note.empty() || !address.words.empty()))
+            lead += ": ";
+    }
+    if (address.words.empty())
+        return shortened(lead + consoleText(note), room);
+    const std::string origin = lead + consoleText(address.words + address.address);
+    if (!address.referrer.empty()) {
+        const std::string full = origin + consoleText(u", referred by " + address.referrer);
+        if (room < 0 || displayWidth(full) <= room)
+            return full;
+    }
+    return shortened(origin, room);
+}
 
 RowLayout rowLayoutForWidth(int terminalWidth) {
     const int fixed = kSeverityWidth + kSizeWidth + kZoneWidth + 4 * kColumnGap + kNoteReserve;
@@ -76,6 +141,12 @@ RowLayout rowLayoutForWidth(int terminalWidth) {
     layout.pathWidth = terminalWidth - fixed;
     if (layout.pathWidth < kMinimumPathWidth)
         layout.pathWidth = kMinimumPathWidth;
+    return layout;
+}
+
+RowLayout terminalRowLayout(int width) {
+    RowLayout layout;
+    layout.terminalWidth = std::max(width, kMinimumPathWidth);
     return layout;
 }
 
@@ -100,16 +171,58 @@ int displayWidth(std::string_view utf8) {
     return width;
 }
 
+namespace {
+
+// A row that fits the terminal: severity and size only as wide as they get,
+// then the path and the zone and note after it; a path that does not fit goes
+// below, indented, in pieces that each fit, so nothing wraps through the columns.
+std::string terminalRow(const streamscan::StreamRecord& record, int width) {
+    std::string line;
+    appendPadded(line, consoleText(columnText(record, kColumnSeverity)), kTerminalSeverityWidth,
+                 false);
+    appendGap(line);
+    appendPadded(line, consoleText(columnText(record, kColumnSize)), kSizeWidth, true);
+    appendGap(line);
+    const std::string path = consoleText(streamscan::recordStreamPath(record));
+    const int used = displayWidth(line);
+    const int fullNote = displayWidth(rowNote(record, -1, true));
+    const int room = width - used - displayWidth(path) - kColumnGap;
+    if (used + displayWidth(path) <= width &&
+        (fullNote == 0 || room >= std::min(fullNote, kShortestCutNote))) {
+        line += path;
+        if (fullNote != 0) {
+            appendGap(line);
+            line += rowNote(record, room, true);
+        }
+        return line;
+    }
+    line += rowNote(record, width - used, true);
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    const int piece = std::max(width - kPathIndent, 1);
+    std::string rest = path;
+    while (!rest.empty()) {
+        const std::string part = firstColumns(rest, piece);
+        line += '\n';
+        line.append(kPathIndent, ' ');
+        line += part;
+        rest.erase(0, part.size());
+    }
+    return line;
+}
+
+}  // namespace
+
 std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& layout,
                       bool colour) {
     const bool itemRow = record.streamName.empty();
-    // An item row has no stream column here, so the list's "(no alternate streams)"
-    // stands where the note would be.
-    const std::u16string note = itemRow ? columnText(record, kColumnStream) : noteText(record);
-    std::string line = composeRow(
-        consoleText(columnText(record, kColumnSeverity)),
-        consoleText(columnText(record, kColumnSize)), consoleText(columnText(record, kColumnZone)),
-        consoleText(streamscan::recordStreamPath(record)), consoleText(note), layout);
+    std::string line = layout.terminalWidth != 0
+                           ? terminalRow(record, layout.terminalWidth)
+                           : composeRow(consoleText(columnText(record, kColumnSeverity)),
+                                        consoleText(columnText(record, kColumnSize)),
+                                        consoleText(columnText(record, kColumnZone)),
+                                        consoleText(streamscan::recordStreamPath(record)),
+                                        rowNote(record, -1, false), layout);
     if (colour && !itemRow) {
         if (record.severity == streamscan::kSeverityAlert) {
             line = std::string(kRed) + line + std::string(kReset);
@@ -122,6 +235,8 @@ std::string formatRow(const streamscan::StreamRecord& record, const RowLayout& l
 }
 
 std::string formatHeader(const RowLayout& layout) {
+    if (layout.terminalWidth != 0)
+        return {};
     return composeRow("Severity", "Size", "Zone", "Path", "Note", layout) + "\n";
 }
 

@@ -117,7 +117,8 @@ class ScanRun {
     // Scans on this thread; each row goes out as it is found, and only what the
     // report or the removal needs is kept after that.
     void scan(const std::atomic<bool>& cancel) {
-        const RowLayout layout = rowLayoutForWidth(console.outWidth());
+        const RowLayout layout = console.outIsTerminal() ? terminalRowLayout(console.outWidth())
+                                                         : rowLayoutForWidth(console.outWidth());
         setColourInUse(settings.colour);
         ProgressLine progress(console);
         const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
@@ -303,7 +304,7 @@ class ScanRun {
             console.flushOut();
             console.err(shown(std::u16string(kProgramName) + u": " +
                               exportFailedMessage(path, writerError).text + u"\n"));
-            if (options.removeName.has_value())
+            if (!options.removeNames.empty())
                 console.err("Nothing was removed, since the report could not be written.\n");
             return false;
         }
@@ -318,11 +319,11 @@ class ScanRun {
 
     // True when a requested removal failed, was refused or was not made.
     bool removeRequested(const std::atomic<bool>& cancel) {
-        if (!options.removeName.has_value())
+        if (options.removeNames.empty())
             return false;
         say(u"\n");
         RemovalRequest request;
-        request.name = *options.removeName;
+        request.names = options.removeNames;
         request.scanCancelled = outcome.stats.cancelled;
         request.askFirst = !options.yes;
         RemovalIo io;
@@ -392,7 +393,7 @@ class ScanRun {
     }
 
     bool isRemovalCandidate(const streamscan::StreamRecord& record) const {
-        return options.removeName.has_value() && matchesRemovalName(record, *options.removeName);
+        return matchesRemovalName(record, options.removeNames);
     }
 
     bool askYes(std::u16string_view prompt) {

@@ -60,6 +60,15 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
                                         u"attributes holding metadata, not streams, were");
         text += u" not listed (--all-attributes lists them)\n";
     }
+    if (outcome.stats.excluded != 0) {
+        text += streamscan::countPhrase(outcome.stats.excluded, u"item was", u"items were");
+        text += u" excluded (--exclude), as asked\n";
+    }
+    if (outcome.stats.linkLoops != 0) {
+        text += streamscan::countPhrase(outcome.stats.linkLoops, u"folder link leads",
+                                        u"folder links lead");
+        text += u" back into the walk (a loop), not entered again\n";
+    }
     if (outcome.deletedListed) {
         text += streamscan::countPhrase(outcome.deletedStreamRows, u"stream belongs",
                                         u"streams belong");

@@ -128,11 +128,17 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
         record.streamSize >= kLargerThanHostMinimum) {
         if (note == nullptr)
             return kSeverityNotice;
-        return conclude(note,
-                        u"Stream is larger than the file itself (" +
-                            streamSizeText(record.streamSize, record.streamSizeAtLeast) +
-                            u" against " + sizeText(record.hostSize) + u")",
-                        kSeverityNotice);
+        std::u16string stream = streamSizeText(record.streamSize, record.streamSizeAtLeast);
+        std::u16string host = sizeText(record.hostSize);
+        // Rounded alike, the two would read as equal and the note would contradict itself.
+        if (stream == host || stream == u"at least " + host) {
+            stream = (record.streamSizeAtLeast ? u"at least " : u"") +
+                     groupedNumber(record.streamSize) + u" bytes";
+            host = groupedNumber(record.hostSize) + u" bytes";
+        }
+        return conclude(
+            note, u"Stream is larger than the file itself (" + stream + u" against " + host + u")",
+            kSeverityNotice);
     }
     if (isZone) {
         const ZoneInfo& zone = record.zone;

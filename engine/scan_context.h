@@ -1,6 +1,8 @@
 // The state one scan shares across all levels of the walk. Private to the engine.
 #pragma once
 
+#include <vector>
+
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
 
@@ -17,6 +19,10 @@ struct ScanContext {
     // The root being walked and its identity, which every row keeps.
     std::u16string root;
     ItemIdentity rootIdentity;
+    // With links followed: every root's identity (links resolved), and the
+    // folders from the root down to the one being listed, to find loops.
+    std::vector<ItemIdentity> rootIdentities;
+    std::vector<ItemIdentity> walkChain;
 };
 
 // Counts a place that was not examined and names it to the place sink.

@@ -21,6 +21,8 @@ void forEachCounter(const ScanStats& stats, Visit visit) {
     visit("volumesNotRecognised", stats.volumesNotRecognised);
     visit("fileSystemStreams", stats.fileSystemStreams);
     visit("metadataAttributes", stats.metadataAttributes);
+    visit("excluded", stats.excluded);
+    visit("linkLoops", stats.linkLoops);
 }
 
 }  // namespace streamscan

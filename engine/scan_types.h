@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "engine/content_kind.h"
 #include "engine/file_system.h"
 
 namespace streamscan {
@@ -81,6 +83,10 @@ struct ScanStats {
     // (tags, comments, sync state) on volumes that are not NTFS: counted, not
     // listed, unless all attributes are asked for. No part of what was not examined.
     std::uint64_t metadataAttributes = 0;
+    // Items the user excluded: not walked, as asked, so no part of what was not examined.
+    std::uint64_t excluded = 0;
+    // Folder links followed that led back to a folder already on the walk: not entered again.
+    std::uint64_t linkLoops = 0;
     bool cancelled = false;
 
     bool operator==(const ScanStats&) const = default;
@@ -91,6 +97,11 @@ struct ScanOptions {
     bool showItemsWithoutStreams = false;
     bool includeFolders = true;
     bool followLinks = false;
+    // With followLinks: also enter links whose target lies outside every root.
+    bool followLinksOutOfRoots = false;
+    // Names ('*' any run, '?' one code unit, A-Z in either case) of items not
+    // walked; a pattern with a separator is matched against the path below its root.
+    std::vector<std::u16string> excludePatterns;
     // List the attributes that hold metadata as streams too (StreamEntry::metadata).
     bool allAttributes = false;
     std::uint64_t largeStreamThreshold = kDefaultLargeStreamThreshold;  // 0 reads as 1 MiB

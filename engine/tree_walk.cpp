@@ -1,9 +1,12 @@
 #include "engine/tree_walk.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
+#include "engine/name_pattern.h"
 #include "engine/origin_marks.h"
+#include "engine/output_target.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
 #include "engine/stream_listing.h"
@@ -27,6 +30,64 @@ bool keepGoing(ScanContext& context, const std::u16string& place) {
 
 bool isLink(std::uint32_t attributes) {
     return (attributes & kAttributeReparsePoint) != 0;
+}
+
+// Whether the user excluded an entry: by its name, or by its path below the
+// root when the pattern holds a separator.
+bool isExcluded(const ScanContext& context, const std::u16string& child,
+                const std::u16string& name) {
+    const PathStyle style = context.fs.pathStyle();
+    const std::u16string_view separators = style == PathStyle::posix ? u"/" : u"\\/";
+    for (const std::u16string& pattern : context.options.excludePatterns) {
+        if (pattern.find_first_of(separators) == std::u16string::npos) {
+            if (wildcardMatches(pattern, name))
+                return true;
+            continue;
+        }
+        std::u16string_view below(child);
+        below.remove_prefix(std::min(context.root.size(), below.size()));
+        while (!below.empty() && separators.find(below.front()) != std::u16string_view::npos)
+            below.remove_prefix(1);
+        if (wildcardMatches(pattern, below))
+            return true;
+    }
+    return false;
+}
+
+bool isAmongIdentities(const ItemIdentity& identity, const std::vector<ItemIdentity>& items,
+                       std::size_t count) {
+    count = std::min(count, items.size());
+    return identity.known &&
+           std::find(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(count), identity) !=
+               items.begin() + static_cast<std::ptrdiff_t>(count);
+}
+
+enum class LinkWay : std::uint8_t { enter, loop, outOfRoots };
+
+// Where a folder link leads, by identity: back to a folder on the way down (a
+// loop), out of every root, or somewhere the walk may enter. The system resolves
+// "link/.." from the link's target, so climbing from it finds the target's
+// ancestors; only POSIX paths resolve so.
+LinkWay linkWay(ScanContext& context, const std::u16string& link, std::size_t depth,
+                ItemIdentity& target) {
+    target = resolvedIdentity(link, context.fs);
+    if (isAmongIdentities(target, context.walkChain, depth + 1))
+        return LinkWay::loop;
+    if (context.options.followLinksOutOfRoots)
+        return LinkWay::enter;
+    if (context.fs.pathStyle() != PathStyle::posix)
+        return LinkWay::outOfRoots;
+    std::u16string climb = link;
+    ItemIdentity previous = target;
+    for (ItemIdentity at = target; at.known; previous = at) {
+        if (isAmongIdentities(at, context.rootIdentities, context.rootIdentities.size()))
+            return LinkWay::enter;
+        climb += u"/..";
+        at = resolvedIdentity(climb, context.fs);
+        if (at == previous)
+            break;  // "/" is its own parent
+    }
+    return LinkWay::outOfRoots;
 }
 
 }  // namespace
@@ -54,6 +115,10 @@ ScanStats scanRoots(const std::vector<std::u16string>& roots, const ScanOptions&
         context.sink = sink ? sink : RecordSink([](const StreamRecord&) {});
         context.continueCheck = continueCheck;
         context.progress = progress;
+        if (options.followLinks) {
+            for (const std::u16string& each : roots)
+                context.rootIdentities.push_back(resolvedIdentity(fullPathOf(each, fs), fs));
+        }
         for (const std::u16string& each : roots) {
             if (context.stats.cancelled) {
                 break;
@@ -115,6 +180,9 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
     }
     context.root = path;
     context.rootIdentity = facts.identity;
+    context.walkChain.clear();
+    if (context.options.followLinks)
+        context.walkChain.push_back(resolvedIdentity(path, context.fs));
 
     HostFacts known(facts);
     if ((facts.attributes & kAttributeDirectory) != 0) {
@@ -159,7 +227,12 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
     }
 
     // Only the subfolder paths outlive the listing, so one listing is open at a time.
-    std::vector<std::u16string> subfolders;
+    struct Subfolder {
+        std::u16string path;
+        ItemIdentity identity;  // known only when links are followed
+    };
+    std::vector<Subfolder> subfolders;
+    const bool following = context.options.followLinks;
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
         if (!keepGoing(context, folder)) {
@@ -169,7 +242,10 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
             const std::u16string child = joinPath(folder, entry.name, style);
             // The entry's facts are asked of the listing only if it shows a record.
             HostFacts facts(*listing);
-            if (entry.volumeWithoutStreams) {
+            if (!context.options.excludePatterns.empty() &&
+                isExcluded(context, child, entry.name)) {
+                ++stats.excluded;  // as asked: not walked, and not "not examined"
+            } else if (entry.volumeWithoutStreams) {
                 // As for a root on such a volume: counted, nothing on it examined.
                 countNotExamined(context, PlaceKind::volumeWithoutStreams, child);
             } else if (entry.kind == EntryKind::file) {
@@ -183,14 +259,27 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
                 }
             } else {
                 ++stats.folders;
-                if (entry.kind == EntryKind::folderLink && !context.options.followLinks) {
+                ItemIdentity identity;
+                LinkWay way = LinkWay::enter;
+                if (entry.kind == EntryKind::folderLink) {
+                    way = following
+                              ? linkWay(context, child, static_cast<std::size_t>(depth), identity)
+                              : LinkWay::outOfRoots;
+                } else if (following) {
+                    const ItemFacts* own = nullptr;
+                    if (facts.get(own) == kErrorSuccess)
+                        identity = own->identity;
+                }
+                if (way == LinkWay::loop) {
+                    ++stats.linkLoops;
+                } else if (way == LinkWay::outOfRoots) {
                     countNotExamined(context, PlaceKind::linkNotFollowed, child);
                 } else {
                     if (context.options.includeFolders) {
                         listItemStreams(context, child, true, facts);
                     }
                     if (context.options.includeSubfolders) {
-                        subfolders.push_back(child);
+                        subfolders.push_back({child, identity});
                     }
                 }
             }
@@ -206,11 +295,15 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
         countFailure(context, folder, endError);
     }
 
-    for (const std::u16string& subfolder : subfolders) {
-        if (!keepGoing(context, subfolder)) {
+    for (const Subfolder& subfolder : subfolders) {
+        if (!keepGoing(context, subfolder.path)) {
             return;
         }
-        walkFolder(subfolder, context, depth + 1);
+        if (following) {
+            context.walkChain.resize(static_cast<std::size_t>(depth) + 1);
+            context.walkChain.push_back(subfolder.identity);
+        }
+        walkFolder(subfolder.path, context, depth + 1);
     }
 }
 

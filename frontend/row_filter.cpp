@@ -3,9 +3,10 @@
 #include <limits>
 
 #include "engine/assessment.h"
+#include "engine/name_pattern.h"
 #include "engine/unicode.h"
 
-namespace tessalin::cli {
+namespace tessalin {
 
 bool RowFilter::passes(const streamscan::StreamRecord& record) const {
     if (!active())
@@ -28,30 +29,7 @@ bool RowFilter::passes(const streamscan::StreamRecord& record) const {
 }
 
 bool wildcardMatches(std::u16string_view pattern, std::u16string_view name) {
-    // Greedy with one back-track point: the last '*' seen and where it started to match.
-    std::size_t p = 0;
-    std::size_t n = 0;
-    std::size_t starAt = std::u16string_view::npos;
-    std::size_t starMatch = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == u'?' || (pattern[p] != u'*' && streamscan::asciiLower(pattern[p]) ==
-                                                              streamscan::asciiLower(name[n])))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            starAt = p++;
-            starMatch = n;
-        } else if (starAt != std::u16string_view::npos) {
-            p = starAt + 1;
-            n = ++starMatch;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
+    return streamscan::wildcardMatches(pattern, name);
 }
 
 std::optional<std::uint64_t> parseSizeArgument(std::u16string_view text) {

@@ -23,6 +23,9 @@ namespace {
 struct OpenedFolder {
     std::string path;  // without a trailing /
     UniqueFd fd;
+    // Entries its listing saw as links to folders: the only names below it whose
+    // target is opened, when the walk (following links) asks to list them.
+    std::vector<std::string> folderLinks;
 };
 
 // The folders opened on this thread from the latest root down to the latest
@@ -131,6 +134,10 @@ class PosixDirectoryListing : public DirectoryListing {
             currentFacts = factsNow();
             factsKnown = true;
         }
+        if (!birthAsked) {
+            birthAsked = true;
+            addBirthTime(current.folder, current.name.c_str(), currentFacts.details);
+        }
         facts = currentFacts;
         return kErrorSuccess;
     }
@@ -142,6 +149,7 @@ class PosixDirectoryListing : public DirectoryListing {
         entry = DirectoryEntry();
         entry.name = textOf(current.name);
         factsKnown = false;
+        birthAsked = false;
         // The one question every item costs: its attribute names, which say
         // whether it carries a stream.
         const AttributeHost host{current.folder, current.name.c_str(), current.path.c_str()};
@@ -164,6 +172,18 @@ class PosixDirectoryListing : public DirectoryListing {
         // link that the walk does not enter.
         if (entry.kind == EntryKind::folderLink && S_ISDIR(st.st_mode) && !ntfsAttributesRead)
             entry.kind = EntryKind::folder;
+        if (entry.kind == EntryKind::folderLink && S_ISLNK(st.st_mode))
+            noteFolderLink();
+    }
+
+    void noteFolderLink() {
+        const std::string_view path = withoutTrailingSlash(folder);
+        for (auto opened = openedFolders.rbegin(); opened != openedFolders.rend(); ++opened) {
+            if (opened->path == path) {
+                opened->folderLinks.push_back(current.name);
+                return;
+            }
+        }
     }
 
     // The facts of the current entry, from its stat and the Windows attributes
@@ -196,6 +216,7 @@ class PosixDirectoryListing : public DirectoryListing {
     bool haveStat = false;
     ItemFacts currentFacts;  // of the current entry, when factsKnown
     bool factsKnown = false;
+    bool birthAsked = false;  // only items that show a row ask for it
     bool ntfsAttributesRead = false;  // its attributes came from NTFS itself
 };
 
@@ -212,8 +233,17 @@ int openFolder(const std::string& folder, UniqueFd& fd) {
     if (slash != path.npos && !openedFolders.empty() && openedFolders.back().path == parent) {
         // Below the very folder that was listed, without following a link.
         const std::string leaf(path.substr(slash + 1));
-        fd.reset(openat(openedFolders.back().fd.get(), leaf.c_str(),
+        const OpenedFolder& parentFolder = openedFolders.back();
+        fd.reset(openat(parentFolder.fd.get(), leaf.c_str(),
                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const std::vector<std::string>& links = parentFolder.folderLinks;
+        if (!fd.valid() && (errno == ELOOP || errno == ENOTDIR) &&
+            std::find(links.begin(), links.end(), leaf) != links.end()) {
+            // A link its folder's listing saw, which the walk lists only when it
+            // follows links: its target is opened, as a root's is.
+            fd.reset(
+                openat(parentFolder.fd.get(), leaf.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        }
     } else {
         // A root: a folder the user named is entered, a link included.
         openedFolders.clear();
@@ -224,7 +254,7 @@ int openFolder(const std::string& folder, UniqueFd& fd) {
     UniqueFd held(fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
     if (!held.valid())
         return errno;
-    openedFolders.push_back({std::string(path), std::move(held)});
+    openedFolders.push_back({std::string(path), std::move(held), {}});
     return 0;
 }
 

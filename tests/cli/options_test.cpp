@@ -1,7 +1,15 @@
 #include "cli/options.h"
+#include "cli/manual.h"
 #include "cli/row_filter.h"
+#include "cli/summary.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
+#include <string>
+
+#include "engine/unicode.h"
 
 namespace tessalin::cli {
 namespace {
@@ -12,12 +20,19 @@ using Args = std::vector<std::u16string>;
 TEST(CliOptions, EachOptionReachesTheScanOrTheRun) {
     const ParseResult parsed = parseArguments(
         {u"--no-subfolders", u"--no-folder-streams", u"--all-items", u"--all-attributes",
-         u"--remove=Zone.Identifier", u"-qy", u"--name=zone.*", u"--min-size", u"64K", u"a"});
+         u"--remove=Zone.Identifier", u"-qy", u"--name=zone.*", u"--min-size", u"64K", u"a",
+         u"--remove", u"*.exe", u"--exclude", u"node_modules", u"--follow-links=all"});
     ASSERT_EQ(parsed.error, u"");
     const CliOptions& o = parsed.options;
     EXPECT_FALSE(o.scan.includeSubfolders || o.scan.includeFolders);
     EXPECT_TRUE(o.scan.showItemsWithoutStreams && o.scan.allAttributes && o.quiet && o.yes);
-    EXPECT_EQ(o.removeName, u"Zone.Identifier");
+    EXPECT_EQ(o.removeNames, (Args{u"Zone.Identifier", u"*.exe"}));
+    EXPECT_EQ(o.scan.excludePatterns, Args{u"node_modules"});
+    EXPECT_TRUE(o.scan.followLinks && o.scan.followLinksOutOfRoots);
+    // Alone, --follow-links takes no value from the next argument.
+    const ParseResult inside = parseArguments({u"--follow-links", u"all"});
+    EXPECT_FALSE(inside.options.scan.followLinksOutOfRoots);
+    EXPECT_EQ(inside.options.paths, Args{u"all"});
     EXPECT_EQ(o.filter.namePatterns, Args{u"zone.*"});
     EXPECT_EQ(o.filter.minimumSize, 65536u);
     EXPECT_EQ(o.paths, Args{u"a"});
@@ -32,6 +47,7 @@ TEST(CliOptions, UsageErrorsNameTheFirstProblem) {
         {{u"-qx", u"a"}, u"unknown option '-x'"},
         {{u"--\x1b[2J", u"a"}, u"unknown option '--<U+001B>[2J'"},
         {{u"--quiet=yes", u"a"}, u"option '--quiet' takes no value"},
+        {{u"--follow-links=some", u"a"}, u"option '--follow-links' takes only '=all', not 'some'"},
         {{u"--hash", u"a"}, u"--hash adds the SHA-256 to --json rows: add --json"},
         {{u"a", u"--min-size", u"1.5M"},
          u"option '--min-size' needs a SIZE such as 4096, 64K or 1M, not '1.5M'"},
@@ -50,6 +66,42 @@ TEST(CliOptions, UsageErrorsNameTheFirstProblem) {
     EXPECT_EQ(usageErrorText(u"unknown option '--x'"),
               u"tessalin-scan: unknown option '--x'\n"
               u"Try 'tessalin-scan --help' for more information.\n");
+}
+
+// --help, the manual page and the bash completion are made from one table; each
+// must name every option, and --help exactly the exit values the program uses.
+TEST(CliOptions, HelpManualAndCompletionNameEveryOptionAndEveryExitValue) {
+    const std::string help = streamscan::utf8ForDisplay(helpText());
+    const std::string page = manualPage();
+    const std::string completion = bashCompletion();
+    for (const OptionSpec& spec : optionTable()) {
+        const std::string name = streamscan::utf8ForDisplay(std::u16string(spec.longName));
+        std::string inPage;
+        for (const char c : name)
+            inPage += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(help.find((spec.shortName != 0 ? ", " : "  ") + name), std::string::npos) << name;
+        EXPECT_NE(page.find("\\fB" + inPage + "\\fR"), std::string::npos) << name;
+        EXPECT_NE(completion.find(" " + name + " "), std::string::npos) << name;
+        if (spec.shortName != 0) {
+            const std::string letter(1, static_cast<char>(spec.shortName));
+            EXPECT_NE(help.find("  -" + letter + ", " + name), std::string::npos) << name;
+            EXPECT_NE(completion.find(" -" + letter + " "), std::string::npos) << name;
+        }
+    }
+    // The values at the start of the lines after "Exit status".
+    std::set<int> named;
+    for (std::size_t at = help.find("\n", help.find("Exit status")); at != std::string::npos;
+         at = help.find('\n', at + 1)) {
+        if (at + 3 < help.size() && help.compare(at + 1, 2, "  ") == 0 &&
+            std::isdigit(static_cast<unsigned char>(help[at + 3]))) {
+            named.insert(std::stoi(help.substr(at + 3)));
+        }
+    }
+    const std::set<int> used{0,          kExitFlagged,  kExitNotExamined, kExitRemovalFailed,
+                             kExitUsage, kExitInternal, kExitInterrupted};
+    EXPECT_EQ(named, used);
+    for (const int value : used)
+        EXPECT_NE(page.find(".B " + std::to_string(value) + "\n"), std::string::npos) << value;
 }
 
 TEST(RowFilter, WildcardsMatchWholeNamesFoldingOnlyAsciiLetters) {

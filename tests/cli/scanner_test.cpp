@@ -166,42 +166,49 @@ TEST(CliRemoval, OnlyYesInAnyCaseIsYesAndNamesMatchFoldingOnlyAsciiLetters) {
         EXPECT_TRUE(isYesAnswer(yes)) << yes;
     for (const char* no : {"", "n", "no", "yess", "ja", "y y", "1"})
         EXPECT_FALSE(isYesAnswer(no)) << no;
-    EXPECT_TRUE(matchesRemovalName({.streamName = u"Zone.Identifier"}, u"zone.IDENTIFIER"));
-    EXPECT_FALSE(matchesRemovalName({}, u""));
+    const std::vector<std::u16string> names{u"zone.IDENTIFIER", u"*.e?e"};
+    EXPECT_TRUE(matchesRemovalName({.streamName = u"Zone.Identifier"}, names));
+    EXPECT_TRUE(matchesRemovalName({.streamName = u"run.EXE"}, names));
+    EXPECT_FALSE(matchesRemovalName({.streamName = u"run.exe2"}, names));
+    EXPECT_FALSE(matchesRemovalName({}, {u"*"}));
 }
 
-// The delete command's plan, question and result, said on the console.
+// The delete command's plan, question and result, said on the console; the
+// question first counts the streams of each name the patterns reached.
 TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
     const StreamRecord a{.hostFolder = u"/d", .hostName = u"a", .streamName = u"s"};
     const StreamRecord b{.hostFolder = u"/d", .hostName = u"b", .streamName = u"s"};
     const StreamRecord ea{.hostFolder = u"/d", .streamName = u"S", .streamType = u"$EA"};
     const std::u16string removed = u"Removed 1 stream.\n";
     const std::u16string stopped =
-        u"The scan was cancelled, so nothing was removed: streams named 's' may sit in the part "
-        u"of the tree it never reached.\n";
+        u"The scan was cancelled, so nothing was removed: streams named 's' or 't*' may sit in "
+        u"the part of the tree it never reached.\n";
     const std::u16string absent =
         u"No listed stream is named 'n<U+202E>', so there is nothing to remove.\n";
+    const std::u16string oneS = u"Streams to remove, by name:\n    1 stream named 's'\n";
+    using Names = std::vector<std::u16string>;
     const struct {
         std::vector<StreamRecord> rows;
-        std::u16string name;
+        Names names;
         bool cancelled;
         std::optional<bool> answer;  // none: --yes
-        bool questioned;
-        std::u16string said;  // after the question, when it is asked
+        std::u16string listing;      // before the question; empty when none is asked
+        std::u16string said;         // after the question, when it is asked
         bool failed;
         int interruptAfter = -1;  // Ctrl+C once this many streams are removed
     } cases[] = {
-        {{a}, u"s", false, {}, true, removed, false},
-        {{a, ea}, u"s", false, {}, true, removed, true},  // $EA is refused
-        {{a}, u"s", false, true, true, removed, false},
-        {{a}, u"s", false, false, true, u"Nothing was removed.\n", false},
-        {{a}, u"s", true, {}, false, stopped, true},
-        {{a}, u"n\u202E", false, {}, false, absent, false},
+        {{a}, {u"s"}, false, {}, oneS, removed, false},
+        {{a, ea}, {u"?"}, false, {}, oneS + u"    1 stream named 'S'\n", removed, true},  // $EA is
+                                                                                          // refused
+        {{a}, {u"s"}, false, true, oneS, removed, false},
+        {{a}, {u"x", u"S"}, false, false, oneS, u"Nothing was removed.\n", false},
+        {{a}, {u"s", u"t*"}, true, {}, u"", stopped, true},
+        {{a}, {u"n\u202E"}, false, {}, u"", absent, false},
         {{a, b},
-         u"s",
+         {u"*"},
          false,
          {},
-         true,
+         u"Streams to remove, by name:\n    2 streams named 's'\n",
          u"Removed 1 stream.\n\n1 could not be removed:\n    /d/b : s\n"
          u"The removal was stopped there: 1 stream left as found.\n",
          true,
@@ -214,6 +221,7 @@ TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
         std::vector<std::uint64_t> all(c.rows.size());
         std::iota(all.begin(), all.end(), 0);
         const std::u16string question =
+            c.listing +
             confirmationMessage(planDelete(c.rows, all, fs.pathStyle()), {false, false}).text;
         std::u16string said;
         const RemovalIo io{[&](const std::u16string& text) { said += text; },
@@ -226,9 +234,9 @@ TEST(CliRemoval, SaysWhatItDidAndFailsOnAnythingNotRemoved) {
                                       fs.calls(FakeOp::deleteStream) <
                                           static_cast<std::uint64_t>(c.interruptAfter);
                            }};
-        const RemovalRequest request{c.name, c.cancelled, c.answer.has_value(), {false, false}};
+        const RemovalRequest request{c.names, c.cancelled, c.answer.has_value(), {false, false}};
         EXPECT_EQ(runRemoval(c.rows, request, io, fs), c.failed);
-        const bool echoed = c.questioned && !c.answer;
+        const bool echoed = !c.listing.empty() && !c.answer;
         EXPECT_EQ(said, (echoed ? question + u" yes (--yes)\n" : u"") + c.said);
     }
 }

@@ -172,7 +172,7 @@ TEST(ScanRoots, CountsAndNamesWhatItCouldNotExamine) {
          "afcb",
          {.files = 3, .folders = 2, .itemsWithStreams = 4, .streams = 4},
          "",
-         {.followLinks = true}},
+         {.followLinks = true, .followLinksOutOfRoots = true}},
         {[](FakeFileSystem& fs) {
              link(u"C:\\data")(fs);
              fs.addStream(u"C:\\data", u"own", "x");
@@ -185,6 +185,18 @@ TEST(ScanRoots, CountsAndNamesWhatItCouldNotExamine) {
          {.files = 2, .folders = 2, .itemsWithStreams = 3, .streams = 3},
          "",
          {.includeSubfolders = false}},
+        // What the user excluded, by name or by its path below the root, is
+        // counted as such and neither listed nor entered.
+        {nullptr,
+         "ac",
+         {.files = 2, .folders = 1, .itemsWithStreams = 2, .streams = 2, .excluded = 1},
+         "",
+         {.excludePatterns = {u"x", u"S?B"}}},
+        {nullptr,
+         "afc",
+         {.files = 2, .folders = 2, .itemsWithStreams = 3, .streams = 3, .excluded = 1},
+         "",
+         {.excludePatterns = {u"sub\\*.TXT"}}},
     };
     for (const auto& c : cases) {
         Scan scan;

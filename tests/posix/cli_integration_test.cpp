@@ -186,6 +186,91 @@ TEST_F(Cli, DownloadMarksOfWgetAndCurlAndWindowsSidecarsSayWhereAFileCameFrom) {
               "\n# file: tool.exe\nuser.xdg.origin.url\nprogramprogram");
 }
 
+// What a person sees in a real terminal 80 and 200 columns wide: no row wraps
+// through the columns, a path that does not fit has its own indented line, and
+// a download's address is in the note, cut with an ellipsis where it must be.
+TEST_F(Cli, RowsFitARealTerminalAndSayWhereADownloadCameFrom) {
+    const std::string longUrl = "https://example.net/" + std::string(120, 'x') + ".exe";
+    const std::string deep = "tree/" + std::string(60, 'd');
+    ASSERT_TRUE(makeFolder(folder.at("tree")) && makeFolder(folder.at(deep)));
+    ASSERT_TRUE(makeFile(
+        folder.at(deep + "/setup.exe"),
+        {"user.Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=" + longUrl + "\r\n"}));
+    ASSERT_TRUE(
+        makeFile(folder.at("tree/a.txt"), {"user.xdg.origin.url", "https://example.net/a.txt",
+                                           "user.xdg.referrer.url", "https://example.net/page"}));
+    const std::string origin = "Downloaded from https://example.net/a.txt";
+    const std::string referrer = ", referred by https://example.net/page";
+    for (const int width : {80, 200}) {
+        const std::string socket = folder.at("tmux-" + std::to_string(width));
+        // The pane stays until the server is ended, so the screen can be read.
+        const std::string screen = shell(
+            "tmux -S \"$1\" -f /dev/null new-session -d -x \"$2\" -y 40 "
+            "\"NO_COLOR=1 '$3' '$4'; sleep 60\" && for i in $(seq 100); do "
+            "tmux -S \"$1\" capture-pane -p | grep -q '^Nothing was skipped' && break; "
+            "sleep 0.1; done; tmux -S \"$1\" capture-pane -p; echo ==; "
+            "tmux -S \"$1\" capture-pane -p -J; tmux -S \"$1\" kill-server",
+            {socket, std::to_string(width), kScanner, folder.at("tree")});
+        const std::size_t split = screen.find("==\n");
+        ASSERT_NE(split, std::string::npos) << screen;
+        // Joining wrapped lines changes nothing: no line wrapped.
+        EXPECT_EQ(screen.substr(0, split), screen.substr(split + 3)) << screen;
+        const std::string path = folder.at(deep + "/setup.exe:Zone.Identifier:$DATA");
+        const std::string zoneLead = "Internet: Downloaded from https://example.net/xxx";
+        if (width == 80) {
+            // The note takes the rest of its line, cut to end at the 80th column,
+            // and the path follows in pieces of 76.
+            const std::size_t lead = screen.find(zoneLead);
+            ASSERT_NE(lead, std::string::npos) << screen;
+            const std::size_t lineStart = screen.rfind('\n', lead) + 1;
+            const std::string line = screen.substr(lineStart, screen.find('\n', lead) - lineStart);
+            EXPECT_EQ(line.size(), 80u + 2u) << line;  // the ellipsis is 3 bytes, 1 column
+            EXPECT_EQ(line.substr(line.size() - 3), "\xE2\x80\xA6") << line;
+            std::string pieces;
+            for (std::size_t at = 0; at < path.size(); at += 76)
+                pieces += "\n    " + path.substr(at, 76);
+            EXPECT_NE(screen.find(pieces + "\n"), std::string::npos) << screen;
+            EXPECT_NE(screen.find("  " + origin + "\n"), std::string::npos) << screen;
+        } else {
+            EXPECT_NE(screen.find(folder.at("tree/a.txt:xdg.origin.url:$DATA  ") + origin +
+                                  referrer + "\n"),
+                      std::string::npos)
+                << screen;
+            EXPECT_NE(screen.find(folder.at("tree/a.txt:xdg.referrer.url:$DATA  ") +
+                                  "Referred by https://example.net/page\n"),
+                      std::string::npos)
+                << screen;
+        }
+    }
+}
+
+// Links to folders followed by identity: a loop is found and counted, a link
+// out of the tree is still not followed unless =all, and an excluded folder is
+// counted as excluded, not as not examined.
+TEST_F(Cli, FollowedLinksFindLoopsAndExcludedFoldersAreCountedAsAsked) {
+    ASSERT_TRUE(makeFolder(folder.at("tree")) && makeFolder(folder.at("tree/in")) &&
+                makeFolder(folder.at("tree/node_modules")) && makeFolder(folder.at("out")));
+    ASSERT_TRUE(makeFile(folder.at("tree/in/a"), {"user.s", "1"}));
+    ASSERT_TRUE(makeFile(folder.at("tree/node_modules/b"), {"user.s", "2"}));
+    ASSERT_TRUE(makeFile(folder.at("out/c"), {"user.s", "3"}));
+    ASSERT_EQ(symlink("..", folder.at("tree/in/up").c_str()), 0);        // a loop
+    ASSERT_EQ(symlink("in", folder.at("tree/again").c_str()), 0);        // inside the tree
+    ASSERT_EQ(symlink("../out", folder.at("tree/outside").c_str()), 0);  // out of the tree
+    const auto summary = [&](const std::string& follow) {
+        const CommandResult run =
+            runCommand({kScanner, folder.at("tree"), "--json", follow, "--exclude", "node_*"});
+        return std::to_string(run.exitCode) +
+               shell(
+                   "printf %s \"$1\" | jq -r 'select(.type == \"summary\") | [.streams, "
+                   ".excluded, .linkLoops, .linksNotFollowed] | @csv'",
+                   {run.out});
+    };
+    // in/a and again/a; up leads back to the root from both; outside is not
+    // followed (status 2) unless =all.
+    EXPECT_EQ(summary("--follow-links"), "22,1,2,1\n");
+    EXPECT_EQ(summary("--follow-links=all"), "03,1,2,0\n");
+}
+
 // The scan writes to a pipe that is read only after the signal, so it is still
 // running when it comes, whatever the machine's speed.
 TEST_F(Cli, CtrlCStopsTheScanAndTheSummaryAndStatusSaySo) {

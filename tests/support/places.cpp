@@ -36,7 +36,9 @@ void expectPlacesAddUp(const ScanStats& stats, const std::vector<NotExaminedPlac
                     .itemsWithStreams = stats.itemsWithStreams,
                     .streams = stats.streams,
                     .fileSystemStreams = stats.fileSystemStreams,
-                    .metadataAttributes = stats.metadataAttributes};
+                    .metadataAttributes = stats.metadataAttributes,
+                    .excluded = stats.excluded,
+                    .linkLoops = stats.linkLoops};
     for (const NotExaminedPlace& place : places) {
         if (place.kind == PlaceKind::cancelled) {
             EXPECT_FALSE(named.cancelled) << "a second cancel place";
