@@ -21,8 +21,8 @@ void appendPlainCount(std::u16string& text, std::uint64_t count, std::u16string_
 
 }  // namespace
 
-std::u16string coverageNote(const ScanStats& stats) {
-    if (everythingExamined(stats)) {
+std::u16string coverageNote(const ScanStats& stats, std::uint64_t rowsFilteredOut) {
+    if (everythingExamined(stats) && rowsFilteredOut == 0) {
         return {};
     }
 
@@ -43,6 +43,12 @@ std::u16string coverageNote(const ScanStats& stats) {
                      u"volumes not recognised");
     if (!missed.empty()) {
         note += detail::csvField(u"Not examined: " + missed, true);
+        note += u"\r\n";
+    }
+    std::u16string filtered;
+    appendPlainCount(filtered, rowsFilteredOut, u"row", u"rows");
+    if (!filtered.empty()) {
+        note += detail::csvField(u"Left out by the filter: " + filtered, true);
         note += u"\r\n";
     }
     return note;

@@ -2,13 +2,15 @@
 // short report never reads as a clean one.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/scan_types.h"
 
 namespace streamscan {
 
-// Empty, or an empty line and then lines ended by \r\n.
-std::u16string coverageNote(const ScanStats& stats);
+// Empty, or an empty line and then lines ended by \r\n. `rowsFilteredOut`:
+// rows the scan found that a filter kept out of the report.
+std::u16string coverageNote(const ScanStats& stats, std::uint64_t rowsFilteredOut = 0);
 
 }  // namespace streamscan

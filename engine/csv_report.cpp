@@ -72,7 +72,8 @@ void appendRecordLine(std::u16string& report, const StreamRecord& record, PathSt
 // Builds the whole text and writes it slice by slice. The text buffer lives only
 // inside, so on failure its memory is already given back when the caller cleans up.
 bool writeReportText(FileWriter& file, const std::vector<StreamRecord>& records,
-                     const ScanStats* stats, PathStyle style, std::u16string* message) {
+                     const ScanStats* stats, std::uint64_t rowsFilteredOut, PathStyle style,
+                     std::u16string* message) {
     std::u16string report;
     report.reserve(kReportReserve);
     report.push_back(kByteOrderMark);
@@ -86,7 +87,7 @@ bool writeReportText(FileWriter& file, const std::vector<StreamRecord>& records,
         }
     }
     if (stats != nullptr)
-        report += coverageNote(*stats);
+        report += coverageNote(*stats, rowsFilteredOut);
     return writeReportBuffer(file, report, message);
 }
 
@@ -168,7 +169,8 @@ bool writeReportBuffer(FileWriter& file, const std::u16string& text, std::u16str
 }  // namespace detail
 
 bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>& records,
-                    std::u16string* message, const ScanStats* stats, FileSystem& fs) {
+                    std::u16string* message, const ScanStats* stats, FileSystem& fs,
+                    std::uint64_t rowsFilteredOut) {
     if (message != nullptr)
         message->clear();
     if (path.empty()) {
@@ -213,7 +215,8 @@ bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>&
             return false;
         }
         if (file)
-            written = writeReportText(*file, records, stats, fs.pathStyle(), message);
+            written =
+                writeReportText(*file, records, stats, rowsFilteredOut, fs.pathStyle(), message);
         else
             failure = u"The report could not be written.";
     } catch (const std::bad_alloc&) {

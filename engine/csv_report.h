@@ -13,7 +13,9 @@ namespace streamscan {
 
 bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>& records,
                     std::u16string* message = nullptr, const ScanStats* stats = nullptr);
+// `rowsFilteredOut`: rows a filter kept out of `records`, said in the coverage note.
 bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>& records,
-                    std::u16string* message, const ScanStats* stats, FileSystem& fs);
+                    std::u16string* message, const ScanStats* stats, FileSystem& fs,
+                    std::uint64_t rowsFilteredOut = 0);
 
 }  // namespace streamscan

@@ -1,4 +1,4 @@
-#include "cli/row_filter.h"
+#include "frontend/row_filter.h"
 
 #include <limits>
 
@@ -68,4 +68,4 @@ std::optional<std::uint64_t> parseSizeArgument(std::u16string_view text) {
     return value * unit;
 }
 
-}  // namespace tessalin::cli
+}  // namespace tessalin

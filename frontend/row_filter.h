@@ -1,6 +1,6 @@
 // The filters of a scan's rows: which stream names, how large, how serious. A
-// filter narrows what is shown, reported, extracted and offered for removal; it
-// never changes what the scan counts.
+// filter narrows what is shown, reported, extracted and offered for removal, in
+// the console and in the window alike; it never changes what the scan counts.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 #include "engine/scan_types.h"
 
-namespace tessalin::cli {
+namespace tessalin {
 
 struct RowFilter {
     std::vector<std::u16string> namePatterns;  // any one may match; none means every name
@@ -31,4 +31,4 @@ bool wildcardMatches(std::u16string_view pattern, std::u16string_view name);
 // text is not such a size or the size passes 2^64 - 1.
 std::optional<std::uint64_t> parseSizeArgument(std::u16string_view text);
 
-}  // namespace tessalin::cli
+}  // namespace tessalin

@@ -37,10 +37,19 @@ inline constexpr CommandId kStatefulCommands[] = {
 
 inline constexpr int kListViewId = 1401;
 inline constexpr int kStatusBarId = 1402;
+// The filter bar's controls, in the order of kFilterControls (labels first).
+inline constexpr int kFilterFirstId = 1501;
+inline constexpr int kFilterNameId = 1502;
+inline constexpr int kFilterFlaggedId = 1503;
+inline constexpr int kFilterMinimumSizeId = 1505;
 
 // Drains the worker's output every 100 ms while a scan runs.
 inline constexpr std::uintptr_t kScanTimerId = 1;
 inline constexpr unsigned kScanTimerIntervalMs = 100;
+// Reports a removal's progress and notices its end, at the same pace.
+inline constexpr std::uintptr_t kRemovalTimerId = 2;
+// Notices the end of a details view's digest.
+inline constexpr std::uintptr_t kDigestTimerId = 3;
 
 // The fVirt bits of an ACCEL entry (FVIRTKEY, FCONTROL).
 inline constexpr std::uint8_t kAccelVirtualKey = 0x01;

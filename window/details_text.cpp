@@ -3,6 +3,9 @@
 #include "engine/assessment.h"
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
+#include "engine/removal.h"
+#include "engine/sha256.h"
+#include "engine/unicode.h"
 #include "engine/value_text.h"
 #include "engine/zone_identifier.h"
 #include "frontend/column_text.h"
@@ -43,7 +46,38 @@ std::u16string headDump(const std::array<std::uint8_t, 16>& head, std::uint64_t 
     return hex + u"  " + characters;
 }
 
-std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle style) {
+std::u16string streamDigestText(streamscan::FileSystem& fs, const StreamRecord& record,
+                                const std::atomic<bool>* stop) {
+    if (record.streamName.empty())
+        return {};
+    std::unique_ptr<streamscan::StreamReader> reader;
+    std::uint32_t error = fs.openListedStream(record, reader);
+    if (error == streamscan::kErrorSuccess && !reader)
+        error = streamscan::kErrorInvalidFunction;
+    streamscan::Sha256 hash;
+    std::vector<std::uint8_t> buffer;
+    if (error == streamscan::kErrorSuccess)
+        buffer.resize(64 * 1024);
+    while (error == streamscan::kErrorSuccess) {
+        if (stop != nullptr && stop->load())
+            return u"not read: the view was closed";
+        std::uint32_t got = 0;
+        error = reader->read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), got);
+        if (error != streamscan::kErrorSuccess || got == 0)
+            break;
+        hash.update(buffer.data(), got);
+    }
+    if (error != streamscan::kErrorSuccess)
+        return u"not known: the stream could not be read (" + streamscan::WindowsErrorText(error) +
+               u")";
+    const std::string hex = hash.finishHex();
+    if (hex.empty())
+        return u"not known: the system's SHA-256 could not be used";
+    return streamscan::widenAscii(hex);
+}
+
+std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle style,
+                           std::u16string_view digest) {
     std::u16string text;
     appendLine(text, u"File:\t", escapeForDisplay(streamscan::hostPathOf(record, style)));
     appendLine(text, u"Kind:\t", record.hostIsFolder ? u"Folder" : u"File");
@@ -70,6 +104,8 @@ std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle sty
     appendLine(text, u"Size:\t",
                streamscan::streamSizeText(record.streamSize, record.streamSizeAtLeast));
     appendLine(text, u"Path:\t", escapeForDisplay(streamscan::recordStreamPath(record, style)));
+    if (!digest.empty())
+        appendLine(text, u"SHA-256:\t", digest);
 
     if (record.zone.isZoneIdentifier) {
         text += u'\n';
@@ -97,8 +133,9 @@ std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle sty
     return text;
 }
 
-BoxMessage detailsMessage(const StreamRecord& record, streamscan::PathStyle style) {
-    return {detailsText(record, style), kInformationBox};
+BoxMessage detailsMessage(const StreamRecord& record, streamscan::PathStyle style,
+                          std::u16string_view digest) {
+    return {detailsText(record, style, digest), kInformationBox};
 }
 
 }  // namespace tessalin

@@ -48,8 +48,7 @@ void HandOver::reportAbnormalEnd() {
 
 void HandOver::appendPlace(const streamscan::NotExaminedPlace& place) {
     std::lock_guard<std::mutex> guard(lock);
-    if (placesNamed < kKeptPlaceLimit)
-        pendingPlaces.push_back(place);
+    pendingPlaces.push_back(place);
     ++placesNamed;
 }
 

@@ -24,11 +24,8 @@ struct DrainedOutput {
     std::u16string folder;
     streamscan::ScanStats stats;
     std::vector<streamscan::NotExaminedPlace> places;  // in the order named
-    std::uint64_t placesNamed = 0;  // since the scan started, also those not kept
+    std::uint64_t placesNamed = 0;                     // since the scan started
 };
-
-// The window keeps and shows this many places of one scan, and counts the rest.
-inline constexpr std::size_t kKeptPlaceLimit = 1000;
 
 class HandOver {
   public:
@@ -40,7 +37,7 @@ class HandOver {
     void appendRecord(const streamscan::StreamRecord& record);
     // Worker thread: the folder about to be listed and the counters so far.
     void reportProgress(const std::u16string& folder, const streamscan::ScanStats& counters);
-    // Worker thread: a place not examined; beyond kKeptPlaceLimit it is only counted.
+    // Worker thread: a place not examined; every one is kept.
     void appendPlace(const streamscan::NotExaminedPlace& place);
     // Worker thread, once at the end: the counters the scan returned.
     void reportFinished(const streamscan::ScanStats& counters);

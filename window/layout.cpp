@@ -19,6 +19,14 @@ constexpr int kButtonHeight = 26;
 constexpr int kListLeastWidth = 120;
 constexpr int kListLeastHeight = 60;
 constexpr int kColumnSlack = 8;
+constexpr int kFilterHeight = 24;
+constexpr int kPlacesDialogWidth = 760;
+constexpr int kPlacesDialogHeight = 480;
+constexpr int kDialogButtonWidth = 90;
+
+int filterBarTop(int dpi) {
+    return scaled(kMargin, dpi) + scaled(kButtonHeight, dpi) + scaled(kGap, dpi);
+}
 
 }  // namespace
 
@@ -78,13 +86,51 @@ std::array<Rect, kButtonCount> buttonRects(int dpi) {
     return rects;
 }
 
+std::array<Rect, kFilterControlCount> filterBarRects(int dpi) {
+    std::array<Rect, kFilterControlCount> rects{};
+    const int top = filterBarTop(dpi);
+    const int height = scaled(kFilterHeight, dpi);
+    const int gap = scaled(kGap, dpi);
+    int x = scaled(kMargin, dpi);
+    for (int i = 0; i < kFilterControlCount; ++i) {
+        const int width = scaled(kFilterControls[i].widthAt96, dpi);
+        rects[static_cast<std::size_t>(i)] = {x, top, x + width, top + height};
+        x += width + gap;
+    }
+    return rects;
+}
+
 Rect listRect(int clientWidth, int clientHeight, int statusBarHeight, int dpi) {
     const int margin = scaled(kMargin, dpi);
-    const int top = margin + scaled(kButtonHeight, dpi) + scaled(kGap, dpi);
+    const int top = filterBarTop(dpi) + scaled(kFilterHeight, dpi) + scaled(kGap, dpi);
     const int width = std::max(clientWidth - 2 * margin, scaled(kListLeastWidth, dpi));
     const int height =
         std::max(clientHeight - top - margin - statusBarHeight, scaled(kListLeastHeight, dpi));
     return {margin, top, margin + width, top + height};
+}
+
+Rect placesDialogRect(int dpi, const Rect& workArea) {
+    const int width = std::min(scaled(kPlacesDialogWidth, dpi), workArea.width());
+    const int height = std::min(scaled(kPlacesDialogHeight, dpi), workArea.height());
+    const int x = workArea.left + (workArea.width() - width) / 2;
+    const int y = workArea.top + (workArea.height() - height) / 2;
+    return {x, y, x + width, y + height};
+}
+
+PlacesDialogLayout placesDialogLayout(int clientWidth, int clientHeight, int dpi) {
+    const int margin = scaled(kMargin, dpi);
+    const int gap = scaled(kGap, dpi);
+    const int buttonWidth = scaled(kDialogButtonWidth, dpi);
+    const int buttonHeight = scaled(kButtonHeight, dpi);
+    const int buttonTop = std::max(clientHeight - margin - buttonHeight, margin);
+    PlacesDialogLayout layout;
+    layout.closeButton = {clientWidth - margin - buttonWidth, buttonTop, clientWidth - margin,
+                          buttonTop + buttonHeight};
+    layout.copyButton = {layout.closeButton.left - gap - buttonWidth, buttonTop,
+                         layout.closeButton.left - gap, buttonTop + buttonHeight};
+    layout.list = {margin, margin, std::max(clientWidth - margin, margin),
+                   std::max(buttonTop - gap, margin)};
+    return layout;
 }
 
 ColumnWidths scaledColumnWidths(int dpi) {

@@ -61,8 +61,30 @@ inline constexpr ButtonSpec kButtons[kButtonCount] = {
 };
 std::array<Rect, kButtonCount> buttonRects(int dpi);
 
-// The list between the button row and the status bar.
+// The filter bar below the buttons, left to right: a label and the name
+// pattern's edit box, "Flagged only", a label and the minimum size's edit box.
+inline constexpr int kFilterControlCount = 5;
+struct FilterControlSpec {
+    const char16_t* text;  // the label's or check box's text; empty for an edit box
+    int widthAt96;
+};
+inline constexpr FilterControlSpec kFilterControls[kFilterControlCount] = {
+    {u"Stream name:", 84}, {u"", 220}, {u"Flagged only", 100}, {u"Minimum size:", 86}, {u"", 90},
+};
+std::array<Rect, kFilterControlCount> filterBarRects(int dpi);
+
+// The list between the filter bar and the status bar.
 Rect listRect(int clientWidth, int clientHeight, int statusBarHeight, int dpi);
+
+// The Not Examined dialog: 760 x 480 at 96 dpi, never larger than the work
+// area, centred on it; its two buttons at the bottom right and the list above.
+struct PlacesDialogLayout {
+    Rect list;
+    Rect copyButton;
+    Rect closeButton;
+};
+Rect placesDialogRect(int dpi, const Rect& workArea);
+PlacesDialogLayout placesDialogLayout(int clientWidth, int clientHeight, int dpi);
 
 struct ColumnSpec {
     const char16_t* header;

@@ -125,7 +125,20 @@ void ResultRows::clear() {
     std::vector<std::uint64_t>().swap(rowOrder);
     std::vector<RowKeys>().swap(rowKeys);
     std::vector<std::uint32_t>().swap(tieRanks);
+    std::vector<std::uint64_t>().swap(allOrder);
     streamRowCount = 0;
+}
+
+void ResultRows::setFilter(const RowFilter& filter) {
+    RowFilter kept = filter;
+    std::vector<std::uint64_t> shown;
+    shown.reserve(allOrder.size());
+    for (const std::uint64_t index : allOrder) {
+        if (index < records.size() && filter.passes(records[static_cast<std::size_t>(index)]))
+            shown.push_back(index);
+    }
+    rowOrder.swap(shown);
+    shownFilter = std::move(kept);
 }
 
 std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming, std::vector<RowKeys>&& keys) {
@@ -138,6 +151,7 @@ std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming, std::vector
     // before anything moves, so running out of memory changes nothing.
     growFor(records, count);
     growFor(rowOrder, count);
+    growFor(allOrder, count);
     if (withKeys) {
         growFor(rowKeys, records.size() + count - rowKeys.size());
         rowKeys.resize(records.size());
@@ -146,7 +160,10 @@ std::size_t ResultRows::append(std::vector<StreamRecord>&& incoming, std::vector
         StreamRecord& record = incoming[i];
         if (!record.streamName.empty())
             ++streamRowCount;
-        rowOrder.push_back(records.size());
+        // A record the filter hides is listed all the same, and shown once the filter lets it.
+        if (shownFilter.passes(record))
+            rowOrder.push_back(records.size());
+        allOrder.push_back(records.size());
         records.push_back(std::move(record));
         if (withKeys)
             rowKeys.push_back(i < keys.size() ? std::move(keys[i]) : RowKeys{});
@@ -169,6 +186,8 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
     keptRanks.reserve(tieRanks.size());
     std::vector<std::uint64_t> newOrder;
     newOrder.reserve(rowOrder.size());
+    std::vector<std::uint64_t> newAll;
+    newAll.reserve(allOrder.size());
 
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (i < marked.size() && marked[i])
@@ -185,8 +204,13 @@ void ResultRows::removeRecords(const std::vector<bool>& marked) {
         if (index < newIndex.size() && newIndex[index] != kGone)
             newOrder.push_back(newIndex[index]);
     }
+    for (const std::uint64_t index : allOrder) {
+        if (index < newIndex.size() && newIndex[index] != kGone)
+            newAll.push_back(newIndex[index]);
+    }
     records.swap(kept);
     rowOrder.swap(newOrder);
+    allOrder.swap(newAll);
     rowKeys.swap(keptKeys);
     tieRanks.swap(keptRanks);
     streamRowCount = 0;
@@ -318,10 +342,11 @@ bool ResultRows::sortByRanks(int column, bool ascending, const CollationKeyMaker
 
 bool ResultRows::sortBy(int column, bool ascending, const CollationKeyMaker& makeKey) {
     try {
-        // Sorted as a copy, so running out of memory half-way leaves the rows as they were.
-        std::vector<std::uint64_t> sorted(rowOrder);
+        // Sorted as a copy, so running out of memory half-way leaves the rows as
+        // they were. Hidden rows are sorted too, so a wider filter shows them in place.
+        std::vector<std::uint64_t> sorted(allOrder);
         if (!makeKey || !sortByRanks(column, ascending, makeKey, sorted)) {
-            sorted = rowOrder;
+            sorted = allOrder;
             std::vector<SortKey> keys;
             keys.reserve(records.size());
             for (const auto& record : records)
@@ -338,7 +363,15 @@ bool ResultRows::sortBy(int column, bool ascending, const CollationKeyMaker& mak
                 return compareSortKeys(*ka, *kb, column, ascending) < 0;
             });
         }
-        rowOrder.swap(sorted);
+        std::vector<std::uint64_t> shown;
+        shown.reserve(rowOrder.size());
+        for (const std::uint64_t index : sorted) {
+            if (index < records.size() &&
+                shownFilter.passes(records[static_cast<std::size_t>(index)]))
+                shown.push_back(index);
+        }
+        allOrder.swap(sorted);
+        rowOrder.swap(shown);
         return true;
     } catch (const std::bad_alloc&) {
         return false;

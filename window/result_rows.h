@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/scan_types.h"
+#include "frontend/row_filter.h"
 
 namespace tessalin {
 
@@ -51,8 +52,8 @@ int compareSortKeys(const SortKey& a, const SortKey& b, int column, bool ascendi
 class ResultRows {
   public:
     std::vector<streamscan::StreamRecord> records;  // arrival order; the index is the identity
-    std::vector<std::uint64_t> rowOrder;            // list row -> index in records
-    std::uint64_t streamRowCount = 0;               // records with a non-empty streamName
+    std::vector<std::uint64_t> rowOrder;  // list row -> index in records: the rows the filter shows
+    std::uint64_t streamRowCount = 0;     // records with a non-empty streamName
     // Index-aligned with records; may be shorter (records that arrived without
     // keys get theirs at the first sort that asks for them).
     std::vector<RowKeys> rowKeys;
@@ -60,6 +61,15 @@ class ResultRows {
     // The record shown in `row`, or null for a row outside the list or one that
     // names an index beyond records.
     const streamscan::StreamRecord* recordAtRow(std::int64_t row) const;
+
+    // Every record still listed, shown or hidden by the filter; rowOrder is the
+    // part of it that the filter shows, in the same order.
+    const std::vector<std::uint64_t>& allRows() const { return allOrder; }
+    const RowFilter& filter() const { return shownFilter; }
+    std::uint64_t hiddenCount() const { return allOrder.size() - rowOrder.size(); }
+    // Shows the rows that pass `filter`, in the order all rows have. Out of
+    // memory: nothing has changed.
+    void setFilter(const RowFilter& filter);
 
     void clear();
 
@@ -74,7 +84,7 @@ class ResultRows {
     // remaining rows keep their order. Out of memory: nothing has changed.
     void removeRecords(const std::vector<bool>& marked);
 
-    // Stable sort of rowOrder. False when memory ran out: rowOrder is unchanged.
+    // Stable sort of the rows, shown and hidden. False when memory ran out: rowOrder is unchanged.
     // With a key maker, the kept keys (made here for records that lack them)
     // and one key per distinct text of the sort column become ranks, and the
     // sort compares numbers; when a key cannot be made, the whole sort compares
@@ -108,6 +118,8 @@ class ResultRows {
 
     // Index-aligned with records when kept; empty after records arrive.
     std::vector<std::uint32_t> tieRanks;
+    std::vector<std::uint64_t> allOrder;  // every listed record in list order
+    RowFilter shownFilter;
 };
 
 }  // namespace tessalin

@@ -41,6 +41,11 @@ class UiSeam {
     virtual bool getSaveFileName(void* openFileName) = 0;
     virtual std::uint32_t commonDialogError() = 0;
 
+    // Runs a modal window of the program's own (a dialog made by the window,
+    // its owner already disabled) until it is destroyed. Tests drive and close
+    // it instead; whatever they leave open is destroyed by the caller.
+    virtual void runDialog(NativeWindow dialog) = 0;
+
     // Puts the text on the clipboard as CF_UNICODETEXT, owned by `owner`. False
     // when any step failed; the clipboard is closed and unused memory freed
     // either way.

@@ -43,6 +43,7 @@ TEST(CoverageNote, SaysWhatTheScanDidNotExamine) {
     for (const auto& [stats, note] : cases) {
         EXPECT_EQ(coverageNote(stats), note.empty() ? note : u"\r\n" + note + u"\r\n");
     }
+    EXPECT_EQ(coverageNote({}, 1), u"\r\n\"Left out by the filter: 1 row\"\r\n");
 }
 
 // Writes a report through a fake with an empty C:\reports and gives its bytes.

@@ -48,6 +48,7 @@ TEST_F(CommandTest, DeleteAsksOnceRemovesWhatItMayAndDropsTheRowsOfWhatWent) {
     ui.whileShown = [&] { rowsAtBox.push_back(itemCount()); };
     ui.answer = IDYES;
     command(kCmdDeleteStreams);
+    ASSERT_TRUE(pumpUntil([&] { return !state->removal; }));
     const streamscan::RemovalResult result{
         .removedCount = 1,
         .failedCount = 1,

@@ -9,10 +9,11 @@
 
 #include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
+#include "engine/unicode.h"
 #include "gui/window_fixture.h"
 #include "support/allocation_failure.h"
 #include "window/command_ids.h"
-#include "window/not_examined_box.h"
+#include "window/places_table.h"
 
 namespace tessalin::gui {
 namespace {
@@ -105,17 +106,47 @@ TEST_F(WindowTest, TheEndOfAScanExplainsVolumesWithoutStreamsAndWhatWasNotExamin
     scan({u"C:\\dl", u"E:\\stick"}, false);
     EXPECT_EQ(fs.calls(FakeOp::queryVolume), 2u);  // the worker's answers, not asked again
     const ScanEndExplanation volumes = scanEndExplanation(state->stats, true, state->lastRoots, fs);
-    fs.addFolder(u"C:\\locked\\inner");
+    // More places than a box could hold: the dialog lists every one, sorts and copies them.
+    std::vector<streamscan::NotExaminedPlace> places;
+    for (int i = 0; i < 1200; ++i) {
+        const std::u16string folder = u"C:\\locked\\" + streamscan::widenAscii(std::to_string(i));
+        fs.addFolder(folder);
+        fs.refuse(FakeOp::startListing, folder);
+        places.push_back({folder, streamscan::PlaceKind::accessDenied, 5});
+    }
     fs.addFolder(u"C:\\locked\\junction", 0x410);
-    fs.refuse(FakeOp::startListing, u"C:\\locked\\inner");
     scan({u"C:\\locked"}, false);
+    places.push_back({u"C:\\locked\\junction", streamscan::PlaceKind::linkNotFollowed, 0});
+    PlacesTable expected(places);
+    expected.sortBy(1);
+    expected.sortBy(1);  // by reason, descending: the link first
+    int listed = 0;
+    RECT shown{};
+    ui.dialog = [&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, 1601);
+        listed = ListView_GetItemCount(list);
+        GetWindowRect(dialog, &shown);
+        for (int click = 0; click < 2; ++click) {
+            NMLISTVIEW header{{list, 1601, LVN_COLUMNCLICK}, -1, 1};
+            SendMessageW(dialog, WM_NOTIFY, 1601, reinterpret_cast<LPARAM>(&header));
+        }
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1602, BN_CLICKED), 0);      // Copy
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);  // Close
+        EXPECT_FALSE(IsWindow(dialog));
+    };
     command(kCmdNotExamined);
-    const std::vector<streamscan::NotExaminedPlace> places = {
-        {u"C:\\locked\\junction", streamscan::PlaceKind::linkNotFollowed, 0},
-        {u"C:\\locked\\inner", streamscan::PlaceKind::accessDenied, 5}};
-    EXPECT_EQ(ui.boxes, (Boxes{{volumes.text, kWarning},
-                               {emptyResultMessageText(state->stats), kWarning},
-                               boxOf(notExaminedBoxMessage(places, 2))}));
+    EXPECT_EQ(listed, 1201);
+    EXPECT_TRUE(IsWindowEnabled(state->window));
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_LE(shown.bottom - shown.top, screenHeight);
+    EXPECT_EQ(status(), copiedPlacesText(1201));
+    OpenClipboard(state->window);
+    EXPECT_EQ(fromWide(static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)))),
+              expected.copyText());
+    GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
+    CloseClipboard();
+    EXPECT_EQ(ui.boxes,
+              (Boxes{{volumes.text, kWarning}, {emptyResultMessageText(state->stats), kWarning}}));
 }
 
 }  // namespace

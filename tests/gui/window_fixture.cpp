@@ -67,6 +67,10 @@ void WindowTest::TearDown() {
     }
     if (state->scanThread)
         WaitForSingleObject(state->scanThread.get(), 20000);
+    if (state->removal && state->window != nullptr) {
+        state->cancelRequested.exchange(true);
+        EXPECT_TRUE(pumpUntil([this] { return !state->removal; }, 10000ms));
+    }
     if (state->window != nullptr)
         DestroyWindow(state->window);
 }

@@ -46,6 +46,8 @@ class Seam : public UiSeam {
     // The file dialogs as the user answers them; none: cancelled, or failed with dialogError.
     std::function<bool(OPENFILENAMEW&)> fileDialog;
     std::uint32_t dialogError = 0;
+    // Drives the program's own modal dialogs; whatever it leaves open is closed.
+    std::function<void(HWND)> dialog;
 
     int messageBox(NativeWindow boxOwner, std::u16string_view text, std::u16string_view caption,
                    std::uint32_t style) override {
@@ -69,6 +71,12 @@ class Seam : public UiSeam {
     bool getOpenFileName(void* dialog) override { return answerFileDialog(dialog); }
     bool getSaveFileName(void* dialog) override { return answerFileDialog(dialog); }
     std::uint32_t commonDialogError() override { return dialogError; }
+    void runDialog(NativeWindow shownDialog) override {
+        EXPECT_FALSE(IsWindowEnabled(owner));  // modal
+        shown(GetWindow(static_cast<HWND>(shownDialog), GW_OWNER));
+        if (dialog)
+            dialog(static_cast<HWND>(shownDialog));
+    }
     bool setClipboardText(NativeWindow owner, std::u16string_view text) override {
         return clipboardWorks && systemUiSeam().setClipboardText(owner, text);
     }
@@ -103,6 +111,17 @@ class GatedFileSystem : public streamscan::FakeFileSystem {
             WaitForSingleObject(open.get(), 20000);
         return FakeFileSystem::startListing(folder, first, listing);
     }
+    // The removal of this many streams, counted from 1, waits until `open` is set.
+    std::uint64_t holdAtDelete = 0;
+    std::uint32_t deleteStream(const std::u16string& hostPath, const std::u16string& name,
+                               const std::u16string& type) override {
+        if (++deletes == holdAtDelete && SetEvent(held.get()))
+            WaitForSingleObject(open.get(), 20000);
+        return FakeFileSystem::deleteStream(hostPath, name, type);
+    }
+
+  private:
+    std::atomic<std::uint64_t> deletes{0};
 };
 
 // Takes every waiting message (a WM_QUIT from a destroyed window is dropped)

@@ -103,3 +103,25 @@ TEST(ResultRows, SelectionFollowsItsRecordsThroughASortAndFindMatchesShownPaths)
 
 }  // namespace
 }  // namespace tessalin
+
+namespace tessalin {
+namespace {
+
+TEST(ResultRows, TheFilterShowsPassingRowsInListOrderAndHiddenRowsKeepTheirPlace) {
+    ResultRows rows = rowsOf(kRecords, keysOf(kRecords));
+    RowFilter zOrA1;
+    zOrA1.namePatterns = {u"z?", u"*A1"};
+    rows.setFilter(zOrA1);
+    EXPECT_EQ(shown(rows), (Names{u"s-a1", u"Zz"}));
+    EXPECT_EQ(rows.hiddenCount(), 2u);
+    rows.append({rec(u"/c", u"zq"), rec(u"/c", u"other")});  // arrivals are filtered too
+    EXPECT_EQ(shown(rows), (Names{u"s-a1", u"Zz", u"zq"}));
+    ASSERT_TRUE(rows.sortBy(kColumnSize, false, asciiKey));
+    rows.removeRecords({false, false, true});  // s-a1 leaves
+    rows.setFilter({});
+    EXPECT_EQ(shown(rows), (Names{u"Zz", u"s-a2", u"s-b", u"zq", u"other"}));
+    EXPECT_EQ(rows.hiddenCount(), 0u);
+}
+
+}  // namespace
+}  // namespace tessalin

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "window/command_ids.h"
 #include "window/layout.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
@@ -64,6 +65,8 @@ void setFontOnControls(MainWindowState& state) {
     const HFONT font = shownFont(state);
     for (HWND button : state.buttons)
         setFont(button, font);
+    for (HWND control : state.filterControls)
+        setFont(control, font);
     setFont(state.listView, font);
     setFont(state.statusBar, font);
 }
@@ -149,6 +152,31 @@ HWND createList(MainWindowState& state) {
     return list;
 }
 
+// A label, the name pattern's edit box, "Flagged only", a label and the
+// minimum size's edit box; a change in any of them filters the list at once.
+void createFilterBar(MainWindowState& state) {
+    for (int i = 0; i < kFilterControlCount; ++i) {
+        const int id = kFilterFirstId + i;
+        const wchar_t* text = wideText(std::u16string_view(kFilterControls[i].text));
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD extended = 0;
+        const wchar_t* type = L"STATIC";
+        if (id == kFilterNameId || id == kFilterMinimumSizeId) {
+            type = L"EDIT";
+            style |= WS_TABSTOP | ES_AUTOHSCROLL;
+            extended = WS_EX_CLIENTEDGE;
+        } else if (id == kFilterFlaggedId) {
+            type = L"BUTTON";
+            style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+        } else {
+            style |= SS_RIGHT | SS_CENTERIMAGE;
+        }
+        state.filterControls[i] = CreateWindowExW(
+            extended, type, text, style, 0, 0, 0, 0, state.window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), state.instance, nullptr);
+    }
+}
+
 }  // namespace
 
 void createChildControls(MainWindowState& state) {
@@ -161,6 +189,7 @@ void createChildControls(MainWindowState& state) {
             nullptr);
         state.buttons[i] = button;
     }
+    createFilterBar(state);
     state.listView = createList(state);
     state.statusBar = CreateWindowExW(
         0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS, 0, 0, 0,
@@ -221,6 +250,13 @@ void layoutWindow(MainWindowState& state) {
             continue;
         const Rect& r = rects[static_cast<std::size_t>(i)];
         MoveWindow(state.buttons[i], r.left, r.top, r.width(), r.height(), TRUE);
+    }
+    const auto filterRects = filterBarRects(dpi);
+    for (int i = 0; i < kFilterControlCount; ++i) {
+        if (state.filterControls[i] == nullptr)
+            continue;
+        const Rect& r = filterRects[static_cast<std::size_t>(i)];
+        MoveWindow(state.filterControls[i], r.left, r.top, r.width(), r.height(), TRUE);
     }
     if (state.listView != nullptr) {
         const Rect r = listRect(width, height, statusHeight, dpi);

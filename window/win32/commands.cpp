@@ -8,7 +8,6 @@
 
 #include "window/command_ids.h"
 #include "window/command_states.h"
-#include "window/not_examined_box.h"
 #include "window/product_info.h"
 #include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
@@ -49,7 +48,7 @@ void setCommandEnabled(MainWindowState& state, CommandId command, bool enabled) 
 }
 
 void onRescan(MainWindowState& state) {
-    if (state.scanning)
+    if (state.scanning || state.removal)
         return;
     if (!state.lastRoots.empty()) {
         const std::vector<std::u16string> roots = state.lastRoots;
@@ -60,22 +59,13 @@ void onRescan(MainWindowState& state) {
     refreshStatusBar(state);
 }
 
+// Stops the scan, or the removal after the stream it is removing.
 void onCancelScan(MainWindowState& state) {
-    if (!state.scanning)
+    if (!state.scanning && !state.removal)
         return;
     state.cancelRequested.exchange(true);
     setStatusText(state, kCancellingText);
     refreshStatusBar(state);
-}
-
-void showNotExaminedPlaces(MainWindowState& state) {
-    if (state.notExaminedPlaces.empty())
-        return;
-    try {
-        showMessageBox(state, notExaminedBoxMessage(state.notExaminedPlaces, state.placesNamed));
-    } catch (const std::bad_alloc&) {
-        // Without memory for the text there is nothing to show.
-    }
 }
 
 void onExit(MainWindowState& state) {
@@ -177,7 +167,8 @@ bool anyRowSelected(const MainWindowState& state) {
 
 void updateCommandStates(MainWindowState& state) {
     CommandStateInput input;
-    input.scanning = state.scanning;
+    // A removal on its worker holds the same commands back as a scan.
+    input.scanning = state.scanning || state.removal != nullptr;
     input.haveLastRoots = !state.lastRoots.empty();
     input.haveRows = !state.rows.rowOrder.empty();
     input.anySelected = anyRowSelected(state);

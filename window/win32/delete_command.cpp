@@ -1,14 +1,18 @@
 // Removing the selected streams (command 1101): the selection becomes a plan,
-// the user is asked once, the removal engine runs, and the rows of the streams
-// that went leave the list. What is shown and decided comes from delete_plan.
+// the user is asked once, the removal engine runs on a worker while the status
+// line counts, and the rows of the streams that went leave the list. What is
+// shown and decided comes from delete_plan and removal_progress.
 #include <windows.h>
 #include <commctrl.h>
+#include <process.h>
 
 #include <new>
 
 #include "engine/removal.h"
 #include "engine/value_text.h"
 #include "frontend/delete_plan.h"
+#include "window/command_ids.h"
+#include "window/removal_progress.h"
 #include "window/win32/main_window.h"
 
 namespace tessalin {
@@ -35,18 +39,18 @@ std::u16string rowsStayText(std::uint32_t removedCount) {
 // Steps after RemoveStreams. The streams are gone by now, so the count goes up
 // once, whatever follows; running short of memory leaves the list either
 // without the removed rows or, honestly said, with all of them, and in both
-// cases without a selection.
+// cases without a selection. `showBox` is false while the window closes.
 void reportRemoval(MainWindowState& state, const DeletePlan& plan,
-                   const streamscan::RemovalResult& result) {
+                   const streamscan::RemovalResult& result, bool cancelled, bool showBox) {
     state.removedStreamCount += result.removedCount;
     bool rowsDropped = false;
     try {
-        const DeleteAftermath aftermath =
-            applyRemovalResult(plan, result, state.rows.records.size());
+        const RemovalEnd end = removalEnd(plan, result, state.rows.records.size(), cancelled);
         // Before the box, so the list behind it no longer shows what is gone.
-        removeRecords(state, aftermath.removedMask);
+        removeRecords(state, end.removedMask);
         rowsDropped = true;
-        showMessageBox(state, removalResultMessage(result, aftermath.failureLines));
+        if (showBox)
+            showMessageBox(state, end.box);
     } catch (const std::bad_alloc&) {
         clearSelection(state);
     }
@@ -57,6 +61,68 @@ void reportRemoval(MainWindowState& state, const DeletePlan& plan,
         // The box, the counts and the list below still tell the truth.
     }
     refreshAfterRemoval(state);
+}
+
+// What the worker thread is given; it owns this from the moment it starts.
+struct RemovalStart {
+    RemovalRun* run;
+    streamscan::FileSystem* fileSystem;
+    const std::atomic<bool>* cancelRequested;
+};
+
+// Each target begins only while no cancel was asked, so a cancel stops the run
+// after the stream being removed.
+void runRemoval(RemovalRun& run, streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
+    run.result = streamscan::RemoveStreams(run.plan.targets, fs, [&] {
+        if (cancel.load())
+            return false;
+        run.reached.fetch_add(1);
+        return true;
+    });
+}
+
+unsigned __stdcall removalWorker(void* parameter) {
+    const std::unique_ptr<RemovalStart> start(static_cast<RemovalStart*>(parameter));
+    runRemoval(*start->run, *start->fileSystem, *start->cancelRequested);
+    return 0;
+}
+
+HANDLE startRemovalThread(const MainWindowState& state, RemovalStart* start) {
+    if (state.startWorker != nullptr)
+        return state.startWorker(removalWorker, start);
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, removalWorker, start, 0, nullptr));
+}
+
+void showRemovalProgress(MainWindowState& state) {
+    const RemovalRun& run = *state.removal;
+    // "Cancelling..." stays until the run has ended.
+    if (!state.cancelRequested.load())
+        setStatusText(state, removalProgressText(run.reached.load(), run.plan.targets.size()));
+    refreshStatusBar(state);
+}
+
+// Removes on a worker with the status line counting; where no timer or thread
+// can be had, on the window's thread as a last resort, which still removes
+// exactly what was confirmed.
+void startRemoval(MainWindowState& state, DeletePlan&& plan) {
+    auto run = std::make_unique<RemovalRun>();
+    run->plan = std::move(plan);
+    state.cancelRequested.exchange(false);
+    if (state.setTimer(state.window, kRemovalTimerId, kScanTimerIntervalMs, nullptr) != 0) {
+        auto start = std::make_unique<RemovalStart>(
+            RemovalStart{run.get(), state.fileSystem, &state.cancelRequested});
+        if (HANDLE thread = startRemovalThread(state, start.get())) {
+            start.release();  // the worker owns it now
+            run->thread.reset(thread);
+            state.removal = std::move(run);
+            showRemovalProgress(state);
+            updateCommandStates(state);
+            return;
+        }
+        KillTimer(state.window, kRemovalTimerId);
+    }
+    runRemoval(*run, *state.fileSystem, state.cancelRequested);
+    reportRemoval(state, run->plan, run->result, false, true);
 }
 
 }  // namespace
@@ -71,7 +137,7 @@ std::vector<std::uint64_t> selectedRecordIndices(const MainWindowState& state) {
 }
 
 void DeleteSelectedStreams(MainWindowState& state) {
-    if (state.scanning)
+    if (state.scanning || state.removal)
         return;
     DeletePlan plan;
     try {
@@ -89,14 +155,34 @@ void DeleteSelectedStreams(MainWindowState& state) {
         // A drop during the question may have started a scan meanwhile.
         if (showMessageBox(state, confirmationMessage(plan)) != IDYES || state.scanning)
             return;
+        startRemoval(state, std::move(plan));
     } catch (const std::bad_alloc&) {
         setStatusText(state, kNoMemoryToPlanText);
         refreshStatusBar(state);
+    }
+}
+
+void onRemovalTimer(MainWindowState& state) {
+    if (!state.removal)
+        return;
+    // While the window is closing, the close handler ends the removal itself.
+    if (WaitForSingleObject(state.removal->thread.get(), 0) == WAIT_OBJECT_0 && !state.closing) {
+        endRemoval(state, true);
         return;
     }
-    const streamscan::RemovalResult result =
-        streamscan::RemoveStreams(plan.targets, *state.fileSystem);
-    reportRemoval(state, plan, result);
+    showRemovalProgress(state);
+}
+
+void endRemoval(MainWindowState& state, bool showBox) {
+    if (!state.removal)
+        return;
+    if (state.window != nullptr)
+        KillTimer(state.window, kRemovalTimerId);
+    WaitForSingleObject(state.removal->thread.get(), INFINITE);
+    const std::unique_ptr<RemovalRun> run = std::move(state.removal);
+    const bool cancelled =
+        run->result.outcomes.size() < run->plan.targets.size() && state.cancelRequested.load();
+    reportRemoval(state, run->plan, run->result, cancelled, showBox);
 }
 
 }  // namespace tessalin

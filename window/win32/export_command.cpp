@@ -85,8 +85,8 @@ void exportList(MainWindowState& state) {
         const std::vector<streamscan::StreamRecord> rows =
             rowsToExport(state.rows.records, state.rows.rowOrder);
         rowCount = rows.size();
-        written =
-            streamscan::writeCsvReport(path, rows, &writerError, &state.stats, *state.fileSystem);
+        written = streamscan::writeCsvReport(path, rows, &writerError, &state.stats,
+                                             *state.fileSystem, state.rows.hiddenCount());
     } catch (const std::bad_alloc&) {
         writerError.assign(kNoMemoryForRowsText);
     }

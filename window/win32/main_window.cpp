@@ -12,6 +12,7 @@
 #include "window/command_ids.h"
 #include "window/layout.h"
 #include "window/product_info.h"
+#include "window/removal_progress.h"
 #include "frontend/scan_texts.h"
 #include "frontend/status_texts.h"
 #include "window/win32/text_cast.h"
@@ -109,48 +110,42 @@ bool onContextMenu(MainWindowState& state, HWND target, LPARAM position) {
 void onTimer(MainWindowState& state, UINT_PTR timer) {
     if (timer == kScanTimerId)
         onScanTimer(state);
+    else if (timer == kRemovalTimerId)
+        onRemovalTimer(state);
+    else if (timer == kDigestTimerId)
+        onDigestTimer(state);
 }
 
-// Waits for the worker after the user closed the window during a scan. The
-// window keeps painting and the timer keeps draining meanwhile; the scan is
-// ended here, once, without the end-of-scan boxes.
-void waitForWorkerThenDestroy(MainWindowState& state) {
-    HWND window = state.window;
+// Waits for a worker after the user closed the window while it ran. The
+// window keeps painting and the timers keep draining meanwhile.
+void waitForWorker(HANDLE thread) {
     for (;;) {
-        HANDLE thread = state.scanThread.get();
-        if (thread == nullptr)
-            break;
         const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0)
-            break;
+            return;
         if (result != WAIT_OBJECT_0 + 1) {
             WaitForSingleObject(thread, INFINITE);
-            break;
+            return;
         }
         MSG message;
-        bool quit = false;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 // The loop that owns WM_QUIT must still see it.
                 PostQuitMessage(static_cast<int>(message.wParam));
-                quit = true;
-                break;
+                WaitForSingleObject(thread, INFINITE);
+                return;
             }
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        if (quit) {
-            if (state.scanThread)
-                WaitForSingleObject(state.scanThread.get(), INFINITE);
-            break;
-        }
     }
-    endScan(state, false);
-    DestroyWindow(window);
 }
 
+// A running scan or removal is stopped first and ended here, once, without
+// the boxes that would follow its end.
 void onClose(MainWindowState& state) {
-    if (!state.scanning) {
+    const bool removing = state.removal != nullptr;
+    if (!state.scanning && !removing) {
         DestroyWindow(state.window);
         return;
     }
@@ -158,9 +153,19 @@ void onClose(MainWindowState& state) {
         return;  // a second close while waiting changes nothing
     state.closing = true;
     state.cancelRequested.exchange(true);
-    setStatusText(state, kCancellingBeforeClosingText);
+    setStatusText(state,
+                  removing ? kCancellingRemovalBeforeClosingText : kCancellingBeforeClosingText);
     refreshStatusBar(state);
-    waitForWorkerThenDestroy(state);
+    HWND window = state.window;
+    if (removing) {
+        waitForWorker(state.removal->thread.get());
+        endRemoval(state, false);
+    } else {
+        if (state.scanThread)
+            waitForWorker(state.scanThread.get());
+        endScan(state, false);
+    }
+    DestroyWindow(window);
 }
 
 // Per-monitor DPI: the window was moved to a screen of another DPI (or that
@@ -178,6 +183,7 @@ void onDpiChanged(MainWindowState& state, WPARAM wParam, const RECT* suggested) 
 
 void onDestroy(MainWindowState& state) {
     KillTimer(state.window, kScanTimerId);
+    endDigest(state, false);
     state.listFont.reset();
     PostQuitMessage(0);
 }
@@ -222,6 +228,8 @@ LRESULT handleMessage(MainWindowState& state, HWND window, UINT message, WPARAM 
                 return 0;
             break;
         case WM_COMMAND:
+            if (onFilterBarNotification(state, LOWORD(wParam), HIWORD(wParam)))
+                return 0;
             if (onCommand(state, LOWORD(wParam)))
                 return 0;
             break;

@@ -70,6 +70,12 @@ bool userCollationKey(std::u16string_view text, std::string& key);
 // The selected rows, top to bottom.
 std::vector<int> selectedRows(const MainWindowState& state);
 
+// ---- the filter bar (filter_bar.cpp) ----
+// Reads the filter bar and shows the rows that pass.
+void applyFilterBar(MainWindowState& state);
+// WM_COMMAND from a filter control (`code` the notification); true when it was one.
+bool onFilterBarNotification(MainWindowState& state, int id, int code);
+
 // ---- status bar and empty list (status_bar.cpp) ----
 void setStatusText(MainWindowState& state, std::u16string_view text);
 void refreshStatusBar(MainWindowState& state);
@@ -97,14 +103,25 @@ std::vector<std::uint64_t> selectedRecordIndices(
     const MainWindowState& state);  // delete_command.cpp
 // The list's context menu, its items grayed as the selection and the scan allow;
 // the caller destroys it.
-HMENU createRowContextMenu(const MainWindowState& state);       // row_commands.cpp
-void DeleteSelectedStreams(MainWindowState& state);             // delete_command.cpp
+HMENU createRowContextMenu(const MainWindowState& state);  // row_commands.cpp
+void DeleteSelectedStreams(MainWindowState& state);        // delete_command.cpp
+// Timer 2: the removal's progress on the status line, and its end once the
+// worker has finished. endRemoval joins the worker and reports (the box only
+// with `showBox`).
+void onRemovalTimer(MainWindowState& state);                    // delete_command.cpp
+void endRemoval(MainWindowState& state, bool showBox);          // delete_command.cpp
 void exportList(MainWindowState& state);                        // export_command.cpp
 void copySelection(MainWindowState& state, bool wholeRow);      // row_commands.cpp
 void openContainingFolder(MainWindowState& state);              // row_commands.cpp
 void showProperties(MainWindowState& state);                    // row_commands.cpp
 void showRowContextMenu(MainWindowState& state, int x, int y);  // row_commands.cpp
+// The dialog of the places the last scan did not examine.
+void showNotExaminedPlaces(MainWindowState& state);  // places_dialog.cpp
 void showDetails(MainWindowState& state,
                  const streamscan::StreamRecord& record);  // details_view.cpp
+// Timer 3: shows the details view whose stream's digest a worker has read.
+// endDigest joins that worker (stopping it early unless `show`).
+void onDigestTimer(MainWindowState& state);         // details_view.cpp
+void endDigest(MainWindowState& state, bool show);  // details_view.cpp
 
 }  // namespace tessalin

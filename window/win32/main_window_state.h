@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/removal.h"
 #include "engine/scan_types.h"
+#include "frontend/delete_plan.h"
 #include "window/handover.h"
 #include "window/layout.h"
 #include "window/result_rows.h"
@@ -24,6 +26,25 @@ namespace tessalin {
 
 // The system's own dialogs, boxes, clipboard and shell.
 UiSeam& systemUiSeam();
+
+// A removal running on its worker. The worker writes `reached` as it goes and
+// `result` before it ends; the window reads `result` only after joining it.
+struct RemovalRun {
+    DeletePlan plan;
+    std::atomic<std::uint64_t> reached{0};  // targets begun so far
+    streamscan::RemovalResult result;
+    OwnedHandle thread;
+};
+
+// The SHA-256 of a large stream, read on a worker for the details view. The
+// worker fills `digest` and ends; the window reads it after joining.
+struct DigestRun {
+    streamscan::StreamRecord record;
+    streamscan::FileSystem* fileSystem = nullptr;
+    std::atomic<bool> stop{false};  // set by the window when it closes
+    std::u16string digest;
+    OwnedHandle thread;
+};
 
 struct MainWindowState {
     ResultRows rows;         // the records and the order the list shows them in
@@ -48,8 +69,7 @@ struct MainWindowState {
     // The last scan's file system as its worker saw it, with the volume answers
     // it found; made anew at each start, read after the worker has been joined.
     std::unique_ptr<VolumeMemo> scanFileSystem;
-    // The places the last scan did not examine, up to kKeptPlaceLimit, and how
-    // many it named in all.
+    // The places the last scan did not examine, and how many it named.
     std::vector<streamscan::NotExaminedPlace> notExaminedPlaces;
     std::uint64_t placesNamed = 0;
     std::uint64_t removedStreamCount = 0;
@@ -65,6 +85,10 @@ struct MainWindowState {
     HWND listView = nullptr;
     HWND statusBar = nullptr;
     HWND buttons[kButtonCount] = {};
+    HWND filterControls[kFilterControlCount] = {};
+    // The removal on its worker (one worker at a time: never beside a scan).
+    std::unique_ptr<RemovalRun> removal;
+    std::unique_ptr<DigestRun> digest;
     HMENU menu = nullptr;
 
     // What a scan reads and what the user is asked through; tests put in fakes.

@@ -12,6 +12,7 @@
 #include "frontend/root_preparation.h"
 #include "frontend/scan_texts.h"
 #include "engine/value_text.h"
+#include "window/removal_progress.h"
 #include "window/win32/main_window.h"
 
 namespace tessalin {
@@ -113,6 +114,10 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
         return;
     if (state.scanning) {
         showMessageBox(state, kScanAlreadyRunningText, MB_ICONINFORMATION | MB_OK);
+        return;
+    }
+    if (state.removal) {
+        showMessageBox(state, kRemovalRunningText, MB_ICONINFORMATION | MB_OK);
         return;
     }
     // `locations` may be lastRoots itself; everything below works on the copy.

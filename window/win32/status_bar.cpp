@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "frontend/status_texts.h"
+#include "window/filter_bar.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 
@@ -40,14 +41,18 @@ void refreshStatusBar(MainWindowState& state) {
     const std::u16string summary = notExaminedSummary(state.stats, isScanKnown(s));
     setPartText(state.statusBar, 0, state.statusText);
     setPartText(state.statusBar, 1, scanCountsText(s));
-    setPartText(state.statusBar, 2, streamsListedText(s));
+    setPartText(state.statusBar, 2,
+                streamsPartText(streamsListedText(s), state.rows.hiddenCount()));
     setPartText(state.statusBar, 3, summary);
     // The summary can be longer than its part; the tooltip shows it whole.
     SendMessageW(state.statusBar, SB_SETTIPTEXTW, 3, reinterpret_cast<LPARAM>(wideText(summary)));
 }
 
 void refreshEmptyListText(MainWindowState& state) {
-    state.emptyListText = emptyListText(statusStateOf(state));
+    // Rows the filter hides are no empty result: the list says where they went.
+    const std::uint64_t hidden = state.rows.hiddenCount();
+    state.emptyListText = hidden != 0 && !state.scanning ? nothingMatchesText(hidden)
+                                                         : emptyListText(statusStateOf(state));
     if (state.listView != nullptr && state.rows.rowOrder.empty()) {
         InvalidateRect(state.listView, nullptr, TRUE);
     }

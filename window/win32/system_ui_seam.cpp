@@ -60,6 +60,25 @@ class SystemUiSeam final : public UiSeam {
 
     std::uint32_t commonDialogError() override { return CommDlgExtendedError(); }
 
+    void runDialog(NativeWindow dialog) override {
+        HWND window = static_cast<HWND>(dialog);
+        MSG message;
+        while (IsWindow(window)) {
+            const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+            if (got == 0) {
+                // The loop that owns WM_QUIT must still see it.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            if (got < 0)
+                return;
+            if (!IsDialogMessageW(window, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+
     bool setClipboardText(NativeWindow owner, std::u16string_view text) override {
         if (!OpenClipboard(static_cast<HWND>(owner)))
             return false;
