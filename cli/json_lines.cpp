@@ -8,6 +8,7 @@
 #include "engine/path_forms.h"
 #include "engine/tree_walk.h"
 #include "engine/unicode.h"
+#include "engine/value_text.h"
 #include "engine/zone_identifier.h"
 
 namespace tessalin::cli {
@@ -219,6 +220,32 @@ std::string isoUtcTime(std::uint64_t fileTime) {
     return buffer;
 }
 
+namespace {
+
+// The four times of an item, each an ISO 8601 UTC text with the precision the
+// file system keeps, or null.
+void appendTimes(std::string& out, const char* key, const streamscan::ItemTimes& times) {
+    appendKey(out, key);
+    const std::pair<const char*, const streamscan::Timestamp*> members[] = {
+        {"created", &times.created},
+        {"modified", &times.modified},
+        {"changed", &times.changed},
+        {"accessed", &times.accessed}};
+    char separator = '{';
+    for (const auto& [name, time] : members) {
+        out += separator;
+        separator = ',';
+        out += '"';
+        out += name;
+        out += "\":";
+        const std::string text = streamscan::isoUtcText(*time);
+        out += text.empty() ? "null" : "\"" + text + "\"";
+    }
+    out += '}';
+}
+
+}  // namespace
+
 std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras) {
     const bool itemRow = record.streamName.empty();
     std::string out = "{\"type\":\"row\",\"schema\":" + std::to_string(kJsonSchema);
@@ -266,6 +293,34 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
     appendKey(out, "readable");
     out += itemRow ? "null" : (record.unreadable ? "false" : "true");
     appendBool(out, "sidecarFile", record.sidecarFile);
+    appendBool(out, "deleted", record.deleted);
+    appendTimes(out, "times", record.hostDetails.times);
+    if (record.hostDetails.mftKnown) {
+        appendTimes(out, "fileNameTimes", record.hostDetails.fileNameTimes);
+        appendNumber(out, "mftEntry", record.hostDetails.mftEntry);
+        appendNumber(out, "mftSequence", record.hostDetails.mftSequence);
+        if (itemRow || record.sidecarFile)
+            appendNull(out, "attributeId");
+        else
+            appendNumber(out, "attributeId", record.attributeId);
+    } else {
+        for (const char* key : {"fileNameTimes", "mftEntry", "mftSequence", "attributeId"})
+            appendNull(out, key);
+    }
+    appendKey(out, "contentKind");
+    const std::u16string_view kind = streamscan::contentKindKey(record.contentKind);
+    if (kind.empty())
+        out += "null";
+    else
+        appendJsonString(out, std::u16string(kind));
+    appendKey(out, "entropy");
+    if (record.entropy < 0) {
+        out += "null";
+    } else {
+        char entropy[16];
+        std::snprintf(entropy, sizeof entropy, "%.3f", record.entropy);
+        out += entropy;
+    }
     if (extras.hashed) {
         appendKey(out, "sha256");
         out += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";

@@ -132,6 +132,7 @@ class ScanRun {
             if (deleted) {
                 marked = found;
                 marked.note = deletedNote(marked);
+                marked.deleted = true;
             }
             const streamscan::StreamRecord& listed = deleted ? marked : found;
             if (!count(listed, deleted))
@@ -170,7 +171,9 @@ class ScanRun {
                 placeSink(streamscan::NotExaminedPlace{
                     streamscan::streamPathOf(streamscan::hostPathOf(record, fs.pathStyle()),
                                              record.streamName, record.streamType),
-                    streamscan::PlaceKind::unreadableStream, streamscan::kErrorSuccess, {}});
+                    streamscan::PlaceKind::unreadableStream,
+                    streamscan::kErrorSuccess,
+                    {}});
             }
         };
         const streamscan::ContinueCheck continueCheck = [&] {

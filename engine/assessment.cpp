@@ -99,6 +99,9 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
     const bool isOrigin = isDownloadMark(record.streamName);
     bool quietName = false;
 
+    const ContentKind kind = record.contentKind;
+    if (kind == ContentKind::windowsExe || kind == ContentKind::windowsDll)
+        return conclude(note, contentKindNote(kind), kSeverityAlert);
     if (record.headLength >= 2 && record.head[0] == 0x4D && record.head[1] == 0x5A) {
         return conclude(note, u"Stream content starts with MZ (executable image)", kSeverityAlert);
     }
@@ -112,6 +115,10 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
             return conclude(note, u"Alternate stream on an executable file", kSeverityAlert);
         }
     }
+    // A program or script of another kind is as much an Alert as MZ; the rules
+    // above, which the content would otherwise meet, keep their own notes.
+    if (isProgramKind(kind))
+        return conclude(note, contentKindNote(kind), kSeverityAlert);
     if (record.hostIsFileSystemFile) {
         return conclude(note, u"Stream on a file NTFS keeps for itself", kSeverityNotice);
     }
@@ -168,6 +175,9 @@ std::uint32_t assessStream(const StreamRecord& record, std::u16string* note,
                         u"Alternate stream on an executable file, under a name Windows itself uses",
                         kSeverityNotice);
     }
+    // A container that can carry code, where no rule above had anything to say.
+    if (kind != ContentKind::unknown)
+        return conclude(note, contentKindNote(kind), kSeverityNotice);
     return kSeverityNone;
 }
 

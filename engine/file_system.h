@@ -52,11 +52,47 @@ struct VolumeInfo {
 };
 
 // What an attribute query says of one item: what its record shows of it.
+// A point in time as precisely as its source keeps it: NTFS to 100 ns, Linux
+// to the nanosecond.
+struct Timestamp {
+    std::int64_t unixSeconds = 0;
+    std::uint32_t nanoseconds = 0;
+    std::uint8_t digits = 0;  // decimals the source keeps (7 NTFS, 9 Linux); 0: no time
+
+    bool operator==(const Timestamp&) const = default;
+};
+
+// The four times a file system keeps of an item. On NTFS "changed" is the
+// record's change time, on Linux the inode's.
+struct ItemTimes {
+    Timestamp created;
+    Timestamp modified;
+    Timestamp changed;
+    Timestamp accessed;
+
+    bool operator==(const ItemTimes&) const = default;
+};
+
+// What the record of a row keeps of its item beyond the listing's facts.
+struct ItemDetails {
+    ItemTimes times;          // Linux: statx; NTFS: $STANDARD_INFORMATION
+    ItemTimes fileNameTimes;  // NTFS: the $FILE_NAME attribute's; none elsewhere
+    std::uint32_t mode = 0;   // Linux st_mode; 0 where there is none
+    std::uint32_t uid = 0;
+    std::uint32_t gid = 0;
+    bool mftKnown = false;  // the item was read from NTFS structures
+    std::uint64_t mftEntry = 0;
+    std::uint16_t mftSequence = 0;
+
+    bool operator==(const ItemDetails&) const = default;
+};
+
 struct ItemFacts {
     std::uint32_t attributes = 0;
     std::uint64_t size = 0;
     std::uint64_t lastWrite = 0;  // FILETIME
     ItemIdentity identity;        // known where the port can say it cheaply
+    ItemDetails details;          // filled where the port has them at no extra cost, or for rows
 };
 
 // What a listing knows of an entry without asking more: enough for the walk to

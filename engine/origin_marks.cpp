@@ -78,6 +78,7 @@ void listSidecarZone(ScanContext& context, const std::u16string& folder,
     record.sidecarFile = true;
     record.carrier = sidecarName;
     record.hostIdentity = host.identity;
+    record.hostDetails = host.details;
     record.scanRoot = context.root;
     record.rootIdentity = context.rootIdentity;
     record.zone.isZoneIdentifier = true;

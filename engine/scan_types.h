@@ -45,6 +45,10 @@ struct StreamRecord {
     std::array<std::uint8_t, 16> head{};
     std::uint64_t headLength = 0;  // 0 to 16
     bool unreadable = false;
+    // What the first bytes read say the content is, and their entropy in bits
+    // per byte (negative when nothing was read).
+    ContentKind contentKind = ContentKind::unknown;
+    double entropy = -1;
     std::uint32_t severity = 0;  // 0 none, 1 Notice, 2 Alert
     std::u16string note;
     // The Zone.Identifier came from the sidecar file hostName:Zone.Identifier
@@ -57,6 +61,8 @@ struct StreamRecord {
     // carrier or nothing: the host's identity, what carried the stream (the
     // port's key, see StreamEntry), and the root the scan reached it from.
     ItemIdentity hostIdentity;
+    ItemDetails hostDetails;  // times, owner, MFT record
+    bool deleted = false;     // the host is a deleted item (images)
     std::u16string carrier;
     std::uint32_t attributeId = 0;
     std::u16string scanRoot;

@@ -22,6 +22,7 @@ StreamRecord hostRecord(const ScanContext& context,
                         const ItemFacts& facts) {
     StreamRecord record;
     record.hostIdentity = facts.identity;
+    record.hostDetails = facts.details;
     record.scanRoot = context.root;
     record.rootIdentity = context.rootIdentity;
     record.hostFolder = split.first;
@@ -67,6 +68,10 @@ bool probeContent(FileSystem& fs, StreamListing& listing, const std::u16string& 
     const std::size_t kept = std::min<std::size_t>(read.bytes.size(), record.head.size());
     std::copy_n(read.bytes.begin(), kept, record.head.begin());
     record.headLength = kept;
+    const std::span<const std::uint8_t> start(
+        read.bytes.data(), std::min<std::size_t>(read.bytes.size(), kProbeLimit));
+    record.contentKind = contentKindOf(start);
+    record.entropy = entropyOf(start);
     if (!isZone) {
         return false;
     }

@@ -1,5 +1,9 @@
 #include "engine/value_text.h"
 
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/file_system.h"
 #include "engine/platform_text.h"
 
 namespace streamscan {
@@ -156,6 +160,48 @@ void appendCountPhrase(std::u16string& text, std::uint64_t count, std::u16string
     text += groupedNumber(count);
     text.push_back(u' ');
     text += word;
+}
+
+std::string isoUtcText(const Timestamp& time) {
+    if (time.digits == 0)
+        return {};
+    // Days and seconds since 1970-01-01, then the civil date of those days.
+    constexpr std::int64_t kDay = 86400;
+    std::int64_t days = time.unixSeconds / kDay;
+    std::int64_t second = time.unixSeconds % kDay;
+    if (second < 0) {
+        second += kDay;
+        --days;
+    }
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t dayOfEra = days - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(second / 3600),
+                  static_cast<long long>(second / 60 % 60), static_cast<long long>(second % 60));
+    std::string result = text;
+    char fraction[16];
+    std::snprintf(fraction, sizeof fraction, ".%09u", time.nanoseconds % 1000000000u);
+    result.append(fraction, 1 + std::min<std::size_t>(time.digits, 9));
+    return result + "Z";
+}
+
+Timestamp timestampOfFileTime(std::uint64_t fileTime) {
+    if (fileTime == 0)
+        return {};
+    constexpr std::uint64_t kTicksPerSecond = 10000000;
+    constexpr std::int64_t kEpochDifference = 11644473600;  // 1601-01-01 to 1970-01-01
+    return {static_cast<std::int64_t>(fileTime / kTicksPerSecond) - kEpochDifference,
+            static_cast<std::uint32_t>(fileTime % kTicksPerSecond) * 100, 7};
 }
 
 }  // namespace streamscan

@@ -14,6 +14,12 @@ std::u16string streamSizeText(std::uint64_t bytes, bool atLeast);
 // Local time YYYY-MM-DD HH:MM:SS of a FILETIME; empty for 0 or an unconvertible time.
 std::u16string timeText(std::uint64_t fileTime);
 std::u16string attributesText(std::uint32_t attributes);
+struct Timestamp;
+// ISO 8601 in UTC with as many decimals as the source keeps
+// ("2021-03-04T05:06:07.1234567Z"); empty for no time.
+std::string isoUtcText(const Timestamp& time);
+// A FILETIME as a Timestamp to 100 ns; no time for 0.
+Timestamp timestampOfFileTime(std::uint64_t fileTime);
 // Digits with the user's thousands separator (read again on every call).
 std::u16string groupedNumber(std::uint64_t number);
 // The grouping itself, for any separator.

@@ -198,4 +198,32 @@ std::vector<ListEntry> parseAttributeList(std::span<const std::uint8_t> value) {
     return entries;
 }
 
+std::optional<StandardInformation> parseStandardInformation(std::span<const std::uint8_t> value) {
+    if (value.size() < 0x24) {
+        return std::nullopt;
+    }
+    StandardInformation info;
+    info.times = Times{field(value, 0x00, 8), field(value, 0x08, 8), field(value, 0x10, 8),
+                       field(value, 0x18, 8)};
+    info.flags = static_cast<std::uint32_t>(field(value, 0x20, 4));
+    return info;
+}
+
+std::optional<FileName> parseFileName(std::span<const std::uint8_t> value) {
+    if (value.size() < 0x42) {
+        return std::nullopt;
+    }
+    std::optional<std::u16string> name = utf16At(value, 0x42, value[0x40]);
+    if (!name) {
+        return std::nullopt;
+    }
+    FileName fileName;
+    fileName.parent = field(value, 0x00, 8);
+    fileName.times = Times{field(value, 0x08, 8), field(value, 0x10, 8), field(value, 0x18, 8),
+                           field(value, 0x20, 8)};
+    fileName.nameSpace = value[0x41];
+    fileName.name = std::move(*name);
+    return fileName;
+}
+
 }  // namespace streamscan::mft

@@ -15,6 +15,7 @@ namespace streamscan::mft {
 
 inline constexpr std::uint32_t kTypeStandardInformation = 0x10;
 inline constexpr std::uint32_t kTypeAttributeList = 0x20;
+inline constexpr std::uint32_t kTypeFileName = 0x30;
 inline constexpr std::uint32_t kTypeData = 0x80;
 
 // The entry number (low 48 bits) and sequence number (high 16) of a file reference.
@@ -74,6 +75,40 @@ struct Run {
 // 64-bit range).
 std::optional<std::vector<Run>> decodeRuns(std::span<const std::uint8_t> pairs,
                                            std::uint64_t firstVcn);
+
+// The four times NTFS keeps in $STANDARD_INFORMATION and in each $FILE_NAME,
+// as FILETIME values (0: none), in the order they are stored.
+struct Times {
+    std::uint64_t created = 0;
+    std::uint64_t modified = 0;
+    std::uint64_t changed = 0;  // the record's change time
+    std::uint64_t accessed = 0;
+};
+
+struct StandardInformation {
+    Times times;
+    std::uint32_t flags = 0;  // the DOS and Win32 attribute bits
+};
+
+// A $STANDARD_INFORMATION value; nothing when it is too short to hold the flags.
+std::optional<StandardInformation> parseStandardInformation(std::span<const std::uint8_t> value);
+
+// The name spaces of a $FILE_NAME: an 8.3 name alone is kDosNames; a long name
+// that is also a valid 8.3 one is kWin32AndDos.
+inline constexpr std::uint8_t kPosixNames = 0;
+inline constexpr std::uint8_t kWin32Names = 1;
+inline constexpr std::uint8_t kDosNames = 2;
+inline constexpr std::uint8_t kWin32AndDos = 3;
+
+struct FileName {
+    std::uint64_t parent = 0;  // the folder's file reference
+    Times times;
+    std::uint8_t nameSpace = kPosixNames;
+    std::u16string name;  // UTF-16 exactly as stored
+};
+
+// A $FILE_NAME value; nothing when it is too short or its name leaves it.
+std::optional<FileName> parseFileName(std::span<const std::uint8_t> value);
 
 // One entry of an $ATTRIBUTE_LIST value: which record holds which attribute piece.
 struct ListEntry {

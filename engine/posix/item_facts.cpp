@@ -1,5 +1,7 @@
 #include "engine/posix/item_facts.h"
 
+#include <fcntl.h>
+
 #include "engine/win_codes.h"
 
 namespace streamscan {
@@ -43,9 +45,28 @@ ItemIdentity identityOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
 }
 
+Timestamp timestampOf(const struct timespec& time) {
+    return {static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec), 9};
+}
+
+void addBirthTime(int folder, const char* name, ItemDetails& details) {
+    struct statx sx {};
+    if (statx(folder, name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC, STATX_BTIME, &sx) == 0 &&
+        (sx.stx_mask & STATX_BTIME) != 0) {
+        details.times.created = {static_cast<std::int64_t>(sx.stx_btime.tv_sec),
+                                 sx.stx_btime.tv_nsec, 9};
+    }
+}
+
 ItemFacts factsOf(const struct stat& st, std::string_view leaf, const WindowsAttributes& windows,
                   bool linkToFolder) {
     ItemFacts facts;
+    facts.details.times.modified = timestampOf(st.st_mtim);
+    facts.details.times.changed = timestampOf(st.st_ctim);
+    facts.details.times.accessed = timestampOf(st.st_atim);
+    facts.details.mode = st.st_mode;
+    facts.details.uid = st.st_uid;
+    facts.details.gid = st.st_gid;
     facts.lastWrite = fileTimeOf(st.st_mtim);
     facts.identity = identityOf(st);
     const bool isLink = S_ISLNK(st.st_mode);

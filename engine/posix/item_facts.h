@@ -29,6 +29,10 @@ struct WindowsAttributes {
 // Device and inode: which item this is, whatever its path.
 ItemIdentity identityOf(const struct stat& st);
 
+// The time the file system says the item was made (statx), where it keeps one;
+// asked only for items that show a row. `folder` may be AT_FDCWD.
+void addBirthTime(int folder, const char* name, ItemDetails& details);
+
 // `linkToFolder` says, for a symbolic link, whether it leads to a folder; a
 // link that NTFS marks as a directory (a junction) is a folder even when its
 // target is gone.

@@ -178,8 +178,14 @@ class Win32StreamReader : public StreamReader {
 // partial file anywhere.
 class Win32FileWriter : public FileWriter {
   public:
-    Win32FileWriter(OwnedHandle& source, std::u16string partial, std::u16string target)
-        : file(source.release()), partial(std::move(partial)), target(std::move(target)) {}
+    // `partial` empty: the file is written in place (a device, a pipe).
+    // `replaces`: the target existed, and keeps its security and attributes.
+    Win32FileWriter(OwnedHandle& source, std::u16string partial, std::u16string target,
+                    bool replaces)
+        : file(source.release()),
+          partial(std::move(partial)),
+          target(std::move(target)),
+          replaces(replaces) {}
     ~Win32FileWriter() override { discard(); }
     Win32FileWriter(const Win32FileWriter&) = delete;
     Win32FileWriter& operator=(const Win32FileWriter&) = delete;
@@ -202,11 +208,18 @@ class Win32FileWriter : public FileWriter {
 
     std::uint32_t commit() override {
         if (partial.empty())
-            return ERROR_INVALID_HANDLE;
+            return CloseHandle(file.release()) ? kErrorSuccess : lastError();
         std::uint32_t error = kErrorSuccess;
-        if (!CloseHandle(file.release()) ||
-            !MoveFileExW(wide(longForm(partial)), wide(longForm(target)),
-                         MOVEFILE_REPLACE_EXISTING)) {
+        // ReplaceFileW keeps the replaced file's owner, permissions and
+        // attributes; a new file is only moved in, never over one made meanwhile.
+        const bool closed = CloseHandle(file.release()) != 0;
+        const bool placed =
+            closed && (replaces ? ReplaceFileW(wide(longForm(target)), wide(longForm(partial)),
+                                               nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                               nullptr) != 0
+                                : MoveFileExW(wide(longForm(partial)), wide(longForm(target)), 0) !=
+                                      0);
+        if (!placed) {
             error = lastError();
             DeleteFileW(wide(longForm(partial)));
         }
@@ -226,7 +239,30 @@ class Win32FileWriter : public FileWriter {
     OwnedHandle file;
     std::u16string partial;  // emptied once committed or discarded
     std::u16string target;
+    bool replaces = false;
 };
+
+// The path a link leads to, as the system names it (without the \\?\ prefix
+// where it can be dropped); `path` itself when it cannot be found.
+std::u16string finalPathOf(HANDLE file, const std::u16string& path) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(),
+                                                       static_cast<DWORD>(buffer.size()), 0);
+        if (length == 0)
+            return path;
+        if (length < buffer.size()) {
+            std::u16string result(reinterpret_cast<const char16_t*>(buffer.data()), length);
+            if (result.rfind(u"\\\\?\\UNC\\", 0) == 0)
+                return u"\\\\" + result.substr(8);
+            if (result.rfind(u"\\\\?\\", 0) == 0)
+                return result.substr(4);
+            return result;
+        }
+        buffer.resize(length + 1);
+    }
+    return path;
+}
 
 // A name for the partial report in the target's folder that no one else uses.
 std::u16string partialNameFor(const std::u16string& target, unsigned attempt) {
@@ -426,25 +462,86 @@ std::uint32_t Win32FileSystem::removeListedStream(const RemovalTarget& target) {
     return kErrorSuccess;
 }
 
+std::uint32_t Win32FileSystem::outputTarget(const std::u16string& path, OutputTarget& target) {
+    target = {};
+    if (hasEmbeddedNul(path)) {
+        return kErrorInvalidName;
+    }
+    // Links followed: what a file written there would replace or write into.
+    OwnedHandle item(CreateFileW(wide(longForm(path)), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!item) {
+        const std::uint32_t error = lastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return error;
+        // A link whose target is gone is still there itself.
+        const DWORD attributes = GetFileAttributesW(wide(longForm(path)));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            target.kind = OutputKind::deadLink;
+        return kErrorSuccess;
+    }
+    switch (GetFileType(item.get())) {
+        case FILE_TYPE_CHAR:
+        case FILE_TYPE_PIPE:
+            target.kind = OutputKind::inPlace;
+            return kErrorSuccess;
+        case FILE_TYPE_DISK:
+            break;
+        default:
+            target.kind = OutputKind::unusable;
+            return kErrorSuccess;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(item.get(), &info)) {
+        return lastError();
+    }
+    target.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? OutputKind::folder
+                                                                         : OutputKind::file;
+    target.identity = identityOf(item.get());
+    return kErrorSuccess;
+}
+
 std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
                                           std::unique_ptr<FileWriter>& writer) {
     writer.reset();
     if (hasEmbeddedNul(path)) {
         return kErrorInvalidName;
     }
-    // The file the report is to replace must let itself be replaced: a folder,
-    // a read-only file or one in use is said now, before anything is written.
-    OwnedHandle existing(CreateFileW(
-        wide(longForm(path)), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!existing) {
-        const std::uint32_t error = lastError();
-        if (error != ERROR_FILE_NOT_FOUND)
-            return error;
+    OutputTarget existing;
+    if (const std::uint32_t error = outputTarget(path, existing); error != kErrorSuccess) {
+        return error;
     }
-    existing.reset();
+    if (existing.kind == OutputKind::folder) {
+        return ERROR_ACCESS_DENIED;  // as CreateFileW says of a folder
+    }
+    if (existing.kind == OutputKind::inPlace) {
+        // A console, NUL or a pipe is written as it is, never replaced.
+        OwnedHandle device(CreateFileW(wide(longForm(path)), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+        if (!device) {
+            return lastError();
+        }
+        writer = std::make_unique<Win32FileWriter>(device, std::u16string(), path, false);
+        return kErrorSuccess;
+    }
+    // Through a link, the file it leads to is replaced and the link stays. The
+    // file to replace must let itself be replaced: a read-only file or one in
+    // use is said now, before anything is written.
+    std::u16string place = path;
+    const bool replaces = existing.kind == OutputKind::file;
+    if (replaces) {
+        OwnedHandle current(CreateFileW(wide(longForm(path)), DELETE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!current) {
+            return lastError();
+        }
+        place = finalPathOf(current.get(), path);
+    }
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::u16string partial = partialNameFor(path, attempt);
+        std::u16string partial = partialNameFor(place, attempt);
         OwnedHandle file(CreateFileW(wide(longForm(partial)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
@@ -453,7 +550,7 @@ std::uint32_t Win32FileSystem::createFile(const std::u16string& path,
                 continue;
             return error;
         }
-        writer = std::make_unique<Win32FileWriter>(file, std::move(partial), path);
+        writer = std::make_unique<Win32FileWriter>(file, std::move(partial), place, replaces);
         return kErrorSuccess;
     }
     return ERROR_FILE_EXISTS;

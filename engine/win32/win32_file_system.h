@@ -30,6 +30,7 @@ class Win32FileSystem : public FileSystem {
     std::uint32_t createFile(const std::u16string& path,
                              std::unique_ptr<FileWriter>& writer) override;
     std::uint32_t deleteFile(const std::u16string& path) override;
+    std::uint32_t outputTarget(const std::u16string& path, OutputTarget& target) override;
 };
 
 }  // namespace streamscan

@@ -78,6 +78,18 @@ TEST(TimeText, ZeroAndUnconvertibleTimesAreEmpty) {
 }
 
 #ifndef _WIN32
+// UTC to the precision the file system keeps, before 1970 too.
+TEST(TimeText, IsoTimesKeepTheirSourcesPrecision) {
+    const std::pair<Timestamp, std::string> cases[] = {
+        {timestampOfFileTime(132593079671234567ULL), "2021-03-04T05:06:07.1234567Z"},
+        {timestampOfFileTime(1), "1601-01-01T00:00:00.0000001Z"},
+        {{-1, 999999999, 9}, "1969-12-31T23:59:59.999999999Z"},
+        {timestampOfFileTime(0), ""},
+    };
+    for (const auto& [time, text] : cases)
+        EXPECT_EQ(isoUtcText(time), text) << text;
+}
+
 TEST(TimeText, ShowsLocalTimeOfTheZoneInForce) {
     const char* const old = std::getenv("TZ");
     const std::string saved = old ? old : "";
