@@ -55,6 +55,10 @@ class ImageFileSystem final : public FileSystem {
     // Whether an item this port listed is a deleted one.
     bool isDeleted(const std::u16string& itemPath);
 
+    // Items of the volumes read so far that were placed under $OrphanFiles,
+    // their folder being gone or their parent references looping.
+    std::uint64_t orphans() const;
+
     PathStyle pathStyle() const override { return PathStyle::image; }
     std::u16string fullPath(const std::u16string& path) override;
     VolumeInfo queryVolume(const std::u16string& path) override;

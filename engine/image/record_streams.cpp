@@ -7,13 +7,6 @@
 namespace streamscan {
 namespace {
 
-constexpr std::uint32_t kTypeFileName = 0x30;
-// A $FILE_NAME value: the parent's reference at 0, the name's length at 0x40,
-// the name from 0x42.
-constexpr std::size_t kFileNameLengthAt = 0x40;
-constexpr std::size_t kFileNameSpaceAt = 0x41;
-constexpr std::size_t kFileNameAt = 0x42;
-constexpr std::uint8_t kDosNameSpace = 2;
 // Attribute lists are a few KiB at most; a larger declared size is damage.
 constexpr std::uint64_t kAttributeListLimit = 4 * 1024 * 1024;
 
@@ -147,6 +140,21 @@ void gather(const mft::Record& record, std::span<const std::uint8_t> bytes,
 
 }  // namespace
 
+std::uint32_t mftRecordSize(TSK_FS_INFO* fs) {
+    // Clusters per record, or when negative, 2 to the power of its magnitude in bytes.
+    std::uint8_t boot[0x48] = {};
+    if (tsk_fs_read(fs, 0, reinterpret_cast<char*>(boot), sizeof boot) !=
+        static_cast<ssize_t>(sizeof boot)) {
+        tsk_error_reset();
+        return 0;
+    }
+    const auto perRecord = static_cast<std::int8_t>(boot[0x40]);
+    const std::uint64_t size = perRecord > 0      ? std::uint64_t{fs->block_size} * perRecord
+                               : perRecord >= -16 ? std::uint64_t{1} << -perRecord
+                                                  : 0;
+    return size < 512 || size > 65536 ? 0 : static_cast<std::uint32_t>(size);
+}
+
 RecordReader::RecordReader(TSK_FS_INFO* fs) : fs(fs) {}
 
 RecordReader::~RecordReader() {
@@ -157,22 +165,10 @@ RecordReader::~RecordReader() {
 
 bool RecordReader::readRecord(std::uint64_t entry, std::vector<std::uint8_t>& bytes) {
     if (recordSize == 0) {
-        // The boot sector gives the record size: clusters per record, or when
-        // negative, 2 to the power of its magnitude in bytes.
-        std::uint8_t boot[0x48] = {};
-        if (tsk_fs_read(fs, 0, reinterpret_cast<char*>(boot), sizeof boot) !=
-            static_cast<ssize_t>(sizeof boot)) {
-            tsk_error_reset();
+        recordSize = mftRecordSize(fs);
+        if (recordSize == 0) {
             return false;
         }
-        const auto perRecord = static_cast<std::int8_t>(boot[0x40]);
-        const std::uint64_t size = perRecord > 0      ? std::uint64_t{fs->block_size} * perRecord
-                                   : perRecord >= -16 ? std::uint64_t{1} << -perRecord
-                                                      : 0;
-        if (size < 512 || size > 65536) {
-            return false;
-        }
-        recordSize = static_cast<std::uint32_t>(size);
     }
     if (mft == nullptr) {
         mft = tsk_fs_file_open_meta(fs, nullptr, 0);
@@ -295,28 +291,17 @@ std::u16string RecordReader::exactName(std::uint64_t entry, std::uint64_t parent
     // candidate is taken as it is.
     std::vector<std::u16string> candidates;
     for (const mft::Attribute& attribute : record->attributes) {
-        if (attribute.type != kTypeFileName || !attribute.resident ||
-            attribute.valueLength < kFileNameAt) {
+        if (attribute.type != mft::kTypeFileName || !attribute.resident) {
             continue;
         }
-        const std::uint8_t* value = bytes.data() + attribute.valueOffset;
-        const std::size_t length = value[kFileNameLengthAt];
-        if (kFileNameAt + 2 * length > attribute.valueLength ||
-            value[kFileNameSpaceAt] == kDosNameSpace) {
+        std::optional<mft::FileName> fileName =
+            mft::parseFileName(std::span<const std::uint8_t>(bytes).subspan(attribute.valueOffset,
+                                                                            attribute.valueLength));
+        if (!fileName || fileName->nameSpace == mft::kDosNames ||
+            mft::entryOf(fileName->parent) != parent) {
             continue;
         }
-        std::uint64_t parentReference = 0;
-        for (std::size_t i = 8; i > 0; --i) {
-            parentReference = parentReference << 8 | value[i - 1];
-        }
-        std::u16string name(length, u'\0');
-        for (std::size_t i = 0; i < length; ++i) {
-            name[i] = static_cast<char16_t>(value[kFileNameAt + 2 * i] |
-                                            value[kFileNameAt + 2 * i + 1] << 8);
-        }
-        if (mft::entryOf(parentReference) != parent) {
-            continue;
-        }
+        std::u16string& name = fileName->name;
         if (name == shown || asTheLibraryShowsIt(name) == shown) {
             return name;
         }

@@ -39,6 +39,10 @@ struct DeclaredStreams {
     std::vector<DeclaredStream> streams;
 };
 
+// The size of the volume's file records from its boot sector; 0 when it gives
+// none this can believe.
+std::uint32_t mftRecordSize(TSK_FS_INFO* fs);
+
 class RecordReader {
   public:
     explicit RecordReader(TSK_FS_INFO* fs);

@@ -1,0 +1,96 @@
+#include "engine/image/index_listing.h"
+
+#include "engine/image/ntfs_facts.h"
+
+namespace streamscan {
+namespace {
+
+EntryKind kindOf(const VolumeIndex& index, std::uint32_t entry) {
+    const IndexedItem& item = index.itemOf(entry);
+    return entryKindOf(
+        item.directory ? kAttributeDirectory | (item.standard.flags & kAttributeReparsePoint) : 0);
+}
+
+class IndexListing final : public DirectoryListing {
+  public:
+    IndexListing(const VolumeIndex& index, std::uint32_t folder, std::uint64_t volumeOffset,
+                 std::uint32_t endError)
+        : index(index),
+          children(index.itemOf(folder).children),
+          volumeOffset(volumeOffset),
+          endError(endError) {}
+    std::uint32_t next(DirectoryEntry& entry) override {
+        if (position + 1 >= children.size()) {
+            return endError;
+        }
+        ++position;
+        entry =
+            DirectoryEntry{index.entry(children[position]).name, kindOf(index, children[position])};
+        return kErrorSuccess;
+    }
+    std::uint32_t entryFacts(ItemFacts& facts) override {
+        facts = indexedFacts(index, children[position], volumeOffset);
+        return kErrorSuccess;
+    }
+
+  private:
+    const VolumeIndex& index;
+    const std::vector<std::uint32_t>& children;
+    std::uint64_t volumeOffset;
+    std::uint32_t endError;
+    std::size_t position = 0;  // the first went out with the start
+};
+
+}  // namespace
+
+ItemFacts indexedFacts(const VolumeIndex& index, std::uint32_t entry, std::uint64_t volumeOffset) {
+    const IndexedEntry& named = index.entry(entry);
+    const IndexedItem& item = index.itemOf(entry);
+    const mft::StandardInformation* standard =
+        item.hasStandardInformation ? &item.standard : nullptr;
+    std::uint64_t size = 0;
+    for (const IndexedStream& stream : item.streams) {
+        if (stream.name.empty()) {
+            size = stream.size;
+        }
+    }
+    ItemFacts facts = itemFactsOf(item.directory, standard, named.nameTimes.modified, size);
+    if (item.entry == kNoRecord) {
+        return facts;  // $OrphanFiles: no record of its own
+    }
+    facts.identity = ItemIdentity{
+        volumeOffset, item.entry | static_cast<std::uint64_t>(item.sequence) << 48, true};
+    facts.details =
+        recordDetails(item.entry, item.sequence, standard, entry == 0 ? nullptr : &named.nameTimes);
+    return facts;
+}
+
+StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
+    const IndexedItem& item = index.itemOf(entry);
+    StreamList list;
+    list.error = item.streamsWhole ? kErrorSuccess : kErrorFileCorrupt;
+    for (const IndexedStream& stream : item.streams) {
+        StreamEntry listed;
+        listed.name = listedName(stream.name);
+        listed.size = stream.size;
+        listed.attributeId = stream.id;
+        list.entries.push_back(std::move(listed));
+    }
+    return list;
+}
+
+std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,
+                                  std::uint64_t volumeOffset, bool damaged, DirectoryEntry& first,
+                                  std::unique_ptr<DirectoryListing>& listing) {
+    const std::vector<std::uint32_t>& children = index.itemOf(folder).children;
+    damaged = damaged || index.itemOf(folder).namesTwice;
+    if (children.empty()) {
+        return damaged ? kErrorFileCorrupt : kErrorFileNotFound;
+    }
+    first = DirectoryEntry{index.entry(children.front()).name, kindOf(index, children.front())};
+    listing = std::make_unique<IndexListing>(index, folder, volumeOffset,
+                                             damaged ? kErrorFileCorrupt : kErrorNoMoreFiles);
+    return kErrorSuccess;
+}
+
+}  // namespace streamscan

@@ -1,0 +1,26 @@
+// The port's answers for a volume whose one-pass index was built: listings,
+// facts and streams read from the index, with no call into the library.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/file_system.h"
+#include "engine/image/folder_walk.h"
+#include "engine/image/volume_index.h"
+
+namespace streamscan {
+
+// The facts of entry `entry`; `volumeOffset` tells the volume apart in identities.
+ItemFacts indexedFacts(const VolumeIndex& index, std::uint32_t entry, std::uint64_t volumeOffset);
+
+// The streams of entry `entry`'s item as a listing gives them.
+StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry);
+
+// The listing of folder entry `folder`; kErrorFileNotFound when it is empty.
+// `damaged`: the listing ends with an error whatever the folder holds.
+std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,
+                                  std::uint64_t volumeOffset, bool damaged, DirectoryEntry& first,
+                                  std::unique_ptr<DirectoryListing>& listing);
+
+}  // namespace streamscan
