@@ -1,56 +1,11 @@
-// --extract DIR and --hash: each listed stream's content read whole, once,
-// through the scan's port; its SHA-256 for the JSON row, and with --extract a
-// copy under a name the program makes, with manifest.json mapping each copy to
-// the stream's full path, size and SHA-256 (or the error that kept it out).
+// The console's --extract and --hash use the front ends' shared copy engine.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
-#include "cli/json_lines.h"
-#include "cli/output_folder.h"
-#include "engine/file_system.h"
-#include "engine/scan_types.h"
+#include "frontend/extraction.h"
 
 namespace tessalin::cli {
 
-inline constexpr std::u16string_view kManifestName = u"manifest.json";
-
-class StreamContent {
-  public:
-    // Without `folder` only hashes are taken.
-    explicit StreamContent(OutputFolder* folder);
-
-    // Empty, or the reason the manifest cannot be started.
-    std::u16string start();
-    // Reads the stream of a stream row, copies and hashes it; the row's extras.
-    RowExtras take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs);
-    // Completes the manifest and gives it its name. Empty, or the reason; then
-    // no copy is left without it: every copy made is removed again.
-    std::u16string finish(bool scanCancelled);
-
-    std::uint64_t copied() const { return copiedCount; }
-    // Copy files in the folder now.
-    std::uint64_t copiesMade() const { return copies.size(); }
-    // Streams whose content could not be read whole.
-    std::uint64_t notRead() const { return notReadCount; }
-    // Copies that could not be written (a full disk): the output failed, not the scan.
-    std::uint64_t notWritten() const { return notWrittenCount; }
-
-  private:
-    void manifestEntry(const streamscan::StreamRecord& record, const std::u16string& fileName,
-                       const RowExtras& extras, std::uint64_t size);
-
-    OutputFolder* folder;
-    std::unique_ptr<OutputFile> manifest;
-    std::u16string manifestError;
-    std::vector<std::u16string> copies;  // the names of the copies made
-    std::uint64_t copiedCount = 0;
-    std::uint64_t notReadCount = 0;
-    std::uint64_t notWrittenCount = 0;
-};
+using tessalin::kManifestName;
+using tessalin::StreamContent;
 
 }  // namespace tessalin::cli

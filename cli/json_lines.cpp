@@ -34,33 +34,6 @@ constexpr AttributeName kAttributeNames[] = {
     {0x4000, "Encrypted"},
 };
 
-bool hasLoneSurrogate(std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The name as the system holds it: a Linux name's bytes, a Windows name's UTF-16LE.
-std::string exactBytes(std::u16string_view name) {
-#ifdef _WIN32
-    std::string bytes;
-    for (const char16_t c : name) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-#else
-    return streamscan::encodeName(name);
-#endif
-}
-
 void appendKey(std::string& out, std::string_view key) {
     out += ",\"";
     out += key;
@@ -115,74 +88,6 @@ void appendZone(std::string& out, const streamscan::StreamRecord& record) {
 
 }  // namespace
 
-void appendJsonString(std::string& out, std::u16string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    const auto escape = [&](unsigned codeUnit) {
-        out += "\\u";
-        for (int shift = 12; shift >= 0; shift -= 4)
-            out += kHex[(codeUnit >> shift) & 0xF];
-    };
-    const std::string bytes = streamscan::utf8ForDisplay(text);
-    const auto byteAt = [&](std::size_t i) -> unsigned {
-        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
-    };
-    out += '"';
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned byte = byteAt(i);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += bytes[i];
-        } else if (byte < 0x20 || byte == 0x7F) {
-            escape(byte);
-        } else if (byte == 0xC2 && byteAt(i + 1) >= 0x80 && byteAt(i + 1) <= 0x9F) {
-            // The C1 controls and the line and paragraph separators: tools that
-            // split lines there must still see one record per line.
-            escape(byteAt(i + 1));
-            i += 1;
-        } else if (byte == 0xE2 && byteAt(i + 1) == 0x80 &&
-                   (byteAt(i + 2) == 0xA8 || byteAt(i + 2) == 0xA9)) {
-            escape(0x2000 | (byteAt(i + 2) - 0x80));
-            i += 2;
-        } else {
-            out += bytes[i];
-        }
-    }
-    out += '"';
-}
-
-void appendJsonName(std::string& out, std::string_view key, std::u16string_view name) {
-    out += '"';
-    out += key;
-    out += "\":";
-    appendJsonString(out, name);
-    if (hasLoneSurrogate(name)) {
-        appendKey(out, std::string(key) + "Bytes");
-        out += '"';
-        out += base64(exactBytes(name));
-        out += '"';
-    }
-}
-
-std::string base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t left = bytes.size() - i;
-        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (left > 1)
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (left > 2)
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        out += kDigits[(group >> 18) & 63];
-        out += kDigits[(group >> 12) & 63];
-        out += left > 1 ? kDigits[(group >> 6) & 63] : '=';
-        out += left > 2 ? kDigits[group & 63] : '=';
-    }
-    return out;
-}
-
 std::string isoUtcTime(std::uint64_t fileTime) {
     if (fileTime == 0)
         return {};
@@ -190,7 +95,8 @@ std::string isoUtcTime(std::uint64_t fileTime) {
     std::int64_t days = seconds / 86400;
     const std::int64_t inDay = seconds % 86400;
     // Days since 1601-01-01 to a civil date (the proleptic Gregorian calendar);
-    // 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift of era.
+    // 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift of
+    // era.
     const std::int64_t cycles = days / 146097;
     days %= 146097;
     std::int64_t centuries = days / 36524;
@@ -211,7 +117,8 @@ std::string isoUtcTime(std::uint64_t fileTime) {
         days -= monthDays[month];
         ++month;
     }
-    // Room for whatever the fields could hold, though a FILETIME keeps them small.
+    // Room for whatever the fields could hold, though a FILETIME keeps them
+    // small.
     char buffer[128];
     std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02lldT%02lld:%02lld:%02lldZ",
                   static_cast<long long>(year), month + 1, static_cast<long long>(days + 1),

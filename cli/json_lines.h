@@ -1,5 +1,6 @@
 // --json: one JSON object per line on standard output, each row as it is found
-// and the summary last. The schema is docs/json.md; kJsonSchema names its version.
+// and the summary last. The schema is docs/json.md; kJsonSchema names its
+// version.
 #pragma once
 
 #include <optional>
@@ -10,17 +11,17 @@
 #include "cli/summary.h"
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
+#include "frontend/extraction.h"
+#include "frontend/json_text.h"
 
 namespace tessalin::cli {
 
 inline constexpr int kJsonSchema = 1;
 
-// What a row carries beyond its record.
-struct RowExtras {
-    bool hashed = false;       // --hash: the row has a sha256 field
-    std::string sha256;        // lowercase hex; empty when the content could not be read
-    std::u16string hashError;  // why it could not be read
-};
+using tessalin::appendJsonName;
+using tessalin::appendJsonString;
+using tessalin::base64;
+using tessalin::RowExtras;
 
 // One row object and its line break.
 std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras);
@@ -39,17 +40,8 @@ struct JsonSummaryFacts {
 // are asked again through `fs`, as the console's explanation does.
 std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& fs);
 
-// A JSON string of a name or path: UTF-8, with a lone surrogate (an undecodable
-// byte of a Linux name) written as its <U+DCxx> marker. When that changed the
-// text, `key`Bytes follows with the exact name in base64. Appends "key":"..."
-// (and the second member) without a leading comma.
-void appendJsonName(std::string& out, std::string_view key, std::u16string_view name);
-// A JSON string literal of any text, lone surrogates as markers.
-void appendJsonString(std::string& out, std::u16string_view text);
-
-// ISO 8601 UTC of a FILETIME, to the second ("2026-12-06T19:41:26Z"); empty for 0.
+// ISO 8601 UTC of a FILETIME, to the second ("2026-12-06T19:41:26Z"); empty for
+// 0.
 std::string isoUtcTime(std::uint64_t fileTime);
-
-std::string base64(std::string_view bytes);
 
 }  // namespace tessalin::cli

@@ -20,6 +20,7 @@ enum CommandId : int {
     kCmdProperties = 1105,
     kCmdSelectAll = 1106,
     kCmdNotExamined = 1107,
+    kCmdSaveStreams = 1108,
     kCmdIncludeSubfolders = 1201,
     kCmdIncludeFolders = 1202,
     kCmdShowItemsWithoutStreams = 1203,
@@ -28,11 +29,22 @@ enum CommandId : int {
 
 // Every command whose enabled state follows the window's state (Exit and About never change).
 inline constexpr CommandId kStatefulCommands[] = {
-    kCmdScanFolder,        kCmdScanFile,       kCmdRescan,
-    kCmdCancelScan,        kCmdExportCsv,      kCmdDeleteStreams,
-    kCmdCopyPath,          kCmdCopyRow,        kCmdOpenContainingFolder,
-    kCmdProperties,        kCmdSelectAll,      kCmdNotExamined,
-    kCmdIncludeSubfolders, kCmdIncludeFolders, kCmdShowItemsWithoutStreams,
+    kCmdScanFolder,
+    kCmdScanFile,
+    kCmdRescan,
+    kCmdCancelScan,
+    kCmdExportCsv,
+    kCmdDeleteStreams,
+    kCmdCopyPath,
+    kCmdCopyRow,
+    kCmdOpenContainingFolder,
+    kCmdProperties,
+    kCmdSelectAll,
+    kCmdNotExamined,
+    kCmdSaveStreams,
+    kCmdIncludeSubfolders,
+    kCmdIncludeFolders,
+    kCmdShowItemsWithoutStreams,
 };
 
 inline constexpr int kListViewId = 1401;
@@ -50,6 +62,8 @@ inline constexpr unsigned kScanTimerIntervalMs = 100;
 inline constexpr std::uintptr_t kRemovalTimerId = 2;
 // Notices the end of a details view's digest.
 inline constexpr std::uintptr_t kDigestTimerId = 3;
+// Reports the progress of saving streams and notices its end.
+inline constexpr std::uintptr_t kSaveTimerId = 4;
 
 // The fVirt bits of an ACCEL entry (FVIRTKEY, FCONTROL).
 inline constexpr std::uint8_t kAccelVirtualKey = 0x01;

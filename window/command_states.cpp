@@ -17,6 +17,7 @@ bool isCommandEnabled(CommandId command, const CommandStateInput& in) {
         case kCmdExportCsv:
             return !in.scanning && in.haveRows;
         case kCmdDeleteStreams:
+        case kCmdSaveStreams:
             return !in.scanning && in.anySelected;
         // Copying and looking at rows does not disturb a running scan.
         case kCmdCopyPath:

@@ -17,8 +17,9 @@ namespace tessalin {
 // "Removing 1,234 of 50,000…"
 std::u16string removalProgressText(std::uint64_t reached, std::uint64_t total);
 
+// A scan asked for while streams are removed or saved.
 inline constexpr std::u16string_view kRemovalRunningText =
-    u"Streams are being removed. Wait until that has finished, or cancel it, before "
+    u"Streams are being removed or saved. Wait until that has finished, or cancel it, before "
     u"starting a scan.";
 inline constexpr std::u16string_view kCancellingRemovalBeforeClosingText =
     u"Cancelling the removal before closing...";

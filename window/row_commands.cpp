@@ -88,6 +88,7 @@ std::vector<ContextMenuItem> contextMenuItems(bool selectionExists, bool scannin
     const ContextMenuItem separator{true, 0, {}, false};
     return {
         item(kCmdDeleteStreams, u"Delete Selected Streams...", selectionExists && !scanning),
+        item(kCmdSaveStreams, u"Save Streams To...", selectionExists && !scanning),
         separator,
         item(kCmdCopyPath, u"Copy Path", selectionExists),
         item(kCmdCopyRow, u"Copy Row", selectionExists),

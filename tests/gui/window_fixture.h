@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <functional>
 #include <memory>
@@ -64,9 +65,10 @@ class Seam : public UiSeam {
         return shellWorks ? 42 : 2;  // SE_ERR_FNF
     }
     bool shellExecuteEx(void* info) override;
-    void* browseForFolder(void*) override {  // noted among the boxes, and cancelled
+    std::u16string folderAnswer;             // empty: the folder dialog is cancelled
+    void* browseForFolder(void*) override {  // noted among the boxes
         boxes.push_back({u"(folder dialog)", 0});
-        return nullptr;
+        return folderAnswer.empty() ? nullptr : ILCreateFromPathW(wideText(folderAnswer));
     }
     bool getOpenFileName(void* dialog) override { return answerFileDialog(dialog); }
     bool getSaveFileName(void* dialog) override { return answerFileDialog(dialog); }

@@ -10,6 +10,12 @@
 #include "window/details_text.h"
 #include "window/filter_bar.h"
 #include "window/removal_progress.h"
+#include "window/save_texts.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/unicode.h"
 
 namespace tessalin::gui {
 namespace {
@@ -116,6 +122,49 @@ TEST_F(WorkerCommandTest, TheDetailsOfALargeStreamFollowItsDigestReadOnAWorker) 
     EXPECT_EQ(ui.boxes,
               Boxes{boxOf(detailsMessage(record, streamscan::PathStyle::windows, digest))});
     EXPECT_EQ(statusWhileReading, u"Reading the stream for its SHA-256\u2026");
+}
+
+}  // namespace
+}  // namespace tessalin::gui
+
+namespace tessalin::gui {
+namespace {
+
+std::string fileText(const std::u16string& path) {
+    std::ifstream file(std::filesystem::path(wideText(path)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST_F(WorkerCommandTest, SaveStreamsToCopiesWithTheConsolesManifestAndOffersTheFolder) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::u16string folder = fromWide(temp) + u"tessalin-save-" +
+                                  streamscan::widenAscii(std::to_string(GetCurrentProcessId()));
+    ASSERT_TRUE(CreateDirectoryW(wideText(folder), nullptr));  // an empty folder is taken
+    const int notes = rowOf(u"tool.zip", u"notes");
+    select({notes, rowOf(u"broken.bin", u"data"), rowOf(u"readme.txt", u"")});
+    const std::u16string digest = streamDigestText(fs, recordAt(notes));
+    ui.folderAnswer = folder;
+    ui.answer = IDYES;
+    command(kCmdSaveStreams);
+    ASSERT_TRUE(pumpUntil([&] { return !state->save; }));
+    EXPECT_EQ(fileText(folder + u"\\stream-000001.bin"), "remember the milk");
+    const std::string manifest = fileText(folder + u"\\manifest.json");
+    EXPECT_NE(manifest.find("\"stream\":\"notes\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("\"sha256\":\"" + streamscan::utf8ForDisplay(digest) + "\""),
+              std::string::npos);
+    EXPECT_NE(manifest.find("\"copied\":1,\"failed\":1"), std::string::npos);
+    EXPECT_EQ(ui.boxes, (Boxes{{u"(folder dialog)", 0}, boxOf(savedMessage({1, 1, 0}, folder))}));
+    EXPECT_EQ(ui.shellCalls, (Boxes{{u"open|" + folder + u"|", SW_SHOWNORMAL}}));
+    EXPECT_EQ(status(), savedStatusText(1));
+    // The folder now holds files: a second save there is refused before anything is copied.
+    ui.boxes.clear();
+    command(kCmdSaveStreams);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[1].first.rfind(u"The streams could not be saved to:\n", 0), 0u);
+    for (const char16_t* name : {u"\\stream-000001.bin", u"\\manifest.json"})
+        DeleteFileW(wideText(folder + name));
+    RemoveDirectoryW(wideText(folder));
 }
 
 }  // namespace

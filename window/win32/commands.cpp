@@ -48,7 +48,7 @@ void setCommandEnabled(MainWindowState& state, CommandId command, bool enabled) 
 }
 
 void onRescan(MainWindowState& state) {
-    if (state.scanning || state.removal)
+    if (workerBusy(state))
         return;
     if (!state.lastRoots.empty()) {
         const std::vector<std::u16string> roots = state.lastRoots;
@@ -61,7 +61,7 @@ void onRescan(MainWindowState& state) {
 
 // Stops the scan, or the removal after the stream it is removing.
 void onCancelScan(MainWindowState& state) {
-    if (!state.scanning && !state.removal)
+    if (!workerBusy(state))
         return;
     state.cancelRequested.exchange(true);
     setStatusText(state, kCancellingText);
@@ -137,6 +137,7 @@ HMENU createMainMenu() {
                               {0, nullptr},
                               {kCmdExit, L"E&xit"}})},
         {L"&Stream", makePopup({{kCmdDeleteStreams, L"&Delete Selected Streams...\tDel"},
+                                {kCmdSaveStreams, L"Save Streams &To..."},
                                 {0, nullptr},
                                 {kCmdCopyPath, L"&Copy Path"},
                                 {kCmdCopyRow, L"Copy &Row"},
@@ -168,7 +169,7 @@ bool anyRowSelected(const MainWindowState& state) {
 void updateCommandStates(MainWindowState& state) {
     CommandStateInput input;
     // A removal on its worker holds the same commands back as a scan.
-    input.scanning = state.scanning || state.removal != nullptr;
+    input.scanning = workerBusy(state);
     input.haveLastRoots = !state.lastRoots.empty();
     input.haveRows = !state.rows.rowOrder.empty();
     input.anySelected = anyRowSelected(state);
@@ -211,6 +212,9 @@ bool onCommand(MainWindowState& state, int command) {
             return true;
         case kCmdDeleteStreams:
             DeleteSelectedStreams(state);
+            return true;
+        case kCmdSaveStreams:
+            saveSelectedStreams(state);
             return true;
         case kCmdCopyPath:
             copySelection(state, false);

@@ -137,7 +137,7 @@ std::vector<std::uint64_t> selectedRecordIndices(const MainWindowState& state) {
 }
 
 void DeleteSelectedStreams(MainWindowState& state) {
-    if (state.scanning || state.removal)
+    if (workerBusy(state))
         return;
     DeletePlan plan;
     try {

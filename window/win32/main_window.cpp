@@ -114,6 +114,8 @@ void onTimer(MainWindowState& state, UINT_PTR timer) {
         onRemovalTimer(state);
     else if (timer == kDigestTimerId)
         onDigestTimer(state);
+    else if (timer == kSaveTimerId)
+        onSaveTimer(state);
 }
 
 // Waits for a worker after the user closed the window while it ran. The
@@ -141,11 +143,11 @@ void waitForWorker(HANDLE thread) {
     }
 }
 
-// A running scan or removal is stopped first and ended here, once, without
-// the boxes that would follow its end.
+// A running scan, removal or save is stopped first and ended here, once,
+// without the boxes that would follow its end.
 void onClose(MainWindowState& state) {
     const bool removing = state.removal != nullptr;
-    if (!state.scanning && !removing) {
+    if (!workerBusy(state)) {
         DestroyWindow(state.window);
         return;
     }
@@ -160,6 +162,9 @@ void onClose(MainWindowState& state) {
     if (removing) {
         waitForWorker(state.removal->thread.get());
         endRemoval(state, false);
+    } else if (state.save) {
+        waitForWorker(state.save->thread.get());
+        endSave(state, false);
     } else {
         if (state.scanThread)
             waitForWorker(state.scanThread.get());

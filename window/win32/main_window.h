@@ -115,6 +115,10 @@ void copySelection(MainWindowState& state, bool wholeRow);      // row_commands.
 void openContainingFolder(MainWindowState& state);              // row_commands.cpp
 void showProperties(MainWindowState& state);                    // row_commands.cpp
 void showRowContextMenu(MainWindowState& state, int x, int y);  // row_commands.cpp
+// Stream > Save Streams To...; timer 4 shows its progress and its end.
+void saveSelectedStreams(MainWindowState& state);    // save_command.cpp
+void onSaveTimer(MainWindowState& state);            // save_command.cpp
+void endSave(MainWindowState& state, bool showBox);  // save_command.cpp
 // The dialog of the places the last scan did not examine.
 void showNotExaminedPlaces(MainWindowState& state);  // places_dialog.cpp
 void showDetails(MainWindowState& state,

@@ -15,6 +15,8 @@
 #include "engine/removal.h"
 #include "engine/scan_types.h"
 #include "frontend/delete_plan.h"
+#include "frontend/extraction.h"
+#include "frontend/output_folder.h"
 #include "window/handover.h"
 #include "window/layout.h"
 #include "window/result_rows.h"
@@ -33,6 +35,20 @@ struct RemovalRun {
     DeletePlan plan;
     std::atomic<std::uint64_t> reached{0};  // targets begun so far
     streamscan::RemovalResult result;
+    OwnedHandle thread;
+};
+
+// Streams being saved on a worker: copies of the rows (the list may change
+// meanwhile), the folder opened for them and the engine that fills it. The
+// worker writes `reached` as it goes and the rest before it ends; the window
+// reads them only after joining it.
+struct SaveRun {
+    std::vector<streamscan::StreamRecord> records;
+    std::u16string path;
+    OutputFolder folder;
+    StreamContent content{&folder};
+    std::atomic<std::uint64_t> reached{0};
+    std::u16string failure;  // the manifest could not be started or completed
     OwnedHandle thread;
 };
 
@@ -89,6 +105,7 @@ struct MainWindowState {
     // The removal on its worker (one worker at a time: never beside a scan).
     std::unique_ptr<RemovalRun> removal;
     std::unique_ptr<DigestRun> digest;
+    std::unique_ptr<SaveRun> save;
     HMENU menu = nullptr;
 
     // What a scan reads and what the user is asked through; tests put in fakes.
@@ -101,6 +118,11 @@ struct MainWindowState {
     // Starts the scan's timer; tests put in one that fails.
     decltype(&SetTimer) setTimer = &SetTimer;
 };
+
+// A scan, a removal or a save has its worker: one at a time.
+inline bool workerBusy(const MainWindowState& state) {
+    return state.scanning || state.removal != nullptr || state.save != nullptr;
+}
 
 // While it lives, the list's selection notifications are the program's own
 // doing and change no command state; it restores the flag it found.

@@ -80,7 +80,7 @@ HMENU createRowContextMenu(const MainWindowState& state) {
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr)
         return nullptr;
-    for (const ContextMenuItem& item : contextMenuItems(anyRowSelected(state), state.scanning)) {
+    for (const ContextMenuItem& item : contextMenuItems(anyRowSelected(state), workerBusy(state))) {
         if (item.separator) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             continue;

@@ -116,7 +116,7 @@ void startScan(MainWindowState& state, const std::vector<std::u16string>& locati
         showMessageBox(state, kScanAlreadyRunningText, MB_ICONINFORMATION | MB_OK);
         return;
     }
-    if (state.removal) {
+    if (workerBusy(state)) {
         showMessageBox(state, kRemovalRunningText, MB_ICONINFORMATION | MB_OK);
         return;
     }

@@ -1,4 +1,4 @@
-#include "cli/output_folder.h"
+#include "frontend/output_folder.h"
 
 #include "engine/removal.h"
 #include "engine/unicode.h"
@@ -17,7 +17,7 @@
 #include <cstdio>
 #endif
 
-namespace tessalin::cli {
+namespace tessalin {
 namespace {
 
 std::u16string errorText(std::uint32_t code) {
@@ -376,4 +376,4 @@ void OutputFolder::remove(std::u16string_view name) {
 
 #endif
 
-}  // namespace tessalin::cli
+}  // namespace tessalin

@@ -1,4 +1,4 @@
-#include "cli/extraction.h"
+#include "frontend/extraction.h"
 
 #include <algorithm>
 
@@ -9,8 +9,9 @@
 #include "engine/sha256.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
+#include "frontend/json_text.h"
 
-namespace tessalin::cli {
+namespace tessalin {
 namespace {
 
 constexpr std::u16string_view kPartialManifestName = u"manifest.json.partial";
@@ -169,4 +170,4 @@ std::u16string StreamContent::finish(bool scanCancelled) {
     return manifestError;
 }
 
-}  // namespace tessalin::cli
+}  // namespace tessalin
