@@ -95,8 +95,7 @@ std::string isoUtcTime(std::uint64_t fileTime) {
     std::int64_t days = seconds / 86400;
     const std::int64_t inDay = seconds % 86400;
     // Days since 1601-01-01 to a civil date (the proleptic Gregorian calendar);
-    // 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift of
-    // era.
+    // 1601 starts a 400-year cycle, so the cycle arithmetic needs no shift of era.
     const std::int64_t cycles = days / 146097;
     days %= 146097;
     std::int64_t centuries = days / 36524;
@@ -117,8 +116,7 @@ std::string isoUtcTime(std::uint64_t fileTime) {
         days -= monthDays[month];
         ++month;
     }
-    // Room for whatever the fields could hold, though a FILETIME keeps them
-    // small.
+    // Room for whatever the fields could hold, though a FILETIME keeps them small.
     char buffer[128];
     std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02lldT%02lld:%02lld:%02lldZ",
                   static_cast<long long>(year), month + 1, static_cast<long long>(days + 1),

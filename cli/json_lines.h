@@ -1,6 +1,5 @@
 // --json: one JSON object per line on standard output, each row as it is found
-// and the summary last. The schema is docs/json.md; kJsonSchema names its
-// version.
+// and the summary last. The schema is docs/json.md; kJsonSchema names its version.
 #pragma once
 
 #include <optional>
@@ -40,8 +39,7 @@ struct JsonSummaryFacts {
 // are asked again through `fs`, as the console's explanation does.
 std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& fs);
 
-// ISO 8601 UTC of a FILETIME, to the second ("2026-12-06T19:41:26Z"); empty for
-// 0.
+// ISO 8601 UTC of a FILETIME, to the second ("2026-12-06T19:41:26Z"); empty for 0.
 std::string isoUtcTime(std::uint64_t fileTime);
 
 }  // namespace tessalin::cli
