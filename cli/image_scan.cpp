@@ -78,6 +78,23 @@ std::u16string unreadableImage(const std::u16string& path, streamscan::FileSyste
     return {};
 }
 
+// Keeps of `opening` only the root of the partition `inside` names (pN), and
+// starts it at the folder that follows.
+void startAtFolder(const std::u16string& inside, streamscan::ImageOpening& opening) {
+    const std::size_t slash = inside.find(u'/');
+    const std::u16string partition = inside.substr(0, slash);
+    std::u16string folder = slash == std::u16string::npos ? std::u16string() : inside.substr(slash);
+    while (!folder.empty() && folder.back() == u'/')
+        folder.pop_back();
+    std::vector<std::u16string> kept;
+    for (const std::u16string& root : opening.roots) {
+        const std::size_t mark = root.rfind(u"//");
+        if (mark != std::u16string::npos && root.substr(mark + 2) == partition)
+            kept.push_back(root + folder);
+    }
+    opening.roots = std::move(kept);
+}
+
 }  // namespace
 
 int runImageScan(CliOptions options, RunSettings settings, Console& console,
@@ -86,11 +103,21 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
     const std::uint32_t partition = options.partition.value_or(streamscan::kEveryPartition);
     std::vector<std::u16string> roots;
     std::vector<streamscan::NotExaminedPlace> failed;
-    for (const std::u16string& path : options.paths) {
+    for (const std::u16string& given : options.paths) {
+        // IMAGE//pN/FOLDER, the form rows are written in, starts at that folder.
+        const std::size_t doubled = given.find(u"//");
+        const std::u16string path = given.substr(0, doubled);
+        const std::u16string inside =
+            doubled == std::u16string::npos ? std::u16string() : given.substr(doubled + 2);
         streamscan::ImageOpening opening;
         opening.error = unreadableImage(host.fullPath(path), host, settings.imagesRead);
         if (opening.error.empty())
             opening = images.openImage(path, partition);
+        if (!inside.empty() && opening.error.empty()) {
+            startAtFolder(inside, opening);
+            if (opening.roots.empty())
+                opening.error = u"it has no partition " + inside.substr(0, inside.find(u'/'));
+        }
         if (!opening.error.empty()) {
             failed.push_back(streamscan::NotExaminedPlace{
                 path, streamscan::PlaceKind::listFailed, streamscan::kErrorSuccess, opening.error});

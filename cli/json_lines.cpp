@@ -237,33 +237,10 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
 }
 
 std::string jsonPlace(const streamscan::NotExaminedPlace& place) {
-    using streamscan::PlaceKind;
     // The kind is the summary counter the place counts in, so that places can be
     // tallied against it; the depth limit is a failed listing there.
-    const char* kind = "listFailed";
-    switch (place.kind) {
-        case PlaceKind::accessDenied:
-            kind = "accessDenied";
-            break;
-        case PlaceKind::unreadableStream:
-            kind = "unreadableStreams";
-            break;
-        case PlaceKind::linkNotFollowed:
-            kind = "linksNotFollowed";
-            break;
-        case PlaceKind::volumeWithoutStreams:
-            kind = "volumesWithoutStreams";
-            break;
-        case PlaceKind::volumeNotRecognised:
-            kind = "volumesNotRecognised";
-            break;
-        case PlaceKind::cancelled:
-            kind = "cancelled";
-            break;
-        case PlaceKind::listFailed:
-        case PlaceKind::depthLimit:
-            break;
-    }
+    const streamscan::NotExaminedCounter* counter = streamscan::counterOf(place.kind);
+    const char* kind = counter != nullptr ? counter->jsonKey : "cancelled";
     std::string out = "{\"type\":\"notExamined\",\"schema\":" + std::to_string(kJsonSchema) + ",";
     appendJsonName(out, "path", place.path);
     appendKey(out, "kind");
@@ -291,6 +268,16 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
         out += '}';
     }
     out += ']';
+    appendKey(out, "readThrough");
+    out += '[';
+    for (std::size_t i = 0; i < facts.readThrough.size(); ++i) {
+        out += i == 0 ? "{" : ",{";
+        appendJsonName(out, "mountPoint", facts.readThrough[i].first);
+        out += ',';
+        appendJsonName(out, "source", facts.readThrough[i].second);
+        out += '}';
+    }
+    out += ']';
     appendNumber(out, "duplicateRoots", facts.duplicates);
     appendNumber(out, "nestedRoots", facts.nested);
     appendNumber(out, "files", stats.files);
@@ -299,12 +286,8 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
     appendNumber(out, "streams", stats.streams);
     appendNumber(out, "rows", outcome.rows);
     appendNumber(out, "rowsFilteredOut", outcome.filteredOut);
-    appendNumber(out, "accessDenied", stats.accessDenied);
-    appendNumber(out, "listFailed", stats.listFailed);
-    appendNumber(out, "unreadableStreams", stats.unreadableStreams);
-    appendNumber(out, "linksNotFollowed", stats.linksNotFollowed);
-    appendNumber(out, "volumesWithoutStreams", stats.volumesWithoutStreams);
-    appendNumber(out, "volumesNotRecognised", stats.volumesNotRecognised);
+    for (const streamscan::NotExaminedCounter& counter : streamscan::notExaminedCounters())
+        appendNumber(out, counter.jsonKey, stats.*counter.count);
     appendNumber(out, "fileSystemStreams", stats.fileSystemStreams);
     appendNumber(out, "metadataAttributes", stats.metadataAttributes);
     appendNumber(out, "excluded", stats.excluded);

@@ -33,6 +33,8 @@ struct JsonSummaryFacts {
     const std::vector<std::u16string>* roots = nullptr;  // the prepared roots
     std::uint64_t duplicates = 0;
     std::uint64_t nested = 0;
+    // Mounted NTFS volumes read through their source: (mount point, source).
+    std::vector<std::pair<std::u16string, std::u16string>> readThrough;
 };
 
 // The summary object and its line break. Roots whose volume cannot hold streams

@@ -9,6 +9,7 @@
 #include "cli/demo_tree.h"
 #ifndef _WIN32
 #include "cli/image_scan.h"
+#include "engine/image/mounted_ntfs.h"
 #endif
 #include "cli/options.h"
 #include "cli/row_format.h"
@@ -74,10 +75,22 @@ int run(const std::vector<std::u16string>& arguments) {
     const int status =
         runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
 #else
-    const int status =
-        options.image
-            ? runImageScan(options, settings, console, streamscan::nativeFileSystem(), cancel)
-            : runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
+    int status = 0;
+    if (options.image) {
+        status = runImageScan(options, settings, console, streamscan::nativeFileSystem(), cancel);
+    } else if (options.throughMount) {
+        status = runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
+    } else {
+        // A mounted NTFS volume is read as NTFS, through its device.
+        streamscan::MountedNtfsReader reader(streamscan::nativeFileSystem());
+        settings.volumesReadThrough = [&reader] {
+            std::vector<std::pair<std::u16string, std::u16string> > read;
+            for (const auto& volume : reader.volumesRead())
+                read.emplace_back(volume.mountPoint, volume.source);
+            return read;
+        };
+        status = runScanner(options, settings, console, reader, cancel);
+    }
 #endif
     if (options.demo) {
         console.flushOut();

@@ -188,6 +188,18 @@ const OptionSpec kOptions[] = {
          o.image = true;
          return noProblem();
      }},
+    {u"--through-mount",
+     0,
+     {},
+     false,
+     u"read a mounted NTFS volume through its mount as any other\n"
+     u"folder; by default it is read through its device or image\n"
+     u"file (exact sizes, every stream whatever the mount shows),\n"
+     u"and through the mount only where that cannot be read",
+     [](CliOptions& o, std::u16string) {
+         o.throughMount = true;
+         return noProblem();
+     }},
     {u"--partition", 0, u"N", false,
      u"with --image: scan only the Nth partition (numbered\n"
      u"from 1 in disk order)",

@@ -28,7 +28,8 @@ struct CliOptions {
     bool json = false;  // JSON Lines on standard output; every other text on stderr
     bool hash = false;  // each --json row carries its stream's SHA-256
     std::optional<std::u16string> extractDir;
-    bool image = false;  // every PATH is a disk image or device
+    bool image = false;         // every PATH is a disk image or device
+    bool throughMount = false;  // mounted NTFS read as any folder, never through its device
     std::optional<std::uint32_t> partition;
     bool deleted = false;
     bool yes = false;

@@ -207,17 +207,28 @@ class ScanRun {
     }
 
     void showSummary() {
+        std::vector<std::pair<std::u16string, std::u16string>> readThrough;
+        if (settings.volumesReadThrough)
+            readThrough = settings.volumesReadThrough();
         if (options.json) {
             JsonSummaryFacts facts;
             facts.outcome = &outcome;
             facts.roots = &prepared.roots;
             facts.duplicates = prepared.duplicates;
             facts.nested = prepared.nested;
+            facts.readThrough = readThrough;
             console.out(jsonSummary(facts, fs));
         } else if (outcome.rows > 0 && !options.quiet) {
             console.out("\n");
         }
-        say(summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs));
+        std::u16string text =
+            summaryText(outcome, prepared.roots, prepared.duplicates, prepared.nested, fs);
+        // Said once per volume: its streams came from the device, not the mount.
+        for (const auto& [mountPoint, source] : readThrough) {
+            text += streamscan::escapeForDisplay(mountPoint) + u": read from " +
+                    streamscan::escapeForDisplay(source) + u" (NTFS)\n";
+        }
+        say(text);
     }
 
     // Readies the outputs before anything is scanned: the report's target and

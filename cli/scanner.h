@@ -26,6 +26,9 @@ struct RunSettings {
     // Places not examined before the scan began (an image that could not be
     // opened beside others that could): named and counted with the scan's own.
     std::vector<streamscan::NotExaminedPlace> placesBefore;
+    // Mounted NTFS volumes read through their source: (mount point, source),
+    // asked once the scan is over, for one line each in the summary.
+    std::function<std::vector<std::pair<std::u16string, std::u16string>>()> volumesReadThrough;
 };
 
 // Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between

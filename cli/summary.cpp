@@ -9,7 +9,7 @@
 namespace tessalin::cli {
 
 bool somethingNotExamined(const streamscan::ScanStats& stats) {
-    return !streamscan::everythingExamined(stats);
+    return !stats.everythingExamined();
 }
 
 int exitStatus(const ScanOutcome& outcome, bool removalFailed) {
@@ -81,9 +81,8 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     // The empty list's sentence for a partly unreadable tree points at the
     // window's status bar; here the not-examined line just above says it.
     const streamscan::ScanStats& stats = outcome.stats;
-    const bool partlyUnreadable = !stats.cancelled && stats.volumesWithoutStreams == 0 &&
-                                  (stats.accessDenied != 0 || stats.listFailed != 0 ||
-                                   stats.unreadableStreams != 0 || stats.volumesNotRecognised != 0);
+    const bool partlyUnreadable =
+        !stats.cancelled && stats.volumesWithoutStreams == 0 && streamscan::somethingUnread(stats);
     if (state.listEmpty && !partlyUnreadable) {
         text += emptyListText(state);
         text += u"\n";

@@ -22,7 +22,7 @@ void appendPlainCount(std::u16string& text, std::uint64_t count, std::u16string_
 }  // namespace
 
 std::u16string coverageNote(const ScanStats& stats, std::uint64_t rowsFilteredOut) {
-    if (everythingExamined(stats) && rowsFilteredOut == 0) {
+    if (stats.everythingExamined() && rowsFilteredOut == 0) {
         return {};
     }
 
@@ -33,14 +33,8 @@ std::u16string coverageNote(const ScanStats& stats, std::uint64_t rowsFilteredOu
         note += u"\r\n";
     }
     std::u16string missed;
-    appendPlainCount(missed, stats.accessDenied, u"denied", u"denied");
-    appendPlainCount(missed, stats.listFailed, u"could not be listed", u"could not be listed");
-    appendPlainCount(missed, stats.unreadableStreams, u"unreadable", u"unreadable");
-    appendPlainCount(missed, stats.linksNotFollowed, u"link not followed", u"links not followed");
-    appendPlainCount(missed, stats.volumesWithoutStreams, u"volume without stream support",
-                     u"volumes without stream support");
-    appendPlainCount(missed, stats.volumesNotRecognised, u"volume not recognised",
-                     u"volumes not recognised");
+    for (const NotExaminedCounter& counter : notExaminedCounters())
+        appendPlainCount(missed, stats.*counter.count, counter.noteOne, counter.noteMany);
     if (!missed.empty()) {
         note += detail::csvField(u"Not examined: " + missed, true);
         note += u"\r\n";

@@ -49,6 +49,9 @@ struct VolumeInfo {
     // Images: what the container lacks of the volume (a segment of an evidence
     // set, the end of a cut image), in words; empty when it is whole.
     std::u16string missingPart;
+    // An NTFS volume whose mount shows none of its streams (ntfs-3g's windows
+    // and none modes, the kernel's drivers), read through the mount.
+    bool streamsHidden = false;
 };
 
 // What an attribute query says of one item: what its record shows of it.
@@ -115,6 +118,8 @@ struct DirectoryEntry {
     EntryKind kind = EntryKind::file;
     // A folder where another volume is mounted, one that cannot hold streams.
     bool volumeWithoutStreams = false;
+    // A folder where an NTFS volume is mounted whose mount shows none of its streams.
+    bool volumeHidingStreams = false;
 };
 
 struct StreamEntry {

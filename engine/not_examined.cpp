@@ -13,41 +13,72 @@ std::u16string codeText(const char16_t* text, std::uint32_t code) {
     return text + (u" (" + plainDecimal(code) + u")");
 }
 
-// The counter a place of this kind grows; the cancel flag is not one.
-std::uint64_t ScanStats::*counterOf(PlaceKind kind) {
-    switch (kind) {
-        case PlaceKind::accessDenied:
-            return &ScanStats::accessDenied;
-        case PlaceKind::unreadableStream:
-            return &ScanStats::unreadableStreams;
-        case PlaceKind::linkNotFollowed:
-            return &ScanStats::linksNotFollowed;
-        case PlaceKind::volumeWithoutStreams:
-            return &ScanStats::volumesWithoutStreams;
-        case PlaceKind::volumeNotRecognised:
-            return &ScanStats::volumesNotRecognised;
-        case PlaceKind::listFailed:
-        case PlaceKind::depthLimit:
-        case PlaceKind::cancelled:
-            break;
-    }
-    return &ScanStats::listFailed;
-}
+constexpr NotExaminedCounter kCounters[] = {
+    {&ScanStats::accessDenied, "accessDenied", u"denied", u"denied", u"denied", true},
+    {&ScanStats::listFailed, "listFailed", u"failed to list", u"could not be listed",
+     u"could not be listed", true},
+    {&ScanStats::unreadableStreams, "unreadableStreams", u"unreadable", u"unreadable",
+     u"unreadable", true},
+    {&ScanStats::linksNotFollowed, "linksNotFollowed", u"links skipped", u"link not followed",
+     u"links not followed", false},
+    {&ScanStats::volumesWithoutStreams, "volumesWithoutStreams", u"not NTFS",
+     u"volume without stream support", u"volumes without stream support", false},
+    {&ScanStats::volumesNotRecognised, "volumesNotRecognised", u"not recognised",
+     u"volume not recognised", u"volumes not recognised", true},
+    {&ScanStats::volumesHidingStreams, "volumesHidingStreams", u"hidden by the mount",
+     u"volume whose mount hides its streams", u"volumes whose mounts hide their streams", true},
+};
 
 }  // namespace
 
-bool everythingExamined(const ScanStats& stats) {
-    return !stats.cancelled && stats.accessDenied == 0 && stats.listFailed == 0 &&
-           stats.unreadableStreams == 0 && stats.linksNotFollowed == 0 &&
-           stats.volumesWithoutStreams == 0 && stats.volumesNotRecognised == 0;
+std::span<const NotExaminedCounter> notExaminedCounters() {
+    return kCounters;
+}
+
+const NotExaminedCounter* counterOf(PlaceKind kind) {
+    switch (kind) {
+        case PlaceKind::accessDenied:
+            return &kCounters[0];
+        case PlaceKind::listFailed:
+        case PlaceKind::depthLimit:
+            return &kCounters[1];
+        case PlaceKind::unreadableStream:
+            return &kCounters[2];
+        case PlaceKind::linkNotFollowed:
+            return &kCounters[3];
+        case PlaceKind::volumeWithoutStreams:
+            return &kCounters[4];
+        case PlaceKind::volumeNotRecognised:
+            return &kCounters[5];
+        case PlaceKind::volumeHidingStreams:
+            return &kCounters[6];
+        case PlaceKind::cancelled:
+            break;
+    }
+    return nullptr;
+}
+
+bool ScanStats::everythingExamined() const {
+    for (const NotExaminedCounter& counter : kCounters) {
+        if (this->*counter.count != 0)
+            return false;
+    }
+    return !cancelled;
+}
+
+bool somethingUnread(const ScanStats& stats) {
+    for (const NotExaminedCounter& counter : kCounters) {
+        if (counter.unread && stats.*counter.count != 0)
+            return true;
+    }
+    return false;
 }
 
 void countPlace(ScanStats& stats, PlaceKind kind) {
-    if (kind == PlaceKind::cancelled) {
+    if (const NotExaminedCounter* counter = counterOf(kind))
+        ++(stats.*counter->count);
+    else
         stats.cancelled = true;
-    } else {
-        ++(stats.*counterOf(kind));
-    }
 }
 
 void countNotExamined(ScanContext& context, PlaceKind kind, const std::u16string& path,
@@ -79,6 +110,9 @@ std::u16string notExaminedReason(const NotExaminedPlace& place) {
             return u"link not followed";
         case PlaceKind::volumeWithoutStreams:
             return u"volume cannot hold alternate data streams";
+        case PlaceKind::volumeHidingStreams:
+            return u"the streams of this NTFS volume cannot be listed through its mount: give "
+                   u"read access to its device, or scan the device with --image";
         case PlaceKind::cancelled:
             return u"the scan was stopped here";
         case PlaceKind::accessDenied:

@@ -43,6 +43,12 @@ bool containsNul(const std::u16string& text) {
 }  // namespace
 
 std::u16string WindowsErrorText(std::uint32_t code) {
+    if (code == kErrorItemChanged)
+        return std::u16string(kItemChangedText);
+    if (code == kErrorStreamsHiddenByMount) {
+        return u"This NTFS volume's mount shows none of its streams; remount it with "
+               u"streams_interface=xattr to remove them";
+    }
     std::u16string own;
     if (systemErrorText(code, own))
         return own;
@@ -120,8 +126,7 @@ RemovalResult RemoveStreams(const std::vector<RemovalTarget>& targets, FileSyste
                 ++result.removedCount;
                 continue;
             }
-            outcome.message = error == kErrorItemChanged ? std::u16string(kItemChangedText)
-                                                         : WindowsErrorText(error);
+            outcome.message = WindowsErrorText(error);
             if (error == kErrorAccessDenied) {
                 // Only named, never changed: the attribute stays as the user set it.
                 std::uint32_t attributes = 0;

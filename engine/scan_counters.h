@@ -19,6 +19,7 @@ void forEachCounter(const ScanStats& stats, Visit visit) {
     visit("linksNotFollowed", stats.linksNotFollowed);
     visit("volumesWithoutStreams", stats.volumesWithoutStreams);
     visit("volumesNotRecognised", stats.volumesNotRecognised);
+    visit("volumesHidingStreams", stats.volumesHidingStreams);
     visit("fileSystemStreams", stats.fileSystemStreams);
     visit("metadataAttributes", stats.metadataAttributes);
     visit("excluded", stats.excluded);

@@ -82,6 +82,8 @@ struct ScanStats {
     std::uint64_t volumesWithoutStreams = 0;
     // Volumes on which no file system was recognised (encrypted, or unknown).
     std::uint64_t volumesNotRecognised = 0;
+    // NTFS volumes whose mount shows none of their streams, read through it.
+    std::uint64_t volumesHidingStreams = 0;
     // Streams the file system keeps on its own files for itself: counted, not
     // listed, and no part of what was not examined.
     std::uint64_t fileSystemStreams = 0;
@@ -94,6 +96,10 @@ struct ScanStats {
     // Folder links followed that led back to a folder already on the walk: not entered again.
     std::uint64_t linkLoops = 0;
     bool cancelled = false;
+
+    // Nothing was left unexamined: no counter of places grew (the table in
+    // not_examined.h says which those are) and the scan ran to its end.
+    bool everythingExamined() const;
 
     bool operator==(const ScanStats&) const = default;
 };
@@ -124,6 +130,7 @@ enum class PlaceKind : std::uint8_t {
     linkNotFollowed,
     volumeWithoutStreams,
     volumeNotRecognised,
+    volumeHidingStreams,
     cancelled,
 };
 

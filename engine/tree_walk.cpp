@@ -164,6 +164,11 @@ void scanRoot(const std::u16string& root, ScanContext& context) {
         countNotExamined(context, PlaceKind::volumeWithoutStreams, path);
         return;
     }
+    if (volume.known && volume.streamsHidden) {
+        // Walking it would list its files and none of their streams.
+        countNotExamined(context, PlaceKind::volumeHidingStreams, path);
+        return;
+    }
     if (!volume.missingPart.empty()) {
         // What the container lacks is not examined; the rest of the volume is.
         countNotExamined(context, PlaceKind::listFailed, path, kErrorSuccess, volume.missingPart);
@@ -245,6 +250,8 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
             if (!context.options.excludePatterns.empty() &&
                 isExcluded(context, child, entry.name)) {
                 ++stats.excluded;  // as asked: not walked, and not "not examined"
+            } else if (entry.volumeHidingStreams) {
+                countNotExamined(context, PlaceKind::volumeHidingStreams, child);
             } else if (entry.volumeWithoutStreams) {
                 // As for a root on such a volume: counted, nothing on it examined.
                 countNotExamined(context, PlaceKind::volumeWithoutStreams, child);

@@ -28,6 +28,11 @@ inline constexpr std::uint32_t kErrorFileCorrupt = 1392;
 // The item a removal was to act on is not the one the scan listed (an
 // application code: the customer bit, above every errno code).
 inline constexpr std::uint32_t kErrorItemChanged = 0x20010001;
+// A stream on an NTFS volume whose mount shows none (ntfs-3g's none mode, the
+// kernel's drivers): there is no way to it through the mount.
+inline constexpr std::uint32_t kErrorStreamsHiddenByMount = 0x20010002;
+// The codes this program makes for itself, said in words without a number.
+inline constexpr std::uint32_t kOwnCodes = 0x20010000;
 // Codes made from a Linux errno e are kErrorFromErrno | e (the customer bit).
 inline constexpr std::uint32_t kErrorFromErrno = 0x20000000;
 

@@ -26,13 +26,12 @@ void appendPadded(std::u16string& text, int value, std::size_t width) {
 // Links not followed are left out: an empty report after skipping links still
 // says something about everything else.
 bool missedContent(const ScanStats& stats) {
-    return stats.cancelled || stats.accessDenied + stats.listFailed + stats.unreadableStreams +
-                                      stats.volumesWithoutStreams + stats.volumesNotRecognised !=
-                                  0;
+    return stats.cancelled || streamscan::somethingUnread(stats) ||
+           stats.volumesWithoutStreams != 0;
 }
 
 bool missedAnything(const ScanStats& stats) {
-    return !streamscan::everythingExamined(stats);
+    return !stats.everythingExamined();
 }
 
 std::u16string rowsPhrase(std::uint64_t rowCount) {

@@ -1,5 +1,7 @@
 #include "frontend/scan_texts.h"
 
+#include "engine/not_examined.h"
+
 #include "engine/display_escape.h"
 #include "engine/tree_walk.h"
 #include "engine/value_text.h"
@@ -43,8 +45,7 @@ ScanEndBox chooseScanEndBox(const ScanStats& stats, bool listHasRows) {
     }
     // Links not followed alone do not make an empty list doubtful: the empty
     // list's own text already names them.
-    if (stats.accessDenied == 0 && stats.listFailed == 0 && stats.unreadableStreams == 0 &&
-        stats.volumesNotRecognised == 0 && !stats.cancelled) {
+    if (!streamscan::somethingUnread(stats) && !stats.cancelled) {
         return ScanEndBox::none;
     }
     return ScanEndBox::emptyResult;

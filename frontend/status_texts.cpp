@@ -1,5 +1,6 @@
 #include "frontend/status_texts.h"
 
+#include "engine/not_examined.h"
 #include "engine/value_text.h"
 
 namespace tessalin {
@@ -14,12 +15,8 @@ std::u16string notExaminedSummary(const ScanStats& stats, bool scanKnown) {
         return {};
     // The words stay the same for 1: they label a counter, they do not describe one item.
     std::u16string list;
-    appendCountPhrase(list, stats.accessDenied, u"denied");
-    appendCountPhrase(list, stats.listFailed, u"failed to list");
-    appendCountPhrase(list, stats.unreadableStreams, u"unreadable");
-    appendCountPhrase(list, stats.linksNotFollowed, u"links skipped");
-    appendCountPhrase(list, stats.volumesWithoutStreams, u"not NTFS");
-    appendCountPhrase(list, stats.volumesNotRecognised, u"not recognised");
+    for (const streamscan::NotExaminedCounter& counter : streamscan::notExaminedCounters())
+        appendCountPhrase(list, stats.*counter.count, counter.statusWords);
 
     if (stats.cancelled) {
         std::u16string text = u"\u26A0 Stopped before the end";
@@ -72,8 +69,7 @@ std::u16string emptyListText(const StatusState& state) {
         return u"The scan was cancelled before anything was listed.";
     if (stats.volumesWithoutStreams != 0)
         return u"This volume cannot hold alternate data streams.";
-    if (stats.accessDenied != 0 || stats.listFailed != 0 || stats.unreadableStreams != 0 ||
-        stats.volumesNotRecognised != 0) {
+    if (streamscan::somethingUnread(stats)) {
         return u"Nothing was listed, and part of the tree could not be read - see the status bar.";
     }
     if (stats.linksNotFollowed != 0) {

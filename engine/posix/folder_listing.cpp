@@ -161,8 +161,9 @@ class PosixDirectoryListing : public DirectoryListing {
         if (st.st_dev != folderDevice) {
             // A volume mounted below the folder that cannot hold streams is
             // counted as such and never entered, like such a root.
-            entry.volumeWithoutStreams =
-                S_ISDIR(st.st_mode) && !volumes.of(st.st_dev, current.path.c_str()).holdsStreams;
+            const VolumeKinds::Kind mounted = volumes.of(st.st_dev, current.path.c_str());
+            entry.volumeWithoutStreams = S_ISDIR(st.st_mode) && !mounted.holdsStreams;
+            entry.volumeHidingStreams = S_ISDIR(st.st_mode) && mounted.hidesStreams;
         }
         currentFacts = factsNow();
         factsKnown = true;
@@ -216,7 +217,7 @@ class PosixDirectoryListing : public DirectoryListing {
     bool haveStat = false;
     ItemFacts currentFacts;  // of the current entry, when factsKnown
     bool factsKnown = false;
-    bool birthAsked = false;  // only items that show a row ask for it
+    bool birthAsked = false;          // only items that show a row ask for it
     bool ntfsAttributesRead = false;  // its attributes came from NTFS itself
 };
 

@@ -60,6 +60,8 @@ bool parseMountLine(std::string_view line, MountEntry& entry) {
         entry.device = makedev(major, minor);
     entry.mountPoint = unescapeMountField(fields[4]);
     entry.type = unescapeMountField(*(separator + 1));
+    if (separator + 2 != fields.end())
+        entry.source = unescapeMountField(*(separator + 2));
     return true;
 }
 
@@ -109,16 +111,31 @@ bool refusesStreams(const char* path) {
     return lgetxattr(path, kProbeName, &probe, sizeof probe) < 0 && isUnsupported(errno);
 }
 
+NtfsStreams ntfsStreamsOf(const MountEntry& mount) {
+    if (mount.type == "ntfs" || mount.type == "ntfs3")
+        return NtfsStreams::hidden;
+    if (mount.type.rfind("fuse", 0) != 0)
+        return NtfsStreams::notNtfs;
+    char attributes[4];
+    if (lgetxattr(mount.mountPoint.c_str(), "system.ntfs_attrib", attributes, sizeof attributes) <
+        0)
+        return NtfsStreams::notNtfs;
+    return refusesStreams(mount.mountPoint.c_str()) ? NtfsStreams::hidden
+                                                    : NtfsStreams::asAttributes;
+}
+
 VolumeKinds::Kind VolumeKinds::of(dev_t device, const char* path) {
     std::optional<bool> ntfs;
+    bool kernelNtfs = false;  // its user. attributes are NTFS's own, not streams
     {
         std::lock_guard<std::mutex> guard(lock);
         for (const Known& k : known) {
             if (k.device != device)
                 continue;
             if (k.probed)
-                return {k.ntfsAttributes, k.holdsStreams};
+                return {k.ntfsAttributes, k.holdsStreams, k.hidesStreams};
             ntfs = k.ntfsAttributes;
+            kernelNtfs = k.hidesStreams;
         }
     }
     if (!ntfs) {
@@ -126,16 +143,24 @@ VolumeKinds::Kind VolumeKinds::of(dev_t device, const char* path) {
         // (btrfs subvolumes report devices of their own) is a plain volume.
         ntfs = false;
         for (const MountEntry& mount : readMountTable()) {
-            if (mount.device == device)
+            if (mount.device == device) {
                 ntfs = keepsNtfsAttributes(mount.type);
+                kernelNtfs = mount.type == "ntfs" || mount.type == "ntfs3";
+            }
         }
     }
-    const Kind kind{*ntfs, !refusesStreams(path)};
+    // An NTFS volume holds streams however its mount shows them.
+    char attributes[4];
+    const bool ntfsAnswers =
+        *ntfs && lgetxattr(path, "system.ntfs_attrib", attributes, sizeof attributes) >= 0;
+    const bool refuses = refusesStreams(path);
+    const Kind kind{*ntfs, kernelNtfs || ntfsAnswers || !refuses,
+                    kernelNtfs || (ntfsAnswers && refuses)};
     std::lock_guard<std::mutex> guard(lock);
     known.erase(std::remove_if(known.begin(), known.end(),
                                [&](const Known& k) { return k.device == device; }),
                 known.end());
-    known.push_back({device, kind.ntfsAttributes, true, kind.holdsStreams});
+    known.push_back({device, kind.ntfsAttributes, true, kind.holdsStreams, kind.hidesStreams});
     return kind;
 }
 
@@ -143,7 +168,8 @@ void VolumeKinds::reload(const std::vector<MountEntry>& mounts) {
     std::lock_guard<std::mutex> guard(lock);
     known.clear();
     for (const MountEntry& mount : mounts)
-        known.push_back({mount.device, keepsNtfsAttributes(mount.type), false, true});
+        known.push_back({mount.device, keepsNtfsAttributes(mount.type), false, true,
+                         mount.type == "ntfs" || mount.type == "ntfs3"});
 }
 
 }  // namespace streamscan

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ struct MountEntry {
     dev_t device = 0;
     std::string mountPoint;
     std::string type;
+    std::string source;  // the device or image file mounted, as the table names it
 };
 
 // One mountinfo text; lines that do not parse are left out.
@@ -29,6 +31,13 @@ bool keepsNtfsAttributes(std::string_view type);
 // Whether the volume that holds `path` refuses user. attributes (probed, no link followed).
 bool refusesStreams(const char* path);
 
+// How an NTFS volume's streams show through its mount: as user. attributes
+// (ntfs-3g's streams_interface=xattr), or not at all (ntfs-3g's windows and
+// none modes, the kernel's drivers, which keep user. as NTFS's own extended
+// attributes). ntfs-3g is known by its answer for system.ntfs_attrib.
+enum class NtfsStreams : std::uint8_t { notNtfs, asAttributes, hidden };
+NtfsStreams ntfsStreamsOf(const MountEntry& mount);
+
 // What each device seen so far can keep, asked once per device so the walk
 // pays nothing per item for it. One instance serves every thread.
 class VolumeKinds {
@@ -36,6 +45,7 @@ class VolumeKinds {
     struct Kind {
         bool ntfsAttributes = false;
         bool holdsStreams = true;
+        bool hidesStreams = false;  // NTFS whose mount shows none of its streams
     };
     // `path` is an item on the device, probed when the device is new.
     Kind of(dev_t device, const char* path);
@@ -48,6 +58,7 @@ class VolumeKinds {
         bool ntfsAttributes;
         bool probed;
         bool holdsStreams;
+        bool hidesStreams;  // before it is probed: a kernel NTFS driver's mount
     };
     std::mutex lock;
     std::vector<Known> known;  // guarded by lock

@@ -284,7 +284,11 @@ VolumeInfo PosixFileSystem::queryVolume(const std::u16string& path) {
         return info;
     info.known = true;
     info.fileSystemName = textOf(mount->type);
-    info.namedStreams = !refusesStreams(mount->mountPoint.c_str());
+    // An NTFS volume holds streams whatever its mount shows of them; one whose
+    // mount hides them says so, and is never one that cannot hold them.
+    const NtfsStreams ntfs = ntfsStreamsOf(*mount);
+    info.namedStreams = ntfs != NtfsStreams::notNtfs || !refusesStreams(mount->mountPoint.c_str());
+    info.streamsHidden = ntfs == NtfsStreams::hidden;
     return info;
 }
 
@@ -374,7 +378,8 @@ std::uint32_t PosixFileSystem::openStream(const std::u16string& hostPath,
         return openHostContent(host, reader);
     int error = ENODATA;
     for (const std::string& attribute : attributesOfStream(name, type)) {
-        AttributeValue value = readAttributeValue(attributeHostOf(hostPath, host), attribute.c_str());
+        AttributeValue value =
+            readAttributeValue(attributeHostOf(hostPath, host), attribute.c_str());
         error = value.error;
         if (error == 0) {
             value.bytes.resize(streamLengthOf(attribute, value.bytes));

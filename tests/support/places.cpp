@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/not_examined.h"
 #include "engine/unicode.h"
 #include "support/scan_stats_printer.h"
 
@@ -13,8 +14,8 @@ PlaceSink PlaceLog::sink() {
 
 std::vector<std::string> PlaceLog::lines() const {
     // In the order of PlaceKind.
-    static const char* const kNames[] = {"denied", "failed", "depth",        "unreadable",
-                                         "link",   "volume", "unrecognised", "cancelled"};
+    static const char* const kNames[] = {"denied", "failed",       "depth",  "unreadable", "link",
+                                         "volume", "unrecognised", "hidden", "cancelled"};
     std::vector<std::string> out;
     for (const NotExaminedPlace& place : places) {
         out.push_back(std::string(kNames[static_cast<int>(place.kind)]) + "|" +
@@ -24,13 +25,6 @@ std::vector<std::string> PlaceLog::lines() const {
 }
 
 void expectPlacesAddUp(const ScanStats& stats, const std::vector<NotExaminedPlace>& places) {
-    // The counter each kind grows, in the order of PlaceKind; a folder beyond the
-    // depth limit counts as one that could not be listed.
-    static std::uint64_t ScanStats::*const kCounters[] = {
-        &ScanStats::accessDenied,        &ScanStats::listFailed,
-        &ScanStats::listFailed,          &ScanStats::unreadableStreams,
-        &ScanStats::linksNotFollowed,    &ScanStats::volumesWithoutStreams,
-        &ScanStats::volumesNotRecognised};
     ScanStats named{.files = stats.files,
                     .folders = stats.folders,
                     .itemsWithStreams = stats.itemsWithStreams,
@@ -40,12 +34,9 @@ void expectPlacesAddUp(const ScanStats& stats, const std::vector<NotExaminedPlac
                     .excluded = stats.excluded,
                     .linkLoops = stats.linkLoops};
     for (const NotExaminedPlace& place : places) {
-        if (place.kind == PlaceKind::cancelled) {
-            EXPECT_FALSE(named.cancelled) << "a second cancel place";
-            named.cancelled = true;
-        } else {
-            ++(named.*kCounters[static_cast<int>(place.kind)]);
-        }
+        EXPECT_FALSE(place.kind == PlaceKind::cancelled && named.cancelled)
+            << "a second cancel place";
+        countPlace(named, place.kind);
     }
     EXPECT_EQ(named, stats);
 }

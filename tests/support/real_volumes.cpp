@@ -286,7 +286,7 @@ bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std:
             ? std::vector<std::string>{"ntfs-3g", "-o", "no_detach" + extra, source, point}
             : std::vector<std::string>{"fusefat", "-f", "-o", "rw+" + extra, source, point};
     return daemon.start(
-        argv, source + ".log",
+        argv, mountPoint + ".log",
         [&] {
             return runCommand({"mountpoint", "-q", point}).exitCode == 0;
         },
