@@ -129,8 +129,8 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
             }
         }
     }
-    if (!extension && gathered.names.empty() && entry != kRootRecord) {
-        return;  // no name places it anywhere
+    if (!extension && gathered.names.empty() && !gathered.hasList && entry != kRootRecord) {
+        return;  // no name places it anywhere, here or in an extension record
     }
     (extension ? pending->extensions : pending->bases).push_back(std::move(gathered));
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -344,20 +346,6 @@ TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
         {{hostileCopy("noise-mft",
                       [&](std::string& b) { std::generate_n(mft(b), 16384, std::ref(random)); })},
          ""},
-        // The index entry of docs in the root points back at the root: a loop.
-        {{hostileCopy("looping-index",
-                      [](std::string& b) {
-                          const std::string docs("d\0o\0c\0s\0", 8);
-                          for (std::size_t at = b.find(docs); at != b.npos;
-                               at = b.find(docs, at + 1)) {
-                              // An index entry has the file reference 82 bytes
-                              // before the name and its length 8 bytes after that.
-                              if (at >= 82 && b[at - 76] == 1 &&
-                                  static_cast<unsigned char>(b[at - 74]) >= 82)
-                                  std::memcpy(&b[at - 82], "\x05\0\0\0\0\0\x05\0", 8);
-                          }
-                      })},
-         ""},
         {{hostileCopy(
              "noise",
              [&](std::string& b) { std::generate(b.begin(), b.end(), std::ref(random)); })},
@@ -381,6 +369,157 @@ TEST_F(ImageScan, HostileImagesFinishAndUnreadableOnesSayWhy) {
                   std::string::npos)
             << args.back() << run.output();
     }
+}
+
+// Where the byte offset `at` of an image lies in a file record of its MFT:
+// the record's start, or npos.
+std::size_t recordStart(const std::string& b, std::size_t at) {
+    const std::size_t start = at - at % 1024;
+    return at >= mftOffset(b) && b.compare(start, 4, "FILE") == 0 ? start : std::string::npos;
+}
+
+// A whole volume is read from its file records, so a folder index that loops
+// loses nothing; a parent reference that loops puts the folder under
+// $OrphanFiles, counted.
+TEST_F(ImageScan, AWholeVolumeIsReadFromItsRecordsWhateverItsIndexesSay) {
+    const std::string docs("d\0o\0c\0s\0", 8);
+    const std::string loopingIndex = hostileCopy("looping-index", [&](std::string& b) {
+        for (std::size_t at = b.find(docs); at != b.npos; at = b.find(docs, at + 1)) {
+            // An index entry has the file reference 82 bytes before the name
+            // and its length 8 bytes after that.
+            if (at >= 82 && recordStart(b, at) == std::string::npos && b[at - 76] == 1 &&
+                static_cast<unsigned char>(b[at - 74]) >= 82)
+                std::memcpy(&b[at - 82], "\x05\0\0\0\0\0\x05\0", 8);
+        }
+    });
+    const std::string loopingParent = hostileCopy("looping-parent", [&](std::string& b) {
+        // The folder's $FILE_NAME names the folder itself as its parent.
+        for (std::size_t at = b.find(docs); at != b.npos; at = b.find(docs, at + 1)) {
+            const std::size_t record = recordStart(b, at);
+            if (record != std::string::npos && b[at - 2] == 4)
+                std::memcpy(&b[at - 0x42], &b[record + 0x2C], 4);
+        }
+    });
+    const std::pair<std::string, std::u16string> cases[] = {
+        {loopingIndex, u"/docs"},
+        {loopingParent, u"/$OrphanFiles/docs"},
+    };
+    for (const auto& [image, folder] : cases) {
+        ImageFileSystem port(nativeFileSystem(), false);
+        port.openImage(decodeName(image), kEveryPartition);
+        const ScanResult result = scanTree(port, {image + "//p0"});
+        EXPECT_EQ(result.stats.listFailed, 0u) << image;
+        const StreamRecord* note = result.find(u"docs", u"folder\u202Enote");
+        ASSERT_NE(note, nullptr) << image;
+        EXPECT_EQ(note->hostFolder + u"/" + note->hostName, decodeName(image) + u"//p0" + folder);
+        EXPECT_EQ(port.orphans(), folder.starts_with(u"/$") ? 1u : 0u);
+    }
+}
+
+// A volume with what one record cannot hold: a file with 60 streams and 40
+// hard links (ntfs-3g moves its attributes to extension records), a sparse
+// 64 MiB stream and a compressed file, all in /sub.
+std::string tangled() {
+    static const std::string made = [] {
+        const std::string image = images().folder->at("tangled.img");
+        MountedVolume volume;
+        std::string error;
+        if (!volume.mount(VolumeKind::ntfs, image, images().folder->at("tg"),
+                          "streams_interface=windows,compression", error))
+            return error;
+        shell(R"(set -e; cd "$1"; mkdir -p sub/links sub/packed; echo hi > sub/many.txt
+            for i in $(seq 1 60); do printf 'v%03d' $i > "sub/many.txt:stream_with_a_long_name_$i"; done
+            for i in $(seq 1 40); do ln sub/many.txt "sub/links/hard_link_with_a_long_name_$i.txt"; done
+            echo s > sub/sparse.bin; truncate -s 64M sub/sparse.bin:holes
+            printf MZ | dd of=sub/sparse.bin:holes bs=1 seek=1000000 conv=notrunc status=none
+            setfattr -n system.ntfs_attrib_be -v 0x00000810 sub/packed
+            yes packed | head -c 100000 > sub/packed/p.txt
+            yes inner | head -c 50000 > sub/packed/p.txt:inner)",
+              {volume.mountPoint()});
+        return volume.unmount(&error) ? std::string() : error;
+    }();
+    return made;
+}
+
+// (path, stream) -> what a row says of it, for rows below `below`.
+std::map<std::pair<std::u16string, std::u16string>, std::string> rowsBelow(
+    const ScanResult& result, const std::u16string& below) {
+    std::map<std::pair<std::u16string, std::u16string>, std::string> rows;
+    for (const StreamRecord& r : result.records) {
+        const std::u16string host = hostPathOf(r, PathStyle::image);
+        if (!host.starts_with(below))
+            continue;
+        const ItemDetails& d = r.hostDetails;
+        rows[{host, r.streamName}] =
+            std::to_string(r.streamSize) + " " + std::to_string(r.hostModified) + " " +
+            std::to_string(r.hostAttributes) + " " + std::to_string(d.mftEntry) + "/" +
+            std::to_string(d.mftSequence) + " " + std::to_string(d.times.created.unixSeconds) +
+            "." + std::to_string(d.times.changed.nanoseconds) + " " + headOf(r).substr(0, 4);
+    }
+    return rows;
+}
+
+TEST_F(ImageScan, OnePassGivesTheFolderWalksRowsWhereAFileOverflowsItsRecord) {
+    ASSERT_EQ(tangled(), "");
+    const std::string image = images().folder->at("tangled.img");
+    const std::u16string sub = decodeName(image) + u"//p0/sub";
+    // A scan that starts below the root walks the folders; one of the whole
+    // volume reads the records in one pass.
+    ImageFileSystem walked(nativeFileSystem(), false);
+    walked.openImage(decodeName(image), kEveryPartition);
+    ImageFileSystem passed(nativeFileSystem(), false);
+    passed.openImage(decodeName(image), kEveryPartition);
+    const ScanResult fromWalk = scanTree(walked, {encodeName(sub)});
+    const ScanResult fromPass = scanTree(passed, {image + "//p0"});
+    EXPECT_EQ(fromWalk.stats.listFailed + fromWalk.stats.unreadableStreams +
+                  fromPass.stats.listFailed + fromPass.stats.unreadableStreams,
+              0u);
+    const auto rows = rowsBelow(fromPass, sub);
+    EXPECT_EQ(rows.size(), 41u * 60 + 2);
+    EXPECT_EQ(rowsBelow(fromWalk, sub), rows);
+    EXPECT_EQ(fromPass.find(u"sparse.bin", u"holes")->streamSize, std::uint64_t{64} << 20);
+    EXPECT_EQ(headOf(*fromPass.find(u"p.txt", u"inner")).substr(0, 6), "inner\n");
+}
+
+// The times of a row are those its record holds, as the library's own tool
+// prints them: $STANDARD_INFORMATION's and the listed name's $FILE_NAME's.
+TEST_F(ImageScan, RowsCarryTheRecordsIdentityAndTimes) {
+    ASSERT_EQ(tangled(), "");
+    const std::string image = images().folder->at("tangled.img");
+    ImageFileSystem port(nativeFileSystem(), false);
+    port.openImage(decodeName(image), kEveryPartition);
+    const ScanResult result = scanTree(port, {image + "//p0"});
+    const StreamRecord* row = result.find(u"many.txt", u"stream_with_a_long_name_7");
+    ASSERT_NE(row, nullptr);
+    const ItemDetails& d = row->hostDetails;
+    ASSERT_TRUE(d.mftKnown);
+    EXPECT_EQ(
+        shell("istat \"$1\" \"$2\" | grep -o '([0-9-]*)   Name: stream_with_a_long_name_7 '",
+              {image, std::to_string(d.mftEntry)}),
+        "(128-" + std::to_string(row->attributeId) + ")   Name: stream_with_a_long_name_7 \n");
+    const auto text = [](const Timestamp& t) {
+        char day[32] = {};
+        const time_t seconds = t.unixSeconds;
+        tm utc{};
+        std::strftime(day, sizeof day, "%Y-%m-%d %H:%M:%S", gmtime_r(&seconds, &utc));
+        char fraction[16] = {};
+        std::snprintf(fraction, sizeof fraction, ".%09u", t.nanoseconds);
+        return std::string(day) + fraction + " (UTC)";
+    };
+    std::string expected = "Entry: " + std::to_string(d.mftEntry) +
+                           "        Sequence: " + std::to_string(d.mftSequence) + "\n";
+    for (const ItemTimes* times : {&d.times, &d.fileNameTimes}) {
+        expected += "Created:\t" + text(times->created) + "\nFile Modified:\t" +
+                    text(times->modified) + "\nMFT Modified:\t" + text(times->changed) +
+                    "\nAccessed:\t" + text(times->accessed) + "\n";
+    }
+    // istat prints the record's header, its times, then each name with its times.
+    const std::string printed = shell(
+        "istat -z UTC \"$1\" \"$2\" | awk '/^Entry:/ { print } /^Name: / { named = /: many.txt$/ } "
+        "/^(Created|File Modified|MFT Modified|Accessed):/ && (n++ < 4 || named)' | head -9",
+        {image, std::to_string(d.mftEntry)});
+    EXPECT_EQ(printed, expected);
+    EXPECT_EQ(d.times.created.digits, 7u);
 }
 
 // A report never replaces the image it reads nor another segment of it,
