@@ -66,15 +66,15 @@ TEST(ShellTargets, TopmostSelectedHostIsPassedPlainAndShownEscaped) {
               u"The property sheet could not be opened for:\nC:\\a<U+000A>b");
 }
 
-TEST(ContextMenu, ItemsNeedASelectionAndDeleteAlsoAnIdleWindow) {
+TEST(ContextMenu, ItemsNeedASelectionAndDeleteAndSaveAlsoAnIdleWindow) {
     std::u16string shown;
     for (const ContextMenuItem& item : contextMenuItems(true, false))
         shown += item.separator ? u"|" : std::u16string(item.text) + u";";
-    EXPECT_EQ(
-        shown,
-        u"Delete Selected Streams...;|Copy Path;Copy Row;|Open Containing Folder;Properties;");
+    EXPECT_EQ(shown,
+              u"Delete Selected Streams...;Save Streams To...;|Copy Path;Copy Row;|Open Containing "
+              u"Folder;Properties;");
     const std::tuple<bool, bool, std::vector<int>> cases[] = {
-        {true, false, {1101, 1102, 1103, 1104, 1105}},
+        {true, false, {1101, 1108, 1102, 1103, 1104, 1105}},
         {true, true, {1102, 1103, 1104, 1105}},
         {false, false, {}},
     };

@@ -10,6 +10,7 @@
 #include "window/layout.h"
 #include "window/places_table.h"
 #include "window/removal_progress.h"
+#include "window/save_texts.h"
 
 namespace tessalin {
 namespace {
@@ -105,6 +106,25 @@ TEST(DetailsDigest, TheListedStreamIsReadWholeOrWhyNotIsSaid) {
               u"not known: the stream could not be read (" +
                   streamscan::WindowsErrorText(streamscan::kErrorLockViolation) + u")");
     EXPECT_EQ(streamDigestText(fs, StreamRecord{.hostFolder = u"C:\\", .hostName = u"f"}), u"");
+}
+
+}  // namespace
+}  // namespace tessalin
+
+namespace tessalin {
+namespace {
+
+TEST(SaveTexts, StreamRowsAreSavedAndTheEndSaysWhatWasNotWithTheFolderOffered) {
+    const std::vector<StreamRecord> records = {{.hostName = u"a", .streamName = u"s"},
+                                               {.hostName = u"b"}};
+    EXPECT_EQ(streamRowsToSave(records, {1, 0, 7}), std::vector<std::uint64_t>{0});
+    EXPECT_EQ(saveProgressText(12, 3000), u"Saving 12 of 3,000\u2026");
+    const BoxMessage all = savedMessage({2, 0, 0}, u"C:\\out\x1b");
+    EXPECT_EQ(all.text, u"Saved 2 streams to:\nC:\\out<U+001B>\n\nOpen the folder?");
+    EXPECT_EQ(all.style.buttons, BoxButtons::yesNo);
+    EXPECT_EQ(savedMessage({1, 1, 3}, u"D:\\x").text,
+              u"Saved 1 stream to:\nD:\\x\n\n1 stream could not be saved; manifest.json says "
+              u"why.\n\nSaving was cancelled: 3 streams were not reached.\n\nOpen the folder?");
 }
 
 }  // namespace
