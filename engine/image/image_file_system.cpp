@@ -102,6 +102,7 @@ struct ImageFileSystem::State {
     };
 
     bool includeDeleted = false;
+    std::uint64_t orphans = 0;  // of every pass so far
     std::vector<Image> images;
     std::vector<Volume> volumes;
     // The folder walk's paths: roots and folders, and the other items of the last listing.
@@ -164,6 +165,7 @@ struct ImageFileSystem::State {
         }
         volume.indexTried = true;
         volume.index = readVolumeIndex(volume.fs, includeDeleted);
+        orphans += volume.index ? volume.index->orphans : 0;
     }
 
     // The entry of a path below an indexed volume's root, step by step from it.
@@ -347,11 +349,7 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
 }
 
 std::uint64_t ImageFileSystem::orphans() const {
-    std::uint64_t count = 0;
-    for (const State::Volume& volume : state->volumes) {
-        count += volume.index ? volume.index->orphans : 0;
-    }
-    return count;
+    return state->orphans;
 }
 
 bool ImageFileSystem::isDeleted(const std::u16string& itemPath) {
@@ -562,6 +560,23 @@ std::uint32_t ImageFileSystem::deleteFile(const std::u16string& path) {
         return host.deleteFile(path);
     }
     return kErrorWriteProtect;
+}
+
+void ImageFileSystem::scanEnded() {
+    for (State::Volume& volume : state->volumes) {
+        volume.listedFolders.clear();
+        volume.index.reset();
+        volume.indexTried = false;
+    }
+    state->children.clear();
+    // Only the roots stay known to the walk.
+    for (auto it = state->nodes.begin(); it != state->nodes.end();) {
+        it = state->volumeOf(it->first) != kNoVolume &&
+                     state->volumes[state->volumeOf(it->first)].root == it->first
+                 ? std::next(it)
+                 : state->nodes.erase(it);
+    }
+    host.scanEnded();
 }
 
 }  // namespace streamscan

@@ -12,6 +12,25 @@
 //
 // Paths outside every opened image are the host port's: reports are written
 // there, through it.
+//
+// Which calls may come in which order:
+// - openImage first: it makes the roots; any other call on a path of an image
+//   not opened is the host's.
+// - The first startListing of an NTFS root (IMAGE//pN) reads the volume's $MFT
+//   in one pass and builds its folder tree. From then until scanEnded every
+//   call on a path of that volume (listings and their entryFacts, startStreams,
+//   itemFacts, openStream, isDeleted) is answered from the tree, the items under
+//   $OrphanFiles included.
+// - Before that (itemFacts and the streams of the root itself, a scan that
+//   starts at a folder), on other file systems, where the pass cannot be made,
+//   and after scanEnded, paths are found through the library's folder walk: a
+//   listing keeps its subfolders for the descent and its other items until the
+//   next listing; any other path is found again by reading its parent folder.
+// - Within one scan a folder is listed once: listing it again (a loop, or a
+//   folder with two names) fails with kErrorFileCorrupt.
+// - scanEnded forgets the tree, what the walk kept and which folders were
+//   listed: the next scan reads the volume afresh (a mounted volume's device may
+//   have changed in between).
 #pragma once
 
 #include <cstdint>
@@ -55,8 +74,8 @@ class ImageFileSystem final : public FileSystem {
     // Whether an item this port listed is a deleted one.
     bool isDeleted(const std::u16string& itemPath);
 
-    // Items of the volumes read so far that were placed under $OrphanFiles,
-    // their folder being gone or their parent references looping.
+    // Items placed under $OrphanFiles by the volumes read so far (each time
+    // one is read), their folder being gone or their parent references looping.
     std::uint64_t orphans() const;
 
     PathStyle pathStyle() const override { return PathStyle::image; }
@@ -76,6 +95,7 @@ class ImageFileSystem final : public FileSystem {
     std::uint32_t createFile(const std::u16string& path,
                              std::unique_ptr<FileWriter>& writer) override;
     std::uint32_t deleteFile(const std::u16string& path) override;
+    void scanEnded() override;
 
   private:
     struct State;
