@@ -151,7 +151,8 @@ void appendTimes(std::string& out, const char* key, const streamscan::ItemTimes&
 
 }  // namespace
 
-std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras) {
+std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras,
+                    const StreamMatches* rules) {
     const bool itemRow = record.streamName.empty();
     std::string out = "{\"type\":\"row\",\"schema\":" + std::to_string(kJsonSchema);
     appendKey(out, "severity");
@@ -227,10 +228,39 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
         out += entropy;
     }
     if (extras.hashed) {
-        appendKey(out, "sha256");
-        out += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";
+        // One member per digest asked for; SHA-256 alone when none was named.
+        std::vector<std::pair<streamscan::DigestKind, std::string>> digests = extras.digests;
+        if (digests.empty())
+            digests.emplace_back(streamscan::DigestKind::sha256, extras.sha256);
+        for (const auto& [kind, hex] : digests) {
+            appendKey(out, streamscan::digestName(kind));
+            out += hex.empty() ? "null" : "\"" + hex + "\"";
+        }
         if (!extras.hashError.empty())
             appendText(out, "hashError", extras.hashError);
+    }
+    if (rules != nullptr) {
+        appendKey(out, "yara");
+        out += '[';
+        for (std::size_t i = 0; i < rules->matches.size(); ++i) {
+            const RuleMatch& match = rules->matches[i];
+            out += i == 0 ? "{" : ",{";
+            appendJsonName(out, "rule", streamscan::decodeName(match.rule));
+            out += ',';
+            appendJsonName(out, "namespace", streamscan::decodeName(match.ruleNamespace));
+            appendKey(out, "tags");
+            out += '[';
+            for (std::size_t t = 0; t < match.tags.size(); ++t) {
+                if (t > 0)
+                    out += ',';
+                appendJsonString(out, streamscan::decodeName(match.tags[t]));
+            }
+            out += "]}";
+        }
+        out += ']';
+        appendBool(out, "yaraPartial", rules->partial);
+        if (!rules->error.empty())
+            appendText(out, "yaraError", rules->error);
     }
     out += "}\n";
     return out;

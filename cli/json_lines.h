@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/summary.h"
+#include "cli/yara_rules.h"
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
 #include "frontend/extraction.h"
@@ -23,7 +24,9 @@ using tessalin::base64;
 using tessalin::RowExtras;
 
 // One row object and its line break.
-std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras);
+// `rules`: what --yara found in the stream, when it was asked for.
+std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& extras,
+                    const StreamMatches* rules = nullptr);
 
 // One notExamined object (a place the scan did not examine) and its line break.
 std::string jsonPlace(const streamscan::NotExaminedPlace& place);

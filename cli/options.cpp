@@ -147,15 +147,52 @@ const OptionSpec kOptions[] = {
          o.json = true;
          return noProblem();
      }},
-    {u"--hash",
-     0,
-     {},
-     false,
-     u"add each stream's SHA-256 to its --json row (the whole\n"
-     u"content is read)",
-     [](CliOptions& o, std::u16string) {
+    {u"--hash", 0, u"sha256,sha1,md5", false,
+     u"add each stream's digests to its --json row and to the\n"
+     u"body file (the whole content is read): SHA-256 alone, or\n"
+     u"those named, as in --hash=sha256,md5",
+     [](CliOptions& o, std::u16string value) {
          o.hash = true;
+         o.digests.clear();
+         if (value.empty()) {
+             o.digests.push_back(streamscan::DigestKind::sha256);
+             return noProblem();
+         }
+         std::size_t start = 0;
+         while (start <= value.size()) {
+             const std::size_t comma = std::min(value.find(u',', start), value.size());
+             const std::optional<streamscan::DigestKind> kind =
+                 streamscan::digestNamed(std::u16string_view(value).substr(start, comma - start));
+             if (!kind)
+                 return u"option '--hash' takes sha256, sha1 and md5, not " + quoted(value);
+             if (std::find(o.digests.begin(), o.digests.end(), *kind) == o.digests.end())
+                 o.digests.push_back(*kind);
+             start = comma + 1;
+         }
          return noProblem();
+     },
+     true},
+    {u"--bodyfile", 0, u"FILE", false,
+     u"also write FILE, one line per stream in the body format\n"
+     u"that mactime reads (name PATH:STREAM; the MD5 with\n"
+     u"--hash=md5), for a timeline of streams",
+     [](CliOptions& o, std::u16string value) {
+         o.bodyFile = std::move(value);
+         return noProblem();
+     }},
+    {u"--yara", 0, u"RULES", false,
+     u"match every listed stream's whole content against the\n"
+     u"rules in RULES (a rules file, or a folder of .yar files);\n"
+     u"a match makes the row an Alert that names the rules",
+     [](CliOptions& o, std::u16string value) {
+#ifdef _WIN32
+         (void)o;
+         (void)value;
+         return std::u16string(u"--yara is not available in the Windows build");
+#else
+         o.yaraRules = std::move(value);
+         return noProblem();
+#endif
      }},
     {u"--extract", 0, u"DIR", false,
      u"copy the content of every listed stream into DIR, which\n"
@@ -444,8 +481,8 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
             fail(
                 u"--remove cannot be used with --image: images are evidence and are never "
                 u"written");
-        } else if (options.hash && !options.json) {
-            fail(u"--hash adds the SHA-256 to --json rows: add --json");
+        } else if (options.hash && !options.json && !options.bodyFile.has_value()) {
+            fail(u"--hash adds digests to --json rows and the body file: add --json or --bodyfile");
         }
     }
     result.error = std::move(firstError);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/row_filter.h"
+#include "engine/digest.h"
 #include "engine/scan_types.h"
 
 namespace tessalin::cli {
@@ -26,7 +27,10 @@ struct CliOptions {
     std::vector<std::u16string> removeNames;
     RowFilter filter;
     bool json = false;  // JSON Lines on standard output; every other text on stderr
-    bool hash = false;  // each --json row carries its stream's SHA-256
+    bool hash = false;  // each --json row carries its stream's digests
+    std::vector<streamscan::DigestKind> digests;  // those --hash named, in order
+    std::optional<std::u16string> bodyFile;       // --bodyfile FILE: a timeline of the streams
+    std::optional<std::u16string> yaraRules;      // --yara RULES
     std::optional<std::u16string> extractDir;
     bool image = false;         // every PATH is a disk image or device
     bool throughMount = false;  // mounted NTFS read as any folder, never through its device

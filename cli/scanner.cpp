@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/body_file.h"
 #include "cli/extraction.h"
+#ifndef _WIN32
+#include "cli/yara_rules.h"
+#endif
 #include "cli/json_lines.h"
 #include "cli/removal_flow.h"
 #include "cli/row_format.h"
@@ -110,7 +114,7 @@ class ScanRun {
           console(console),
           fs(fs),
           prepared(prepareRoots(options.paths, fs)),
-          keepAll(options.csvPath.has_value()) {
+          keepAll(options.csvPath.has_value() || options.bodyFile.has_value()) {
         outcome.filtered = options.filter.active();
     }
 
@@ -134,31 +138,51 @@ class ScanRun {
                 marked.note = deletedNote(marked);
                 marked.deleted = true;
             }
-            const streamscan::StreamRecord& listed = deleted ? marked : found;
+            // A rule that matches makes the row an Alert before the filters
+            // and the verdict see it.
+            const streamscan::StreamRecord* current = deleted ? &marked : &found;
+            StreamMatches matched;
+            streamscan::StreamRecord ruled;
+#ifndef _WIN32
+            if (rules && !current->streamName.empty()) {
+                matched = rules->match(*current, fs);
+                if (!matched.matches.empty()) {
+                    ruled = *current;
+                    ruled.severity = streamscan::kSeverityAlert;
+                    ruled.note = ruleMatchNote(matched);
+                    current = &ruled;
+                }
+            }
+#endif
+            const streamscan::StreamRecord& listed = *current;
             if (!count(listed, deleted))
                 return;
             RowExtras extras;
             streamscan::StreamRecord unread;
-            bool readFailed = false;
+            bool readFailed =
+                rules && !listed.streamName.empty() && !matched.error.empty() && !listed.unreadable;
             if (content.has_value() && !listed.streamName.empty()) {
                 const std::uint64_t notRead = content->notRead();
                 extras = content->take(listed, fs);
                 extras.hashed = options.hash;
                 // Content that could not be read whole was not examined, whichever
                 // read found it out: the row, the summary and the status say so.
-                readFailed = content->notRead() != notRead && !listed.unreadable;
-                if (readFailed) {
-                    unread = listed;
-                    unread.unreadable = true;
-                    ++unreadWhole;
-                }
+                readFailed = readFailed || (content->notRead() != notRead && !listed.unreadable);
+            }
+            if (readFailed) {
+                unread = listed;
+                unread.unreadable = true;
+                ++unreadWhole;
             }
             const streamscan::StreamRecord& record = readFailed ? unread : listed;
+            if (options.bodyFile.has_value() && !record.streamName.empty())
+                bodyLines += bodyFileLine(record, extras);
             if (!options.quiet) {
                 if (rowsShareTerminal)
                     progress.hide();
                 if (options.json) {
-                    console.out(jsonRow(record, extras));
+                    console.out(jsonRow(record, extras,
+                                        rules && !record.streamName.empty() ? &matched : nullptr));
                 } else {
                     if (outcome.rows == 1)
                         console.out(formatHeader(layout));
@@ -238,6 +262,17 @@ class ScanRun {
         const std::vector<ScannedRoot> roots = scannedRoots();
         if (!reportTargetUsable(roots))
             return false;
+#ifndef _WIN32
+        if (options.yaraRules.has_value()) {
+            std::u16string error;
+            rules = RuleSet::load(fs.fullPath(*options.yaraRules), error);
+            if (!rules) {
+                console.err(
+                    shown(usageErrorText(u"--yara: " + streamscan::escapeForDisplay(error))));
+                return false;
+            }
+        }
+#endif
         if (!options.hash && !options.extractDir.has_value())
             return true;
         std::u16string problem;
@@ -251,7 +286,7 @@ class ScanRun {
                 return false;
             }
         }
-        content.emplace(options.extractDir.has_value() ? &outputFolder : nullptr);
+        content.emplace(options.extractDir.has_value() ? &outputFolder : nullptr, options.digests);
         problem = content->start();
         if (!problem.empty()) {
             console.err(shown(std::u16string(kProgramName) +
@@ -328,6 +363,23 @@ class ScanRun {
         line += exportSucceededMessage(kept.size(), path, outcome.stats).text;
         line += u"\n";
         say(line);
+        return true;
+    }
+
+    // False when the body file was asked for and could not be written.
+    bool writeBody() {
+        if (!options.bodyFile.has_value())
+            return true;
+        const std::u16string path = fs.fullPath(*options.bodyFile);
+        std::u16string error;
+        if (!writeBodyFile(path, bodyLines, kept, &error, fs)) {
+            console.flushOut();
+            console.err(shown(std::u16string(kProgramName) + u": the body file " +
+                              streamscan::escapeForDisplay(path) + u" could not be written: " +
+                              error + u"\n"));
+            return false;
+        }
+        say(u"Body file written to " + streamscan::escapeForDisplay(path) + u"\n");
         return true;
     }
 
@@ -439,10 +491,16 @@ class ScanRun {
 
     // False, said, when the report may not be written where it was asked for.
     bool reportTargetUsable(const std::vector<ScannedRoot>& roots) {
-        if (!options.csvPath.has_value())
+        return reportTargetUsable(u"--csv", options.csvPath, roots) &&
+               reportTargetUsable(u"--bodyfile", options.bodyFile, roots);
+    }
+
+    bool reportTargetUsable(std::u16string_view option, const std::optional<std::u16string>& target,
+                            const std::vector<ScannedRoot>& roots) {
+        if (!target.has_value())
             return true;
         streamscan::FileSystem& port = settings.outputPort != nullptr ? *settings.outputPort : fs;
-        const std::u16string path = port.fullPath(*options.csvPath);
+        const std::u16string path = port.fullPath(*target);
         streamscan::KeptItems kept;
         kept.images = settings.imagesRead;
         for (const ScannedRoot& root : roots)
@@ -450,8 +508,9 @@ class ScanRun {
         const std::u16string refusal = streamscan::outputRefusal(path, kept, port);
         if (refusal.empty())
             return true;
-        console.err(shown(std::u16string(kProgramName) + u": --csv cannot use " +
-                          streamscan::escapeForDisplay(path) + u": " + refusal + u"\n"));
+        console.err(shown(std::u16string(kProgramName) + u": " + std::u16string(option) +
+                          u" cannot use " + streamscan::escapeForDisplay(path) + u": " + refusal +
+                          u"\n"));
         return false;
     }
 
@@ -465,6 +524,12 @@ class ScanRun {
     std::vector<streamscan::StreamRecord> kept;
     OutputFolder outputFolder;
     std::optional<StreamContent> content;
+#ifdef _WIN32
+    std::nullptr_t rules = nullptr;  // --yara is refused in the Windows build
+#else
+    std::unique_ptr<RuleSet> rules;
+#endif
+    std::string bodyLines;
 };
 
 }  // namespace
@@ -476,7 +541,7 @@ int runScanner(const CliOptions& options, const RunSettings& settings, Console& 
         return kExitUsage;
     run.scan(cancel);
     run.showSummary();
-    if (!run.finishContent() || !run.writeReport())
+    if (!run.finishContent() || !run.writeReport() || !run.writeBody())
         return kExitInternal;
     const bool removalFailed = run.removeRequested(cancel);
     return run.withContent(run.exitStatusAfter(removalFailed));

@@ -83,7 +83,8 @@ int onScanMessage(YR_SCAN_CONTEXT*, int message, void* data, void* user) {
         const auto* rule = static_cast<const YR_RULE*>(data);
         RuleMatch match;
         match.rule = rule->identifier;
-        match.ruleNamespace = rule->ns != nullptr && rule->ns->name != nullptr ? rule->ns->name : "";
+        match.ruleNamespace =
+            rule->ns != nullptr && rule->ns->name != nullptr ? rule->ns->name : "";
         const char* tag = nullptr;
         yr_rule_tags_foreach(rule, tag) {
             match.tags.emplace_back(tag);
@@ -132,8 +133,8 @@ std::unique_ptr<RuleSet> RuleSet::load(const std::u16string& path, std::u16strin
             break;
         }
         // Each file a namespace of its own, so two files may name a rule alike.
-        const int failures = yr_compiler_add_file(compiler, stream, leafOf(file).c_str(),
-                                                  file.c_str());
+        const int failures =
+            yr_compiler_add_file(compiler, stream, leafOf(file).c_str(), file.c_str());
         std::fclose(stream);
         if (failures != 0)
             break;
@@ -161,7 +162,8 @@ StreamMatches RuleSet::match(const streamscan::StreamRecord& row,
         return found;
     }
     // As much as the stream holds, up to the limit: no room is made for more.
-    const std::uint64_t limit = std::min(kRuleReadLimit, std::max<std::uint64_t>(row.streamSize, 1));
+    const std::uint64_t limit =
+        std::min(kRuleReadLimit, std::max<std::uint64_t>(row.streamSize, 1));
     const streamscan::StreamBytes read = streamscan::readFromStream(*reader, limit);
     if (!read.ok) {
         found.error = streamscan::WindowsErrorText(read.error);

@@ -10,6 +10,7 @@
 #include "engine/display_escape.h"
 #include "engine/output_target.h"
 #include "engine/path_forms.h"
+#include "engine/report_file.h"
 #include "engine/platform_text.h"
 #include "engine/removal.h"
 #include "engine/value_text.h"
@@ -91,17 +92,6 @@ bool writeReportText(FileWriter& file, const std::vector<StreamRecord>& records,
     return writeReportBuffer(file, report, message);
 }
 
-// Failure paths must not throw again, also when the message cannot be allocated.
-void setMessage(std::u16string* message, const char16_t* text) noexcept {
-    if (message == nullptr)
-        return;
-    try {
-        *message = text;
-    } catch (...) {
-        message->clear();
-    }
-}
-
 }  // namespace
 
 namespace detail {
@@ -150,18 +140,9 @@ bool writeReportBuffer(FileWriter& file, const std::u16string& text, std::u16str
             const char16_t unit = text[static_cast<std::size_t>(at / 2)];
             piece[i] = static_cast<std::uint8_t>((at % 2 == 0) ? (unit & 0xFF) : (unit >> 8));
         }
-        std::uint32_t written = 0;
-        std::uint32_t error = file.write(piece.data(), size, written);
-        // A write that claims success but moves nothing would loop for ever; the
-        // C runtime reads it as a full disk, and so do we.
-        if (error == kErrorSuccess && written == 0)
-            error = kErrorDiskFull;
-        if (error != kErrorSuccess) {
-            if (message != nullptr)
-                *message = u"Could not write the report: " + WindowsErrorText(error);
+        if (!writeAllBytes(file, piece.data(), size, message))
             return false;
-        }
-        offset += std::min(written, size);
+        offset += size;
     }
     return true;
 }
@@ -171,91 +152,10 @@ bool writeReportBuffer(FileWriter& file, const std::u16string& text, std::u16str
 bool writeCsvReport(const std::u16string& path, const std::vector<StreamRecord>& records,
                     std::u16string* message, const ScanStats* stats, FileSystem& fs,
                     std::uint64_t rowsFilteredOut) {
-    if (message != nullptr)
-        message->clear();
-    if (path.empty()) {
-        setMessage(message, u"No file name was given for the report.");
-        return false;
-    }
-
     refreshTimeZone();
-    std::unique_ptr<FileWriter> file;
-    bool written = false;
-    const char16_t* failure = nullptr;
-    try {
-        // Never over an item whose streams these rows show. Items inside a disk
-        // image are no files of the host, whatever their numbers say.
-        KeptItems kept;
-        if (fs.pathStyle() != PathStyle::image)
-            kept.listed = listedHosts(records);
-        const std::u16string refusal = outputRefusal(path, kept, fs);
-        if (!refusal.empty()) {
-            if (message != nullptr)
-                *message = u"Will not write to " + escapeForDisplay(path) + u": " + refusal + u".";
-            return false;
-        }
-        std::uint32_t error = fs.createFile(path, file);
-        if (error == kErrorSuccess && file && (error = file->ownerNotKept()) != kErrorSuccess) {
-            file->discard();
-            file.reset();
-            if (message != nullptr) {
-                *message = u"Will not replace " + escapeForDisplay(path) +
-                           u": its owner, group and mode could not be kept (" +
-                           WindowsErrorText(error) + u").";
-            }
-            return false;
-        }
-        if (error != kErrorSuccess) {
-            file.reset();
-            // The path is escaped like every name that reaches a message.
-            if (message != nullptr) {
-                *message =
-                    u"Could not create " + escapeForDisplay(path) + u": " + WindowsErrorText(error);
-            }
-            return false;
-        }
-        if (file)
-            written =
-                writeReportText(*file, records, stats, rowsFilteredOut, fs.pathStyle(), message);
-        else
-            failure = u"The report could not be written.";
-    } catch (const std::bad_alloc&) {
-        failure = u"Ran out of memory while building the report.";
-    } catch (...) {
-        failure = u"The report could not be written.";
-    }
-    if (failure != nullptr)
-        setMessage(message, failure);
-
-    if (!file)
-        return false;  // never created, so there is nothing to take back
-    if (written) {
-        std::uint32_t error = kErrorSuccess;
-        try {
-            error = file->commit();
-        } catch (...) {
-            error = kErrorNotEnoughMemory;
-        }
-        file.reset();
-        if (error == kErrorSuccess)
-            return true;
-        if (message != nullptr) {
-            try {
-                *message =
-                    u"Could not create " + escapeForDisplay(path) + u": " + WindowsErrorText(error);
-            } catch (...) {
-                message->clear();
-            }
-        }
-        return false;
-    }
-    // A report is complete or absent: what was written so far goes, and the
-    // earlier file keeps its content.
-    try {
-        file->discard();
-    } catch (...) {
-    }
-    return false;
+    return writeReportFile(path, records, message, fs, [&](FileWriter& file) {
+        return writeReportText(file, records, stats, rowsFilteredOut, fs.pathStyle(), message);
+    });
 }
 
 }  // namespace streamscan

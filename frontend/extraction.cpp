@@ -6,7 +6,7 @@
 
 #include "engine/path_forms.h"
 #include "engine/removal.h"
-#include "engine/sha256.h"
+#include "engine/digest.h"
 #include "engine/unicode.h"
 #include "engine/win_codes.h"
 #include "frontend/json_text.h"
@@ -27,7 +27,8 @@ std::u16string copyName(std::uint64_t number) {
 
 }  // namespace
 
-StreamContent::StreamContent(OutputFolder* folder) : folder(folder) {}
+StreamContent::StreamContent(OutputFolder* folder, std::vector<streamscan::DigestKind> digests)
+    : folder(folder), digests(std::move(digests)) {}
 
 std::u16string StreamContent::start() {
     if (folder == nullptr)
@@ -43,6 +44,8 @@ std::u16string StreamContent::start() {
 RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs) {
     RowExtras extras;
     extras.hashed = true;
+    for (const streamscan::DigestKind kind : digests)
+        extras.digests.emplace_back(kind, std::string());
     const std::u16string hostPath = streamscan::hostPathOf(record, fs.pathStyle());
     std::u16string fileName;
     std::unique_ptr<OutputFile> copy;
@@ -62,7 +65,12 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
             extras.hashError = u"the copy could not be made: " + extras.hashError;
     }
     if (extras.hashError.empty()) {
-        streamscan::Sha256 hash;
+        streamscan::Digest hash(streamscan::DigestKind::sha256);
+        std::vector<std::unique_ptr<streamscan::Digest>> others;
+        for (const streamscan::DigestKind kind : digests) {
+            if (kind != streamscan::DigestKind::sha256)
+                others.push_back(std::make_unique<streamscan::Digest>(kind));
+        }
         std::vector<std::uint8_t> buffer(kChunk);
         for (;;) {
             std::uint32_t got = 0;
@@ -75,6 +83,8 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
                 break;
             got = std::min(got, kChunk);
             hash.update(buffer.data(), got);
+            for (const auto& other : others)
+                other->update(buffer.data(), got);
             size += got;
             if (copy) {
                 const std::u16string writeError = copy->write(buffer.data(), got);
@@ -96,6 +106,11 @@ RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan
             extras.sha256 = hash.finishHex();
             if (extras.sha256.empty())
                 extras.hashError = u"the platform's SHA-256 could not be used";
+            std::size_t next = 0;
+            for (auto& [kind, hex] : extras.digests) {
+                hex = kind == streamscan::DigestKind::sha256 ? extras.sha256
+                                                             : others[next++]->finishHex();
+            }
         }
     }
     if (copy && !extras.hashError.empty()) {
@@ -136,6 +151,12 @@ void StreamContent::manifestEntry(const streamscan::StreamRecord& record,
     line += ",\"size\":" + std::to_string(extras.hashError.empty() ? size : record.streamSize);
     line += ",\"sha256\":";
     line += extras.sha256.empty() ? "null" : "\"" + extras.sha256 + "\"";
+    for (const auto& [kind, hex] : extras.digests) {
+        if (kind == streamscan::DigestKind::sha256)
+            continue;
+        line += ",\"" + std::string(streamscan::digestName(kind)) + "\":";
+        line += hex.empty() ? "null" : "\"" + hex + "\"";
+    }
     if (!extras.hashError.empty()) {
         line += ",\"error\":";
         appendJsonString(line, extras.hashError);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "frontend/output_folder.h"
+#include "engine/digest.h"
 #include "engine/file_system.h"
 #include "engine/scan_types.h"
 
@@ -20,17 +21,21 @@ namespace tessalin {
 
 inline constexpr std::u16string_view kManifestName = u"manifest.json";
 
-// What a row carries beyond its record: its content's digest.
+// What a row carries beyond its record: its content's digests.
 struct RowExtras {
-    bool hashed = false;       // --hash: the row has a sha256 field
-    std::string sha256;        // lowercase hex; empty when the content could not be read
+    bool hashed = false;  // --hash: the row has a field per digest asked for
+    std::string sha256;   // lowercase hex; empty when the content could not be read
+    // Every digest asked for, in the order asked; empty hex when not read.
+    std::vector<std::pair<streamscan::DigestKind, std::string>> digests;
     std::u16string hashError;  // why it could not be read
 };
 
 class StreamContent {
   public:
-    // Without `folder` only hashes are taken.
-    explicit StreamContent(OutputFolder* folder);
+    // Without `folder` only hashes are taken: SHA-256 always (the manifest
+    // names it), and each of `digests` too.
+    explicit StreamContent(OutputFolder* folder,
+                           std::vector<streamscan::DigestKind> digests = {});
 
     // Empty, or the reason the manifest cannot be started.
     std::u16string start();
@@ -53,6 +58,7 @@ class StreamContent {
                        const RowExtras& extras, std::uint64_t size);
 
     OutputFolder* folder;
+    std::vector<streamscan::DigestKind> digests;
     std::unique_ptr<OutputFile> manifest;
     std::u16string manifestError;
     std::vector<std::u16string> copies;  // the names of the copies made

@@ -4,7 +4,7 @@
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/removal.h"
-#include "engine/sha256.h"
+#include "engine/digest.h"
 #include "engine/unicode.h"
 #include "engine/value_text.h"
 #include "engine/zone_identifier.h"
@@ -54,7 +54,7 @@ std::u16string streamDigestText(streamscan::FileSystem& fs, const StreamRecord& 
     std::uint32_t error = fs.openListedStream(record, reader);
     if (error == streamscan::kErrorSuccess && !reader)
         error = streamscan::kErrorInvalidFunction;
-    streamscan::Sha256 hash;
+    streamscan::Digest hash(streamscan::DigestKind::sha256);
     std::vector<std::uint8_t> buffer;
     if (error == streamscan::kErrorSuccess)
         buffer.resize(64 * 1024);

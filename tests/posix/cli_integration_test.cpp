@@ -271,6 +271,46 @@ TEST_F(Cli, FollowedLinksFindLoopsAndExcludedFoldersAreCountedAsAsked) {
     EXPECT_EQ(summary("--follow-links=all"), "03,1,2,0\n");
 }
 
+// Evidence work on an NTFS volume: rules matched past the head of a stream,
+// digests as md5sum gives them, and a body file that the real mactime reads.
+TEST_F(Cli, RulesDigestsAndTheBodyFileAreWhatLibyaraMd5sumAndMactimeSee) {
+    if (const std::string why = volumeUnavailableReason(VolumeKind::ntfs); !why.empty())
+        GTEST_SKIP() << why;
+    MountedVolume volume;
+    std::string error;
+    ASSERT_TRUE(volume.mount(VolumeKind::ntfs, folder.at("v.img"), folder.at("v"),
+                             "streams_interface=windows", error))
+        << error;
+    const std::string payload = std::string(10000, 'A') + "EVILTAIL";
+    ASSERT_TRUE(writeFile(volume.at("a.txt"), "text") &&
+                writeFile(volume.at("a.txt:payload"), payload));
+    ASSERT_TRUE(writeFile(folder.at("payload"), payload) && makeFolder(folder.at("rules")));
+    ASSERT_TRUE(
+        writeFile(folder.at("rules/tail.yar"),
+                  "rule TailMarker : tag1 tag2 { strings: $a = \"EVILTAIL\" condition: $a }"));
+    ASSERT_TRUE(writeFile(folder.at("rules/other.yar"), "rule Never { condition: false }"));
+
+    const CommandResult run =
+        runCommand({kScanner, "--json", "--yara", folder.at("rules"), "--hash=sha256,md5",
+                    "--bodyfile", folder.at("body"), volume.mountPoint()});
+    EXPECT_EQ(run.exitCode, 1) << run.output();
+    ASSERT_TRUE(writeFile(folder.at("rows"), run.out));
+    EXPECT_EQ(
+        shell("jq -r 'select(.stream == \"payload\") | [.severity, .note, .yara[0].namespace, "
+              "(.yara[0].tags | join(\" \")), .md5] | @tsv' \"$1/rows\"; md5sum < \"$1/payload\"",
+              {folder.path()}),
+        "Alert\tYARA rule matched: TailMarker\ttail.yar\ttag1 tag2\t" +
+            shell("md5sum < \"$1/payload\" | cut -d' ' -f1", {folder.path()}) +
+            shell("md5sum < \"$1/payload\"", {folder.path()}));
+    EXPECT_NE(shell("mactime -b \"$1/body\" -d", {folder.path()}).find("/a.txt:payload"),
+              std::string::npos);
+
+    ASSERT_TRUE(writeFile(folder.at("bad.yar"), "rule Bad { condition: $x }"));
+    const CommandResult bad = runCommand({kScanner, "--yara", folder.at("bad.yar"), folder.path()});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_NE(bad.err.find("bad.yar(1): undefined string \"$x\""), std::string::npos) << bad.err;
+}
+
 // The scan writes to a pipe that is read only after the signal, so it is still
 // running when it comes, whatever the machine's speed.
 TEST_F(Cli, CtrlCStopsTheScanAndTheSummaryAndStatusSaySo) {

@@ -1,20 +1,32 @@
-// SHA-256 through the platform's own implementation: libcrypto on Linux,
-// BCrypt on Windows.
+// Digests of content through the platform's own implementation: libcrypto on
+// Linux, BCrypt on Windows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace streamscan {
 
-class Sha256 {
+enum class DigestKind : std::uint8_t { sha256, sha1, md5 };
+
+inline constexpr DigestKind kDigestKinds[] = {DigestKind::sha256, DigestKind::sha1,
+                                              DigestKind::md5};
+
+// "sha256", "sha1", "md5": the names options, JSON and the manifest use.
+std::string_view digestName(DigestKind kind);
+// The kind of a name (letters in any case); none for any other.
+std::optional<DigestKind> digestNamed(std::u16string_view name);
+
+class Digest {
   public:
-    Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
+    explicit Digest(DigestKind kind);
+    ~Digest();
+    Digest(const Digest&) = delete;
+    Digest& operator=(const Digest&) = delete;
 
     void update(const std::uint8_t* data, std::size_t size);
     // The digest in lowercase hex; the object is spent afterwards. Empty when the
