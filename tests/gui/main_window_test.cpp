@@ -21,9 +21,9 @@ TEST_F(WindowTest, OpensWithTitleMenusAndReadyStatusAndExitCloses) {
         expected = {
             {u"&File", u"Scan &Folder...", u"Scan F&ile...", u"&Rescan\tF5", u"&Cancel Scan\tEsc",
              u"", u"&Export CSV...", u"", u"E&xit"},
-            {u"&Stream", u"&Delete Selected Streams...\tDel", u"", u"&Copy Path", u"Copy &Row",
-             u"&Open Containing Folder", u"&Properties", u"", u"Select &All\tCtrl+A", u"",
-             u"Not &Examined..."},
+            {u"&Stream", u"&Delete Selected Streams...\tDel", u"Save Streams &To...", u"",
+             u"&Copy Path", u"Copy &Row", u"&Open Containing Folder", u"&Properties", u"",
+             u"Select &All\tCtrl+A", u"", u"Not &Examined..."},
             {u"&View", u"Include &subfolders", u"Include &folders", u"Show items &without streams"},
             {u"&Help", u"&About Tessalin"},
             {kProductName.data()}};
