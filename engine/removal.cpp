@@ -4,6 +4,7 @@
 
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
+#include "engine/stream_listing.h"
 #include "engine/platform_text.h"
 #include "engine/unicode.h"
 #include "engine/value_text.h"
@@ -71,7 +72,7 @@ bool ValidateRemovalTarget(const RemovalTarget& target, std::u16string* reason) 
         refusal = u"The stream name is empty, which names the file itself";
     } else if (target.streamName.find_first_of(u"\\/:") != std::u16string::npos) {
         refusal = u"The stream name contains \\, / or :, which would name another file";
-    } else if (!target.streamType.empty() && !equalsAsciiNoCase(target.streamType, u"$DATA")) {
+    } else if (!isDataStreamType(target.streamType)) {
         // The type comes from the disk and lands in a message box: escaped, so a
         // hostile type cannot break or reverse the lines around it.
         typeRefusal = u"The stream type is " + escapeForDisplay(target.streamType) + u", not $DATA";

@@ -108,9 +108,13 @@ std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& 
     return {listed.substr(start, colon - start), listed.substr(colon + 1)};
 }
 
+bool isDataStreamType(std::u16string_view type) {
+    return type.empty() || equalsAsciiNoCase(type, u"$DATA");
+}
+
 bool isMainStream(const std::u16string& name, const std::u16string& type) {
-    return name.empty() && (type.empty() || equalsAsciiNoCase(type, u"$DATA") ||
-                            equalsAsciiNoCase(type, u"$INDEX_ALLOCATION"));
+    return name.empty() &&
+           (isDataStreamType(type) || equalsAsciiNoCase(type, u"$INDEX_ALLOCATION"));
 }
 
 StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,

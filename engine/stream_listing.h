@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,6 +48,10 @@ void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool host
 // (name, type) of a listed name such as ":Zone.Identifier:$DATA".
 std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& listed);
 bool isMainStream(const std::u16string& name, const std::u16string& type);
+// Whether a type is $DATA: empty (a target's may be) or $DATA with the letters
+// A-Z in either case, compared code unit by code unit, so that nothing
+// ignorable can hide in a type that reads like it. Every place decides it here.
+bool isDataStreamType(std::u16string_view type);
 StreamBytes readStreamBytes(FileSystem& fs, const std::u16string& hostPath,
                             const std::u16string& name, const std::u16string& type,
                             bool hostIsFolder, std::uint64_t limit);

@@ -3,6 +3,7 @@
 #include "engine/assessment.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
+#include "engine/stream_listing.h"
 #include "engine/value_text.h"
 #include "engine/zone_identifier.h"
 
@@ -21,8 +22,7 @@ std::u16string streamColumnText(const StreamRecord& record) {
     if (isItemRow(record))
         return u"(no alternate streams)";
     // The type is only worth showing when it is something other than the usual $DATA.
-    if (!record.streamType.empty() &&
-        streamscan::compareTextIgnoreCase(record.streamType, u"$DATA") != 0) {
+    if (!streamscan::isDataStreamType(record.streamType)) {
         return record.streamName + u":" + record.streamType;
     }
     return record.streamName;

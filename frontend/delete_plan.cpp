@@ -7,6 +7,7 @@
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/platform_text.h"
+#include "engine/stream_listing.h"
 #include "engine/value_text.h"
 
 namespace tessalin {
@@ -28,10 +29,6 @@ constexpr std::u16string_view kRecycleBinParagraph =
     u"\n\nRemoving any other stream throws its contents away. Streams do not go to the "
     u"Recycle Bin, and nothing here can put one back.";
 constexpr std::u16string_view kRemoveThemQuestion = u"\n\nRemove them?";
-
-bool isDataType(std::u16string_view type) {
-    return type.empty() || streamscan::ordinalEqualIgnoreCase(type, kDataType);
-}
 
 bool sameName(std::u16string_view a, std::u16string_view b, PathStyle style) {
     if (style == PathStyle::posix)
@@ -86,7 +83,7 @@ std::size_t targetHash(const RemovalTarget& target, PathStyle style) {
 std::u16string removalDisplayName(const std::u16string& hostPath, const std::u16string& streamName,
                                   const std::u16string& streamType) {
     std::u16string name = hostPath + u" : " + streamName;
-    if (!isDataType(streamType))
+    if (!streamscan::isDataStreamType(streamType))
         name += u":" + streamType;
     return streamscan::escapeForDisplay(name);
 }

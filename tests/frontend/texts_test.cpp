@@ -222,6 +222,9 @@ TEST(ColumnText, EachColumnOfAStreamRowAndAnItemRow) {
     EXPECT_EQ(columnText({.streamName = u"n", .streamType = u"$EA"}, kColumnStream), u"n:$EA");
     EXPECT_EQ(columnText({.streamName = u"n", .streamType = u"$DATA2"}, kColumnStream),
               u"n:$DATA2");
+    // A soft hyphen, which collation ignores, does not make a type $DATA.
+    EXPECT_EQ(columnText({.streamName = u"n", .streamType = u"$DA\u00ADTA"}, kColumnStream),
+              u"n:$DA\u00ADTA");
 }
 
 TEST(ColumnText, NoteSaysOnceThatContentCouldNotBeRead) {
