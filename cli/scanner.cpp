@@ -1,6 +1,5 @@
 #include "cli/scanner.h"
 
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "cli/yara_rules.h"
 #endif
 #include "cli/json_lines.h"
+#include "cli/progress_line.h"
 #include "cli/removal_flow.h"
 #include "cli/row_format.h"
 #include "cli/summary.h"
@@ -30,69 +30,9 @@
 namespace tessalin::cli {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-
 std::string shown(const std::u16string& escapedText) {
     return streamscan::utf8ForDisplay(escapedText);
 }
-
-// The self-overwriting line on stderr; only drawn when stderr is a terminal, at
-// most ten times a second, and never for a scan that is over before the first tenth.
-class ProgressLine {
-  public:
-    explicit ProgressLine(Console& console)
-        : console(console), enabled(console.errIsTerminal()), lastDraw(Clock::now()) {}
-
-    void update(const std::u16string& folder, const streamscan::ScanStats& stats,
-                std::uint64_t streamRows) {
-        if (!enabled)
-            return;
-        const Clock::time_point now = Clock::now();
-        if (now - lastDraw < kProgressInterval)
-            return;
-        lastDraw = now;
-        draw(progressLine(folder, stats, streamRows, console.errWidth()));
-    }
-
-    void cancelling() {
-        if (!enabled || saidCancelling)
-            return;
-        saidCancelling = true;
-        lastDraw = Clock::now();
-        draw(shown(std::u16string(kCancellingText)));
-    }
-
-    // Before a row goes to the same terminal.
-    void hide() {
-        if (drawnWidth == 0)
-            return;
-        std::string blank(1, '\r');
-        blank.append(static_cast<std::size_t>(drawnWidth), ' ');
-        blank += '\r';
-        console.err(blank);
-        drawnWidth = 0;
-        setProgressLineShown(false);
-    }
-
-  private:
-    void draw(const std::string& line) {
-        const int width = displayWidth(line);
-        std::string text = "\r" + line;
-        if (drawnWidth > width)
-            text.append(static_cast<std::size_t>(drawnWidth - width), ' ');
-        console.err(text);
-        drawnWidth = width;
-        setProgressLineShown(true);
-    }
-
-    Console& console;
-    bool enabled;
-    bool saidCancelling = false;
-    int drawnWidth = 0;
-    Clock::time_point lastDraw;
-};
 
 // A deleted item's row says so first, before what the assessment found.
 std::u16string deletedNote(const streamscan::StreamRecord& record) {
@@ -129,76 +69,19 @@ class ScanRun {
 
         outcome.deletedListed = static_cast<bool>(settings.hostDeleted);
         streamscan::PlaceSink placeSink;
-        std::uint64_t unreadWhole = 0;
         const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& found) {
-            streamscan::StreamRecord marked;
-            const bool deleted = isDeleted(found);
-            if (deleted) {
-                marked = found;
-                marked.note = deletedNote(marked);
-                marked.deleted = true;
-            }
-            // A rule that matches makes the row an Alert before the filters
-            // and the verdict see it.
-            const streamscan::StreamRecord* current = deleted ? &marked : &found;
-            StreamMatches matched;
-            streamscan::StreamRecord ruled;
-#ifndef _WIN32
-            if (rules && !current->streamName.empty()) {
-                matched = rules->match(*current, fs);
-                if (!matched.matches.empty()) {
-                    ruled = *current;
-                    ruled.severity = streamscan::kSeverityAlert;
-                    ruled.note = ruleMatchNote(matched);
-                    current = &ruled;
-                }
-            }
-#endif
-            const streamscan::StreamRecord& listed = *current;
-            if (!count(listed, deleted))
+            RowInProgress row(found);
+            markDeleted(row);
+            matchRules(row);
+            if (!count(row.record(), row.deleted))
                 return;
-            RowExtras extras;
-            streamscan::StreamRecord unread;
-            bool readFailed =
-                rules && !listed.streamName.empty() && !matched.error.empty() && !listed.unreadable;
-            if (content.has_value() && !listed.streamName.empty()) {
-                const std::uint64_t notRead = content->notRead();
-                extras = content->take(listed, fs);
-                extras.hashed = options.hash;
-                // Content that could not be read whole was not examined, whichever
-                // read found it out: the row, the summary and the status say so.
-                readFailed = readFailed || (content->notRead() != notRead && !listed.unreadable);
-            }
-            if (readFailed) {
-                unread = listed;
-                unread.unreadable = true;
-                ++unreadWhole;
-            }
-            const streamscan::StreamRecord& record = readFailed ? unread : listed;
-            if (options.bodyFile.has_value() && !record.streamName.empty())
-                bodyLines += bodyFileLine(record, extras);
+            readContent(row);
             if (!options.quiet) {
                 if (rowsShareTerminal)
                     progress.hide();
-                if (options.json) {
-                    console.out(jsonRow(record, extras,
-                                        rules && !record.streamName.empty() ? &matched : nullptr));
-                } else {
-                    if (outcome.rows == 1)
-                        console.out(formatHeader(layout));
-                    console.out(formatRow(record, layout, settings.colour));
-                }
+                show(row, layout);
             }
-            if (keepAll || isRemovalCandidate(record))
-                kept.push_back(record);
-            if (readFailed) {
-                placeSink(streamscan::NotExaminedPlace{
-                    streamscan::streamPathOf(streamscan::hostPathOf(record, fs.pathStyle()),
-                                             record.streamName, record.streamType),
-                    streamscan::PlaceKind::unreadableStream,
-                    streamscan::kErrorSuccess,
-                    {}});
-            }
+            keep(row, placeSink);
         };
         const streamscan::ContinueCheck continueCheck = [&] {
             if (!cancel.load())
@@ -425,6 +308,105 @@ class ScanRun {
     }
 
   private:
+    // One row on its way out: the record as found, and a copy made only when a
+    // stage changes it, since most rows pass through unchanged.
+    class RowInProgress {
+      public:
+        explicit RowInProgress(const streamscan::StreamRecord& found) : found(&found) {}
+        RowInProgress(const RowInProgress&) = delete;
+        RowInProgress& operator=(const RowInProgress&) = delete;
+
+        const streamscan::StreamRecord& record() const { return changed ? *changed : *found; }
+        streamscan::StreamRecord& change() {
+            if (!changed)
+                changed = *found;
+            return *changed;
+        }
+        bool isStream() const { return !record().streamName.empty(); }
+
+        bool deleted = false;
+        bool rulesAsked = false;
+        StreamMatches matched;
+        bool readFailed = false;  // its content could not be read whole
+        RowExtras extras;
+
+      private:
+        const streamscan::StreamRecord* found;
+        std::optional<streamscan::StreamRecord> changed;
+    };
+
+    // A deleted item's row says so first.
+    void markDeleted(RowInProgress& row) {
+        row.deleted = isDeleted(row.record());
+        if (!row.deleted)
+            return;
+        streamscan::StreamRecord& record = row.change();
+        record.note = deletedNote(record);
+        record.deleted = true;
+    }
+
+    // A rule that matches makes the row an Alert before the filters and the
+    // verdict see it.
+    void matchRules(RowInProgress& row) {
+#ifndef _WIN32
+        if (!rules || !row.isStream())
+            return;
+        row.rulesAsked = true;
+        row.matched = rules->match(row.record(), fs);
+        row.readFailed = !row.matched.error.empty() && !row.record().unreadable;
+        if (!row.matched.matches.empty()) {
+            streamscan::StreamRecord& record = row.change();
+            record.severity = streamscan::kSeverityAlert;
+            record.note = ruleMatchNote(row.matched);
+        }
+#else
+        (void)row;
+#endif
+    }
+
+    // Hashes and copies; content that could not be read whole, whichever read
+    // found it out, was not examined: the row, the summary and the status say so.
+    void readContent(RowInProgress& row) {
+        if (content.has_value() && row.isStream()) {
+            const std::uint64_t notRead = content->notRead();
+            row.extras = content->take(row.record(), fs);
+            row.extras.hashed = options.hash;
+            row.readFailed =
+                row.readFailed || (content->notRead() != notRead && !row.record().unreadable);
+        }
+        if (row.readFailed) {
+            row.change().unreadable = true;
+            ++unreadWhole;
+        }
+    }
+
+    void show(const RowInProgress& row, const RowLayout& layout) {
+        if (options.json) {
+            console.out(jsonRow(row.record(), row.extras, row.rulesAsked ? &row.matched : nullptr));
+            return;
+        }
+        if (outcome.rows == 1)
+            console.out(formatHeader(layout));
+        console.out(formatRow(row.record(), layout, settings.colour));
+    }
+
+    // What the report, the body file and the removal need after the scan.
+    void keep(const RowInProgress& row, const streamscan::PlaceSink& placeSink) {
+        const streamscan::StreamRecord& record = row.record();
+        if (options.bodyFile.has_value() && row.isStream())
+            bodyLines += bodyFileLine(record, row.extras);
+        if (keepAll || isRemovalCandidate(record))
+            kept.push_back(record);
+        if (row.readFailed) {
+            placeSink(streamscan::NotExaminedPlace{
+                streamscan::streamPathOf(streamscan::hostPathOf(record, fs.pathStyle()),
+                                         record.streamName, record.streamType),
+                streamscan::PlaceKind::unreadableStream,
+                streamscan::kErrorSuccess,
+                {}});
+        }
+    }
+
     // Counts a row found; false when the filters leave it out.
     bool count(const streamscan::StreamRecord& record, bool deleted) {
         if (!record.streamName.empty() && (record.severity == streamscan::kSeverityNotice ||
@@ -530,6 +512,7 @@ class ScanRun {
     std::unique_ptr<RuleSet> rules;
 #endif
     std::string bodyLines;
+    std::uint64_t unreadWhole = 0;  // rows whose content a later read could not read whole
 };
 
 }  // namespace
