@@ -19,7 +19,8 @@ struct AttributeName {
     const char* name;
 };
 
-constexpr AttributeName kAttributeNames[] = {
+// Every attribute bit JSON names, in bit order.
+constexpr AttributeName kJsonAttributeNames[] = {
     {0x1, "Read-only"},
     {0x2, "Hidden"},
     {0x4, "System"},
@@ -180,7 +181,7 @@ std::string jsonRow(const streamscan::StreamRecord& record, const RowExtras& ext
     appendKey(out, "hostAttributes");
     out += '[';
     bool first = true;
-    for (const AttributeName& attribute : kAttributeNames) {
+    for (const AttributeName& attribute : kJsonAttributeNames) {
         if ((record.hostAttributes & attribute.bit) == 0)
             continue;
         if (!first)

@@ -1,6 +1,6 @@
-// The entry points that keep their documented signatures and use the port of the
-// platform the program runs on. Kept apart so that code and tests built on a
-// given FileSystem never depend on the native one.
+// The entry points in the form the system description gives them (no port
+// argument), on the port of the platform the program runs on. Kept apart so that code and tests
+// built on a given FileSystem never depend on the native one.
 #include "engine/csv_report.h"
 #include "engine/path_forms.h"
 #include "engine/removal.h"

@@ -17,8 +17,8 @@ struct AttributeName {
     const char16_t* name;
 };
 
-// Output order, not bit order.
-constexpr AttributeName kAttributeNames[] = {
+// The attributes the list's column shows, in its order, not bit order.
+constexpr AttributeName kShownAttributes[] = {
     {0x2, u"Hidden"},
     {0x4, u"System"},
     {0x1, u"Read-only"},
@@ -116,7 +116,7 @@ std::u16string timeText(std::uint64_t fileTime) {
 
 std::u16string attributesText(std::uint32_t attributes) {
     std::u16string out;
-    for (const auto& entry : kAttributeNames) {
+    for (const auto& entry : kShownAttributes) {
         if ((attributes & entry.bit) == 0)
             continue;
         if (!out.empty())

@@ -1,5 +1,5 @@
 // How a command's message box looks, as plain values. The Win32 glue maps them to
-// MB_* flags; the console front end and the tests read them directly.
+// MB_* flags; the tests read them directly.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +7,6 @@
 #include <string_view>
 
 namespace tessalin {
-
-inline constexpr std::u16string_view kBoxCaption = u"Tessalin";
 
 enum class BoxButtons {
     ok,     // MB_OK
@@ -54,7 +52,8 @@ constexpr std::uint32_t messageBoxFlags(const BoxStyle& style) {
     return flags;
 }
 
-// One box to show: its text and its look. The caption is always kBoxCaption.
+// One box to show: its text and its look. The window gives every box its own
+// name as the caption.
 struct BoxMessage {
     std::u16string text;
     BoxStyle style;

@@ -53,8 +53,8 @@ ScanEndBox chooseScanEndBox(const ScanStats& stats, bool listHasRows) {
 
 std::u16string volumeMessageText(const ScanStats& stats, const std::vector<std::u16string>& roots,
                                  streamscan::FileSystem& fs) {
-    // Asked again rather than remembered from the scan, so the names shown are
-    // what the volumes say now.
+    // Asked through the scan's port: the window's remembers what the scan was
+    // told (the volume memo), so an offline volume cannot make this wait.
     std::u16string lines;
     for (const std::u16string& root : roots) {
         const streamscan::VolumeInfo volume = streamscan::queryVolume(root, fs);

@@ -1,7 +1,7 @@
 // Lets a test make the allocator fail on purpose, to drive the out-of-memory
-// paths without running out of memory. Linking this replaces the global
-// allocation functions of the test executable; they behave as usual until a
-// test asks for a failure.
+// paths without running out of memory. A test executable that calls
+// failAllocationsAfter links in replacements of the global allocation
+// functions; they behave as usual until a test asks for a failure.
 #pragma once
 
 namespace testsupport {
