@@ -9,8 +9,10 @@ bool stillDescribes(std::uint16_t recordSequence, std::uint16_t namedSequence, b
            (freed && recordSequence == static_cast<std::uint16_t>(namedSequence + 1));
 }
 
-std::u16string deletedName(const std::u16string& name, std::uint64_t record, std::uint32_t copy) {
-    std::u16string text = name + u" (deleted, record " + widenAscii(std::to_string(record));
+std::u16string takenName(const std::u16string& name, std::uint64_t record, std::uint32_t copy,
+                         bool deleted) {
+    std::u16string text = name + (deleted ? u" (deleted, record " : u" (record ") +
+                          widenAscii(std::to_string(record));
     if (copy > 1) {
         text += u", " + widenAscii(std::to_string(copy));
     }

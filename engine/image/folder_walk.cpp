@@ -258,7 +258,7 @@ std::uint32_t readFolder(TSK_FS_INFO* fs, RecordReader* records, const LibraryFo
         }
         const std::u16string stored = item.name;
         for (std::uint32_t copy = 1; !taken.insert(item.name).second; ++copy) {
-            item.name = deletedName(stored, item.addr, copy);
+            item.name = takenName(stored, item.addr, copy, true);
         }
         kept.push_back(std::move(item));
     }

@@ -8,6 +8,7 @@
 #include "engine/image/deleted_rules.h"
 #include "engine/image/record_streams.h"
 #include "engine/tree_walk.h"
+#include "engine/unicode.h"
 
 namespace streamscan {
 namespace {
@@ -310,7 +311,7 @@ std::unique_ptr<VolumeIndex> IndexBuilder::finish() {
             }
             std::u16string name = placed[i].name.name;
             for (std::uint32_t copy = 1; !taken.insert(name).second; ++copy) {
-                name = deletedName(placed[i].name.name, item.entry, copy);
+                name = takenName(placed[i].name.name, item.entry, copy, true);
             }
             add(placed[i], std::move(name));
         }
@@ -358,6 +359,7 @@ std::unique_ptr<VolumeIndex> IndexBuilder::finish() {
     // What the root does not reach: an item whose folder is gone, or the top
     // of a chain that loops (found by climbing with a guard on loops and depth).
     std::uint32_t orphanFolder = kNoItem;
+    std::unordered_set<std::u16string> orphanNames;
     const auto adopt = [&](std::uint32_t item, const mft::Times& times, std::u16string name) {
         if (orphanFolder == kNoItem) {
             orphanFolder = static_cast<std::uint32_t>(items.size());
@@ -368,10 +370,19 @@ std::unique_ptr<VolumeIndex> IndexBuilder::finish() {
             items.push_back(std::move(folder));
             reached.push_back(true);
             entered.push_back(true);
+            // A root that holds the name itself (a crafted volume) keeps it.
+            std::u16string folderName = kOrphanFolderName;
+            for (std::uint32_t copy = 2; index->child(0, folderName); ++copy) {
+                folderName = kOrphanFolderName + (u" (" + widenAscii(std::to_string(copy)) + u")");
+            }
             items[rootItem].children.push_back(static_cast<std::uint32_t>(entries.size()));
-            entries.push_back(IndexedEntry{kOrphanFolderName, orphanFolder, {}, false, false});
+            entries.push_back(IndexedEntry{folderName, orphanFolder, {}, false, false});
         }
         ++index->orphans;
+        const std::u16string stored = name;
+        for (std::uint32_t copy = 1; !orphanNames.insert(name).second; ++copy) {
+            name = takenName(stored, items[item].entry, copy, !items[item].inUse);
+        }
         items[orphanFolder].children.push_back(static_cast<std::uint32_t>(entries.size()));
         entries.push_back(IndexedEntry{std::move(name), item, times, !items[item].inUse, false});
         descend(static_cast<std::uint32_t>(entries.size() - 1));

@@ -201,15 +201,17 @@ TEST(MftIndex, PlacesItemsWhoseParentsLoopUnderOrphanFilesOnce) {
     volume.add(51, record(1, kInUse | kFolder, {fileName(reference(50, 1), u"b")}));
     volume.add(52, record(1, kInUse, {fileName(reference(51, 1), u"inside.txt")}));
     volume.add(53, record(1, kInUse | kFolder, {fileName(reference(53, 1), u"self")}));
+    // Its folder is gone, and another orphan has its name.
+    volume.add(54, record(1, kInUse, {fileName(reference(99, 1), u"self")}));
     const auto index = volume.index();
     // The loop is cut where climbing it comes back: b is its top.
     EXPECT_EQ(namesIn(*index, at(*index, {u"$OrphanFiles"})),
-              (std::vector<std::u16string>{u"b", u"self"}));
+              (std::vector<std::u16string>{u"b", u"self", u"self (record 54)"}));
     EXPECT_EQ(index->itemOf(at(*index, {u"$OrphanFiles", u"b", u"inside.txt"})).entry, 52u);
     // a still lists b, the folder the walk entered first; the walk refuses to
     // list a folder a second time.
     EXPECT_EQ(index->itemOf(at(*index, {u"$OrphanFiles", u"b", u"a", u"b"})).entry, 51u);
-    EXPECT_EQ(index->orphans, 2u);
+    EXPECT_EQ(index->orphans, 3u);
 }
 
 TEST(MftIndex, DeletedRecordsAreItemsOnlyWhenAskedAndNeverTakeALiveName) {
