@@ -5,6 +5,7 @@
 
 #include "cli/row_format.h"
 #include "cli/summary.h"
+#include "engine/unicode.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -146,6 +147,21 @@ void onInterrupt(int) {
 
 const char* environmentValue(const char* name) {
     return std::getenv(name);
+}
+
+std::u16string hostName() {
+#ifdef _WIN32
+    wchar_t name[256] = {};
+    DWORD length = 256;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, name, &length))
+        return {};
+    return std::u16string(reinterpret_cast<const char16_t*>(name), length);
+#else
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return streamscan::decodeName(name);
+#endif
 }
 
 void setProgressLineShown(bool shown) {

@@ -84,4 +84,8 @@ void setColourInUse(bool inUse);
 // Environment variables (null when unset), valid until the next call.
 const char* environmentValue(const char* name);
 
+// The computer's name, as an extraction manifest records it; empty when the
+// system does not give it.
+std::u16string hostName();
+
 }  // namespace tessalin::cli

@@ -6,6 +6,7 @@
 namespace tessalin::cli {
 
 using tessalin::kManifestName;
+using tessalin::Provenance;
 using tessalin::StreamContent;
 
 }  // namespace tessalin::cli

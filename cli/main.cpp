@@ -64,6 +64,8 @@ int run(const std::vector<std::u16string>& arguments) {
     }
 
     RunSettings settings;
+    settings.commandLine.push_back(std::u16string(kProgramName));
+    settings.commandLine.insert(settings.commandLine.end(), arguments.begin(), arguments.end());
     settings.colour = console.outTakesColour() &&
                       colourWanted(console.outIsTerminal(), environmentValue("NO_COLOR"),
                                    environmentValue("TERM"));

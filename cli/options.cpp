@@ -198,7 +198,9 @@ const OptionSpec kOptions[] = {
      u"copy the content of every listed stream into DIR, which\n"
      u"must be new or empty, under names the program makes, with\n"
      u"manifest.json naming each copy's stream, size and SHA-256\n"
-     u"(and each stream that could not be read, with why)",
+     u"(and each stream that could not be read, with why), and\n"
+     u"the run: program, command line, host, start and end (UTC)\n"
+     u"and each image read with its partition table",
      [](CliOptions& o, std::u16string value) {
          o.extractDir = std::move(value);
          return noProblem();
@@ -255,6 +257,17 @@ const OptionSpec kOptions[] = {
      u"whose entries are still intact, marked as deleted",
      [](CliOptions& o, std::u16string) {
          o.deleted = true;
+         return noProblem();
+     }},
+    {u"--hash-images",
+     0,
+     {},
+     false,
+     u"with --image and --extract: also give each image file's\n"
+     u"SHA-256 in manifest.json (each file is read whole once\n"
+     u"more, before the scan)",
+     [](CliOptions& o, std::u16string) {
+         o.hashImages = true;
          return noProblem();
      }},
     {u"--yes",
@@ -481,6 +494,9 @@ ParseResult parseArguments(const std::vector<std::u16string>& arguments) {
             fail(
                 u"--remove cannot be used with --image: images are evidence and are never "
                 u"written");
+        } else if (options.hashImages && (!options.image || !options.extractDir.has_value())) {
+            fail(options.image ? u"--hash-images records the hashes in the manifest: add --extract"
+                               : u"--hash-images hashes disk images: add --image");
         } else if (options.hash && !options.json && !options.bodyFile.has_value()) {
             fail(u"--hash adds digests to --json rows and the body file: add --json or --bodyfile");
         }

@@ -36,6 +36,7 @@ struct CliOptions {
     bool throughMount = false;  // mounted NTFS read as any folder, never through its device
     std::optional<std::uint32_t> partition;
     bool deleted = false;
+    bool hashImages = false;  // the manifest gives each image file's SHA-256
     bool yes = false;
     bool quiet = false;
     bool demo = false;

@@ -170,7 +170,14 @@ class ScanRun {
             }
         }
         content.emplace(options.extractDir.has_value() ? &outputFolder : nullptr, options.digests);
-        problem = content->start();
+        Provenance provenance;
+        provenance.program = kProgramName;
+        provenance.version = kVersion;
+        provenance.commandLine = settings.commandLine;
+        provenance.host = hostName();
+        if (options.extractDir.has_value() && settings.imagesForManifest)
+            provenance.images = settings.imagesForManifest();
+        problem = content->start(&provenance);
         if (!problem.empty()) {
             console.err(shown(std::u16string(kProgramName) +
                               u": the extraction manifest could not be started: " + problem +

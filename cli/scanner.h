@@ -11,6 +11,7 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "engine/file_system.h"
+#include "engine/image_layout.h"
 
 namespace tessalin::cli {
 
@@ -29,6 +30,11 @@ struct RunSettings {
     // Mounted NTFS volumes read through their source: (mount point, source),
     // asked once the scan is over, for one line each in the summary.
     std::function<std::vector<std::pair<std::u16string, std::u16string>>()> volumesReadThrough;
+    // The command line as given, the program's name first: the manifest records it.
+    std::vector<std::u16string> commandLine;
+    // A scan of disk images: what each held as it was read, for the manifest;
+    // asked once, when the extraction folder has been accepted.
+    std::function<std::vector<streamscan::ImageLayout>()> imagesForManifest;
 };
 
 // Returns the exit status. `cancel` is the Ctrl+C flag; the scan stops between

@@ -189,6 +189,13 @@ std::u16string_view contentKindNote(ContentKind kind) {
     return {};
 }
 
+std::u16string_view contentKindPhrase(ContentKind kind) {
+    // Every note of the table starts so; the phrase is the rest.
+    constexpr std::u16string_view kLead = u"Stream content is ";
+    const std::u16string_view note = contentKindNote(kind);
+    return note.substr(std::min(note.size(), kLead.size()));
+}
+
 double entropyOf(Bytes bytes) {
     if (bytes.empty())
         return 0;

@@ -40,6 +40,9 @@ bool isProgramKind(ContentKind kind);
 std::u16string_view contentKindKey(ContentKind kind);
 // The row's note: "Stream content is an ELF executable". Empty for unknown.
 std::u16string_view contentKindNote(ContentKind kind);
+// What the note says the content is, as a phrase ("an ELF executable"), for
+// a labelled line. Empty for unknown.
+std::u16string_view contentKindPhrase(ContentKind kind);
 // Bits per byte over `bytes` (0 to 8); 0 for no bytes.
 double entropyOf(std::span<const std::uint8_t> bytes);
 

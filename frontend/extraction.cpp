@@ -1,13 +1,14 @@
 #include "frontend/extraction.h"
 
 #include <algorithm>
-
+#include <chrono>
 #include <vector>
 
 #include "engine/path_forms.h"
 #include "engine/removal.h"
 #include "engine/digest.h"
 #include "engine/unicode.h"
+#include "engine/value_text.h"
 #include "engine/win_codes.h"
 #include "frontend/json_text.h"
 
@@ -25,20 +26,101 @@ std::u16string copyName(std::uint64_t number) {
     return u"stream-" + digits + u".bin";
 }
 
+// The time now, ISO 8601 UTC to the millisecond.
+std::string nowText() {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(since);
+    const auto rest = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds);
+    return streamscan::isoUtcText(
+        streamscan::Timestamp{seconds.count(), static_cast<std::uint32_t>(rest.count()), 3});
+}
+
+void appendImage(std::string& out, const streamscan::ImageLayout& image) {
+    out += '{';
+    appendJsonName(out, "path", image.path);
+    out += ",\"container\":";
+    appendJsonString(out, image.container);
+    out += ",\"size\":" + std::to_string(image.size);
+    out += ",\"sectorSize\":" + std::to_string(image.sectorSize);
+    out += ",\"partitionTable\":";
+    if (image.table.empty()) {
+        out += "null";
+    } else {
+        appendJsonString(out, image.table);
+    }
+    out += ",\"partitions\":[";
+    for (const streamscan::PartitionLayout& part : image.partitions) {
+        if (out.back() != '[')
+            out += ',';
+        out += "{\"index\":" + std::to_string(part.index) +
+               ",\"start\":" + std::to_string(part.start) +
+               ",\"length\":" + std::to_string(part.length) + ",\"type\":";
+        appendJsonString(out, part.type);
+        if (!part.name.empty()) {
+            out += ",\"name\":";
+            appendJsonString(out, part.name);
+        }
+        out += '}';
+    }
+    out += "],\"files\":[";
+    for (const streamscan::ImageFileFacts& file : image.files) {
+        if (out.back() != '[')
+            out += ',';
+        out += '{';
+        appendJsonName(out, "path", file.path);
+        out += ",\"size\":" + std::to_string(file.size);
+        // Only where --hash-images asked for it: taken, or said why not.
+        if (!file.sha256.empty()) {
+            out += ",\"sha256\":\"" + file.sha256 + "\"";
+        } else if (!file.hashError.empty()) {
+            out += ",\"sha256\":null,\"hashError\":";
+            appendJsonString(out, file.hashError);
+        }
+        out += '}';
+    }
+    out += "]}";
+}
+
+// The members a run's provenance adds to the manifest's head, each followed by a comma.
+std::string provenanceMembers(const Provenance& provenance) {
+    std::string out = "\"program\":";
+    appendJsonString(out, provenance.program);
+    out += ",\"version\":";
+    appendJsonString(out, provenance.version);
+    out += ",\"commandLine\":[";
+    for (const std::u16string& argument : provenance.commandLine) {
+        if (out.back() != '[')
+            out += ',';
+        appendJsonString(out, argument);
+    }
+    out += "],\"host\":";
+    appendJsonString(out, provenance.host);
+    out += ",\"started\":\"" + nowText() + "\",\"images\":[";
+    for (const streamscan::ImageLayout& image : provenance.images) {
+        if (out.back() != '[')
+            out += ",\n";
+        appendImage(out, image);
+    }
+    return out + "],\n";
+}
+
 }  // namespace
 
 StreamContent::StreamContent(OutputFolder* folder, std::vector<streamscan::DigestKind> digests)
     : folder(folder), digests(std::move(digests)) {}
 
-std::u16string StreamContent::start() {
+std::u16string StreamContent::start(const Provenance* provenance) {
     if (folder == nullptr)
         return {};
     std::u16string error = folder->create(kPartialManifestName, manifest);
     if (!error.empty())
         return error;
-    error =
-        manifest->write(reinterpret_cast<const std::uint8_t*>("{\"schema\":1,\"streams\":[\n"), 24);
-    return error;
+    std::string head = "{\"schema\":1,";
+    timed = provenance != nullptr;
+    if (timed)
+        head += provenanceMembers(*provenance);
+    head += "\"streams\":[\n";
+    return manifest->write(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
 }
 
 RowExtras StreamContent::take(const streamscan::StreamRecord& record, streamscan::FileSystem& fs) {
@@ -174,7 +256,10 @@ std::u16string StreamContent::finish(bool scanCancelled) {
     std::string end = "\n],\"complete\":";
     end += scanCancelled ? "false" : "true";
     end += ",\"copied\":" + std::to_string(copiedCount);
-    end += ",\"failed\":" + std::to_string(notReadCount + notWrittenCount) + "}\n";
+    end += ",\"failed\":" + std::to_string(notReadCount + notWrittenCount);
+    if (timed)
+        end += ",\"ended\":\"" + nowText() + "\"";
+    end += "}\n";
     if (manifestError.empty())
         manifestError =
             manifest->write(reinterpret_cast<const std::uint8_t*>(end.data()), end.size());

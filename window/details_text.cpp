@@ -1,6 +1,9 @@
 #include "window/details_text.h"
 
+#include <cstdio>
+
 #include "engine/assessment.h"
+#include "engine/content_kind.h"
 #include "engine/display_escape.h"
 #include "engine/path_forms.h"
 #include "engine/removal.h"
@@ -106,6 +109,15 @@ std::u16string detailsText(const StreamRecord& record, streamscan::PathStyle sty
     appendLine(text, u"Path:\t", escapeForDisplay(streamscan::recordStreamPath(record, style)));
     if (!digest.empty())
         appendLine(text, u"SHA-256:\t", digest);
+    // Information only: what the first bytes read say, never a verdict.
+    if (record.contentKind != streamscan::ContentKind::unknown)
+        appendLine(text, u"Content:\t", streamscan::contentKindPhrase(record.contentKind));
+    if (record.entropy >= 0) {
+        char bits[32];
+        std::snprintf(bits, sizeof bits, "%.2f", record.entropy);
+        appendLine(text, u"Entropy:\t",
+                   streamscan::widenAscii(bits) + u" bits per byte in what was read");
+    }
 
     if (record.zone.isZoneIdentifier) {
         text += u'\n';

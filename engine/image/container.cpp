@@ -119,6 +119,9 @@ TSK_IMG_TYPE_ENUM containerType(const std::string& path) {
     if (!readHead) {
         return TSK_IMG_TYPE_RAW;
     }
+    if (start.substr(0, 4) == std::string_view("QFI\xfb", 4)) {
+        return TSK_IMG_TYPE_EXTERNAL;
+    }
     if (start.substr(0, 8) == std::string_view("EVF\x09\x0d\x0a\xff\x00", 8)) {
         return TSK_IMG_TYPE_EWF_EWF;
     }

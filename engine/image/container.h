@@ -14,7 +14,8 @@ std::u16string imagePathForm(std::u16string path);
 // The container format, from the signature each one starts (or, for VHD, ends)
 // with. Choosing it here, instead of letting the library try each in turn,
 // keeps the failed tries of the container libraries (which leak) away from
-// every raw image.
+// every raw image. qcow files, which this program reads itself
+// (qcow_image.h), are TSK_IMG_TYPE_EXTERNAL.
 TSK_IMG_TYPE_ENUM containerType(const std::string& path);
 
 // The first segment an evidence set opened from `first` (NAME.E01) lacks, or

@@ -9,9 +9,11 @@
 
 #include "engine/image/container.h"
 #include "engine/image/folder_walk.h"
+#include "engine/image/image_layout_reader.h"
 #include "engine/image/index_listing.h"
 #include "engine/image/listings.h"
 #include "engine/image/partitions.h"
+#include "engine/image/qcow_image.h"
 #include "engine/image/record_streams.h"
 #include "engine/image/volume_index.h"
 #include "engine/path_forms.h"
@@ -290,7 +292,10 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
             return opening;
         }
         const std::string bytes = encodeName(path);
-        TSK_IMG_INFO* img = tsk_img_open_utf8_sing(bytes.c_str(), containerType(bytes), 0);
+        const TSK_IMG_TYPE_ENUM type = containerType(bytes);
+        TSK_IMG_INFO* img = type == TSK_IMG_TYPE_EXTERNAL
+                                ? openQcowImage(bytes)
+                                : tsk_img_open_utf8_sing(bytes.c_str(), type, 0);
         if (img == nullptr) {
             opening.error = u"the image could not be opened: " + libraryError();
             return opening;
@@ -346,6 +351,14 @@ ImageOpening ImageFileSystem::openImage(const std::u16string& imagePath, std::ui
         opening.roots.push_back(state->volumes[image->volumes[partition - 1]].root);
     }
     return opening;
+}
+
+std::vector<ImageLayout> ImageFileSystem::layouts() const {
+    std::vector<ImageLayout> result;
+    for (const State::Image& image : state->images) {
+        result.push_back(readLayout(image.path, image.img, image.vs));
+    }
+    return result;
 }
 
 std::uint64_t ImageFileSystem::orphans() const {

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/image_layout.h"
 
 namespace streamscan {
 
@@ -70,6 +71,10 @@ class ImageFileSystem final : public FileSystem {
     // and finds its file systems: every partition, or only `partition`.
     // Opening the same image twice gives the same roots.
     ImageOpening openImage(const std::u16string& imagePath, std::uint32_t partition);
+
+    // What each image opened so far holds, as it was read: its container, its
+    // partition table and the files it is read from.
+    std::vector<ImageLayout> layouts() const;
 
     // Whether an item this port listed is a deleted one.
     bool isDeleted(const std::u16string& itemPath);

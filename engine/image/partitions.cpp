@@ -1,8 +1,10 @@
 #include "engine/image/partitions.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "engine/unicode.h"
 
@@ -34,27 +36,27 @@ std::u16string encryptionOf(TSK_IMG_INFO* img, TSK_OFF_T offset) {
     return {};
 }
 
-// Whether the GPT entry of the partition that starts at sector `start` has the
-// Microsoft reserved type (E3C9E316-0B5C-4DB8-817D-F92DF00215AE, as stored).
-bool isMicrosoftReserved(TSK_VS_INFO* vs, TSK_DADDR_T start) {
-    static constexpr std::uint8_t kReservedType[16] = {0x16, 0xE3, 0xC9, 0xE3, 0x5C, 0x0B,
-                                                       0xB8, 0x4D, 0x81, 0x7D, 0xF9, 0x2D,
-                                                       0xF0, 0x02, 0x15, 0xAE};
+// A GPT type GUID as stored (its first three fields little-endian).
+using GuidBytes = std::array<std::uint8_t, 16>;
+
+// The type of the GPT entry of the partition that starts at sector `start`;
+// nothing on other tables or when the entries cannot be read.
+std::optional<GuidBytes> gptTypeBytes(TSK_VS_INFO* vs, TSK_DADDR_T start) {
     if (vs->vstype != TSK_VS_TYPE_GPT) {
-        return false;
+        return std::nullopt;
     }
     std::uint8_t header[92] = {};
     const TSK_OFF_T sector = vs->block_size;
     if (tsk_img_read(vs->img_info, vs->offset + sector, reinterpret_cast<char*>(header),
                      sizeof header) != static_cast<ssize_t>(sizeof header)) {
         tsk_error_reset();
-        return false;
+        return std::nullopt;
     }
     const std::uint64_t table = littleEndian(header + 0x48, 8);
     const std::uint64_t count = std::min<std::uint64_t>(littleEndian(header + 0x50, 4), 1024);
     const std::uint64_t size = littleEndian(header + 0x54, 4);
     if (size < 48 || size > 4096 || table > (std::uint64_t{1} << 40)) {
-        return false;
+        return std::nullopt;
     }
     for (std::uint64_t i = 0; i < count; ++i) {
         std::uint8_t entry[48] = {};
@@ -63,13 +65,23 @@ bool isMicrosoftReserved(TSK_VS_INFO* vs, TSK_DADDR_T start) {
                          reinterpret_cast<char*>(entry),
                          sizeof entry) != static_cast<ssize_t>(sizeof entry)) {
             tsk_error_reset();
-            return false;
+            return std::nullopt;
         }
         if (littleEndian(entry + 0x20, 8) == start) {
-            return std::memcmp(entry, kReservedType, sizeof kReservedType) == 0;
+            GuidBytes type;
+            std::memcpy(type.data(), entry, type.size());
+            return type;
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+// Whether the partition that starts at sector `start` has the Microsoft
+// reserved type (E3C9E316-0B5C-4DB8-817D-F92DF00215AE, as stored).
+bool isMicrosoftReserved(TSK_VS_INFO* vs, TSK_DADDR_T start) {
+    static constexpr GuidBytes kReservedType = {0x16, 0xE3, 0xC9, 0xE3, 0x5C, 0x0B, 0xB8, 0x4D,
+                                                0x81, 0x7D, 0xF9, 0x2D, 0xF0, 0x02, 0x15, 0xAE};
+    return gptTypeBytes(vs, start) == kReservedType;
 }
 
 // NTFS boot sectors carry "NTFS    " at offset 3.
@@ -101,6 +113,29 @@ std::u16string fileSystemNameOf(TSK_FS_TYPE_ENUM type) {
     }
 }
 
+std::u16string partitionTypeOf(TSK_VS_INFO* vs, const TSK_VS_PART_INFO* part) {
+    const std::optional<GuidBytes> type = gptTypeBytes(vs, part->start);
+    if (!type.has_value()) {
+        return decodeName(part->desc != nullptr ? part->desc : "");
+    }
+    // Written as GUIDs are: the first three fields in the order they are read.
+    static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string text;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            text += u'-';
+        }
+        text += kDigits[(*type)[kOrder[i]] >> 4];
+        text += kDigits[(*type)[kOrder[i]] & 0xF];
+    }
+    return text;
+}
+
+bool holdsData(const TSK_VS_PART_INFO* part) {
+    return part != nullptr && (part->flags & TSK_VS_PART_FLAG_ALLOC) != 0;
+}
+
 FoundPartitions findVolumes(TSK_IMG_INFO* img, const std::u16string& imagePath) {
     FoundPartitions found;
     // A GPT disk also carries a protective DOS table; asked for GPT first, the
@@ -127,7 +162,7 @@ FoundPartitions findVolumes(TSK_IMG_INFO* img, const std::u16string& imagePath) 
     }
     for (TSK_PNUM_T i = 0; i < found.vs->part_count; ++i) {
         const TSK_VS_PART_INFO* part = tsk_vs_part_get(found.vs, i);
-        if (part == nullptr || (part->flags & TSK_VS_PART_FLAG_ALLOC) == 0) {
+        if (!holdsData(part)) {
             continue;
         }
         FoundVolume volume;

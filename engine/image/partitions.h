@@ -28,6 +28,13 @@ struct FoundPartitions {
     std::vector<FoundVolume> volumes;
 };
 
+// A partition's type: on GPT its type GUID ("EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"),
+// elsewhere as the library names it ("NTFS / exFAT (0x07)").
+std::u16string partitionTypeOf(TSK_VS_INFO* vs, const TSK_VS_PART_INFO* part);
+
+// Whether a table entry is a partition (pN) and not free space or the table itself.
+bool holdsData(const TSK_VS_PART_INFO* part);
+
 // `imagePath` in the form roots are written with.
 FoundPartitions findVolumes(TSK_IMG_INFO* img, const std::u16string& imagePath);
 

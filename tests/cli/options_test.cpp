@@ -60,6 +60,10 @@ TEST(CliOptions, UsageErrorsNameTheFirstProblem) {
         {{u"--deleted", u"a"}, u"--deleted lists deleted items of disk images: add --image"},
         {{u"--image", u"--partition=0", u"a"},
          u"option '--partition' needs a partition number from 1 to 9999, not '0'"},
+        {{u"--image", u"--hash-images", u"a"},
+         u"--hash-images records the hashes in the manifest: add --extract"},
+        {{u"--hash-images", u"--extract", u"d", u"a"},
+         u"--hash-images hashes disk images: add --image"},
         {{u"--image", u"--remove", u"x", u"a"},
          u"--remove cannot be used with --image: images are evidence and are never written"},
     };

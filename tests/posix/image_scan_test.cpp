@@ -13,8 +13,12 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <unistd.h>
+
+#include "cli/options.h"
 #include "engine/image/image_file_system.h"
 #include "engine/path_forms.h"
 #include "engine/unicode.h"
@@ -181,6 +185,7 @@ TEST_F(ImageScan, GivesTheSameRowsFromEveryContainer) {
         {{"qemu-img", "convert", "-O", "vmdk", images().ntfs, base + ".vmdk"}, ".vmdk"},
         {{"qemu-img", "convert", "-O", "vhdx", images().ntfs, base + ".vhdx"}, ".vhdx"},
         {{"qemu-img", "convert", "-O", "vpc", images().ntfs, base + ".vhd"}, ".vhd"},
+        {{"qemu-img", "convert", "-O", "qcow2", images().ntfs, base + ".qcow2"}, ".qcow2"},
         {{"ewfacquire", "-u", "-q", "-c", "none", "-t", base, images().ntfs}, ".E01"},
     };
     for (const auto& [make, extension] : containers) {
@@ -197,6 +202,53 @@ TEST_F(ImageScan, GivesTheSameRowsFromEveryContainer) {
         EXPECT_NE(run.out.find(disk + "//p2  (FAT"), std::string::npos) << run.output();
         EXPECT_EQ(reportRows({"--partition", "1", disk}, disk + "//p1", run), raw) << label;
         EXPECT_EQ(run.exitCode, 1) << run.output();
+    }
+}
+
+// The manifest names the run and each image as it was read: its container,
+// its partitions where mmls finds them, and each file's SHA-256.
+TEST_F(ImageScan, TheManifestNamesTheRunAndEachImageAsRead) {
+    const std::string gpt = images().folder->at("gpt.img");
+    const std::string qcow = images().folder->at("gpt.qcow2");
+    const CommandResult converted = runCommand({"qemu-img", "convert", "-O", "qcow2", gpt, qcow});
+    ASSERT_EQ(converted.exitCode, 0) << converted.output();
+    const std::string dos = images().folder->at("dos.img");
+    const std::string out = images().folder->at("provenance");
+    const CommandResult run = scan({"-q", "--extract", out, "--hash-images", dos, qcow});
+    EXPECT_EQ(run.exitCode, 3) << run.output();  // the FAT partitions hold no streams
+    const std::string manifest = out + "/manifest.json";
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    EXPECT_EQ(shell("jq -r '.program, .version, (.commandLine | join(\" \")), .host, "
+                    "(.started <= .ended and (.ended | test(\"^[0-9-]{10}T[0-9:.]{12}Z$\")))' "
+                    "\"$1\"",
+                    {manifest}),
+              "tessalin-scan\n" + streamscan::encodeName(std::u16string(tessalin::cli::kVersion)) +
+                  "\ntessalin-scan --image -q --extract " + out + " --hash-images " + dos + " " +
+                  qcow + "\n" + host + "\ntrue\n");
+    const std::tuple<std::string, std::string, std::string> read[] = {
+        {dos, "raw dos 18874368", "NTFS / exFAT (0x07)"},
+        {gpt, "qcow2 gpt 18874368", "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"},
+    };
+    for (std::size_t i = 0; i < std::size(read); ++i) {
+        const auto& [disk, facts, firstType] = read[i];
+        const std::string image = "--argjson i " + std::to_string(i) + " '.images[$i]";
+        EXPECT_EQ(shell("jq -r " + image +
+                            " | [.container, .partitionTable, .size] | join(\" \")' \"$1\"",
+                        {manifest}),
+                  facts + "\n");
+        EXPECT_EQ(
+            shell("mmls \"$1\" | awk '$1 ~ /^[0-9]+:$/ && $2 ~ /^[0-9]/ {print $3 + 0, $5 + 0}'",
+                  {disk}),
+            shell("jq -r " + image + ".partitions[] | \"\\(.start) \\(.length)\"' \"$1\"",
+                  {manifest}));
+        EXPECT_EQ(shell("jq -r " + image + ".partitions[0].type' \"$1\"", {manifest}),
+                  firstType + "\n");
+        EXPECT_EQ(shell("jq -r " + image +
+                            ".files[] | .sha256 + \"  \" + .path' \"$1\" | "
+                            "sha256sum -c --quiet && echo verified",
+                        {manifest}),
+                  "verified\n");
     }
 }
 

@@ -120,6 +120,8 @@ TEST(DetailsText, StreamRowWithZoneAssessmentAndFirstBytes) {
                               .head = bytesOf("[ZoneTransfer]\r\n"),
                               .headLength = 16,
                               .unreadable = true,
+                              .contentKind = streamscan::ContentKind::pdf,
+                              .entropy = 3.25,
                               .severity = 1,
                               .note = u"Downloaded from the Internet"};
     EXPECT_EQ(
@@ -127,6 +129,7 @@ TEST(DetailsText, StreamRowWithZoneAssessmentAndFirstBytes) {
         u"File:\tC:\\dl\\a<U+000D>b\nKind:\tFile\nFlags:\tRead-only\nFile size:\t1.5 KB\n"
         u"\nStream:\tZone.Identifier\nType:\t$DATA\nSize:\t98 B\n"
         u"Path:\tC:\\dl\\a<U+000D>b:Zone.Identifier:$DATA\n"
+        u"Content:\ta PDF document\nEntropy:\t3.25 bits per byte in what was read\n"
         u"\nZone:\tInternet\nFrom:\thttps://example.test/setup.exe\n"
         u"Referrer:\thttps://example.test/<U+202E>\n"
         u"\nFlagged:\tNotice\nReason:\tDownloaded from the Internet; content could not be read\n"
