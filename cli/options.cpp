@@ -185,14 +185,8 @@ const OptionSpec kOptions[] = {
      u"rules in RULES (a rules file, or a folder of .yar files);\n"
      u"a match makes the row an Alert that names the rules",
      [](CliOptions& o, std::u16string value) {
-#ifdef _WIN32
-         (void)o;
-         (void)value;
-         return std::u16string(u"--yara is not available in the Windows build");
-#else
          o.yaraRules = std::move(value);
          return noProblem();
-#endif
      }},
     {u"--extract", 0, u"DIR", false,
      u"copy the content of every listed stream into DIR, which\n"

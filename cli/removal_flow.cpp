@@ -23,12 +23,9 @@ bool matchesRemovalName(const streamscan::StreamRecord& record,
     return false;
 }
 
-ConfirmationWording platformConfirmationWording() {
-#ifdef _WIN32
-    return {true, true};
-#else
-    return {false, false};
-#endif
+ConfirmationWording confirmationWordingFor(streamscan::PathStyle style) {
+    const bool windows = style == streamscan::PathStyle::windows;
+    return {windows, windows};
 }
 
 bool isYesAnswer(std::string_view answer) {

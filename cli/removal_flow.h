@@ -21,14 +21,15 @@ bool matchesRemovalName(const streamscan::StreamRecord& record,
                         const std::vector<std::u16string>& patterns);
 
 // The confirmation's paragraphs that speak of Windows (the Unblock button, the
-// Recycle Bin) are said only where they are true.
-ConfirmationWording platformConfirmationWording();
+// Recycle Bin) are said only where they are true: where the streams are removed
+// through a Windows port.
+ConfirmationWording confirmationWordingFor(streamscan::PathStyle style);
 
 struct RemovalRequest {
     std::vector<std::u16string> names;  // the --remove patterns
     bool scanCancelled = false;
-    bool askFirst = true;  // false with --yes
-    ConfirmationWording wording = platformConfirmationWording();
+    bool askFirst = true;         // false with --yes
+    ConfirmationWording wording;  // confirmationWordingFor the port that removes
 };
 
 struct RemovalIo {

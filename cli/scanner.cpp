@@ -6,9 +6,7 @@
 
 #include "cli/body_file.h"
 #include "cli/extraction.h"
-#ifndef _WIN32
 #include "cli/yara_rules.h"
-#endif
 #include "cli/json_lines.h"
 #include "cli/progress_line.h"
 #include "cli/removal_flow.h"
@@ -145,7 +143,6 @@ class ScanRun {
         const std::vector<ScannedRoot> roots = scannedRoots();
         if (!reportTargetUsable(roots))
             return false;
-#ifndef _WIN32
         if (options.yaraRules.has_value()) {
             std::u16string error;
             rules = RuleSet::load(fs.fullPath(*options.yaraRules), error);
@@ -155,7 +152,6 @@ class ScanRun {
                 return false;
             }
         }
-#endif
         if (!options.hash && !options.extractDir.has_value())
             return true;
         std::u16string problem;
@@ -279,6 +275,7 @@ class ScanRun {
             return false;
         say(u"\n");
         RemovalRequest request;
+        request.wording = confirmationWordingFor(fs.pathStyle());
         request.names = options.removeNames;
         request.scanCancelled = outcome.stats.cancelled;
         request.askFirst = !options.yes;
@@ -355,7 +352,6 @@ class ScanRun {
     // A rule that matches makes the row an Alert before the filters and the
     // verdict see it.
     void matchRules(RowInProgress& row) {
-#ifndef _WIN32
         if (!rules || !row.isStream())
             return;
         row.rulesAsked = true;
@@ -366,9 +362,6 @@ class ScanRun {
             record.severity = streamscan::kSeverityAlert;
             record.note = ruleMatchNote(row.matched);
         }
-#else
-        (void)row;
-#endif
     }
 
     // Hashes and copies; content that could not be read whole, whichever read
@@ -513,11 +506,7 @@ class ScanRun {
     std::vector<streamscan::StreamRecord> kept;
     OutputFolder outputFolder;
     std::optional<StreamContent> content;
-#ifdef _WIN32
-    std::nullptr_t rules = nullptr;  // --yara is refused in the Windows build
-#else
     std::unique_ptr<RuleSet> rules;
-#endif
     std::string bodyLines;
     std::uint64_t unreadWhole = 0;  // rows whose content a later read could not read whole
 };
