@@ -53,8 +53,9 @@ void buildTree(const std::uint8_t* data, std::size_t size) {
     while (!folders.empty()) {
         const std::uint32_t folder = folders.back();
         folders.pop_back();
-        for (const std::uint32_t e : index->itemOf(folder).children) {
-            fuzzing::check(index->child(folder, index->entry(e).name) == e, "found by name");
+        const streamscan::IndexedItem& item = index->itemOf(folder);
+        for (std::uint32_t e = item.firstChild; e < item.firstChild + item.childCount; ++e) {
+            fuzzing::check(index->child(folder, index->nameOf(e)) == e, "found by name");
             if (index->itemOf(e).directory && listed.insert(&index->itemOf(e)).second)
                 folders.push_back(e);
         }

@@ -16,29 +16,29 @@ class IndexListing final : public DirectoryListing {
     IndexListing(const VolumeIndex& index, std::uint32_t folder, std::uint64_t volumeOffset,
                  std::uint32_t endError)
         : index(index),
-          children(index.itemOf(folder).children),
+          position(index.itemOf(folder).firstChild),
+          end(position + index.itemOf(folder).childCount),
           volumeOffset(volumeOffset),
           endError(endError) {}
     std::uint32_t next(DirectoryEntry& entry) override {
-        if (position + 1 >= children.size()) {
+        if (position + 1 >= end) {
             return endError;
         }
         ++position;
-        entry =
-            DirectoryEntry{index.entry(children[position]).name, kindOf(index, children[position])};
+        entry = DirectoryEntry{std::u16string(index.nameOf(position)), kindOf(index, position)};
         return kErrorSuccess;
     }
     std::uint32_t entryFacts(ItemFacts& facts) override {
-        facts = indexedFacts(index, children[position], volumeOffset);
+        facts = indexedFacts(index, position, volumeOffset);
         return kErrorSuccess;
     }
 
   private:
     const VolumeIndex& index;
-    const std::vector<std::uint32_t>& children;
+    std::uint32_t position;  // the first went out with the start
+    std::uint32_t end;
     std::uint64_t volumeOffset;
     std::uint32_t endError;
-    std::size_t position = 0;  // the first went out with the start
 };
 
 }  // namespace
@@ -49,8 +49,8 @@ ItemFacts indexedFacts(const VolumeIndex& index, std::uint32_t entry, std::uint6
     const mft::StandardInformation* standard =
         item.hasStandardInformation ? &item.standard : nullptr;
     std::uint64_t size = 0;
-    for (const IndexedStream& stream : item.streams) {
-        if (stream.name.empty()) {
+    for (const IndexedStream& stream : index.streamsOf(item)) {
+        if (stream.name.length == 0) {
             size = stream.size;
         }
     }
@@ -69,9 +69,9 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
     const IndexedItem& item = index.itemOf(entry);
     StreamList list;
     list.error = item.streamsWhole ? kErrorSuccess : kErrorFileCorrupt;
-    for (const IndexedStream& stream : item.streams) {
+    for (const IndexedStream& stream : index.streamsOf(item)) {
         StreamEntry listed;
-        listed.name = listedName(stream.name);
+        listed.name = listedName(std::u16string(index.text(stream.name)));
         listed.size = stream.size;
         listed.attributeId = stream.id;
         list.entries.push_back(std::move(listed));
@@ -82,12 +82,13 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
 std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,
                                   std::uint64_t volumeOffset, bool damaged, DirectoryEntry& first,
                                   std::unique_ptr<DirectoryListing>& listing) {
-    const std::vector<std::uint32_t>& children = index.itemOf(folder).children;
-    damaged = damaged || index.itemOf(folder).namesTwice;
-    if (children.empty()) {
+    const IndexedItem& item = index.itemOf(folder);
+    damaged = damaged || item.namesTwice;
+    if (item.childCount == 0) {
         return damaged ? kErrorFileCorrupt : kErrorFileNotFound;
     }
-    first = DirectoryEntry{index.entry(children.front()).name, kindOf(index, children.front())};
+    first = DirectoryEntry{std::u16string(index.nameOf(item.firstChild)),
+                           kindOf(index, item.firstChild)};
     listing = std::make_unique<IndexListing>(index, folder, volumeOffset,
                                              damaged ? kErrorFileCorrupt : kErrorNoMoreFiles);
     return kErrorSuccess;

@@ -15,7 +15,10 @@ namespace {
 
 // MFT records below this number are the file system's own (reserved) files.
 constexpr std::uint64_t kFirstUserRecord = 24;
-constexpr std::uint32_t kNoItem = 0xFFFFFFFF;
+constexpr std::uint32_t kNoItem = 0xFFFFFFFF;  // as a folder: the root's own entry
+// As a folder: a name whose parent reference does not hold, and one left out.
+constexpr std::uint32_t kBroken = 0xFFFFFFFE;
+constexpr std::uint32_t kLeftOut = 0xFFFFFFFD;
 // The $MFT is read in pieces of this size (a whole number of records).
 constexpr std::size_t kReadSize = 4 * 1024 * 1024;
 
@@ -31,27 +34,19 @@ struct Piece {
     std::uint16_t id = 0;
 };
 
-// What the pass keeps of one record.
-struct Gathered {
+// What is kept of a record until the pass ends: an extension record, or a base
+// record whose attributes an attribute list spreads over several records.
+struct Spread {
     std::uint64_t entry = 0;
-    std::uint64_t baseReference = 0;
+    std::uint64_t baseReference = 0;  // 0 for a base record
     std::uint16_t sequence = 0;
     bool inUse = false;
-    bool directory = false;
     bool complete = false;
-    bool joined = false;  // an extension record taken into its base
+    bool hasList = false;
     std::optional<mft::StandardInformation> standard;
     std::vector<mft::FileName> names;  // without the 8.3 ones
     std::vector<Piece> pieces;
     std::vector<std::uint64_t> listed;  // the records a resident attribute list names
-    bool hasList = false;               // the item's attributes span several records
-};
-
-// A name of an item in a folder, before the folder's rules are applied.
-struct Candidate {
-    std::uint32_t parent = kNoItem;  // item
-    std::uint32_t item = 0;
-    mft::FileName name;
 };
 
 }  // namespace
@@ -71,19 +66,135 @@ bool lessName(std::u16string_view a, std::u16string_view b) {
 
 std::optional<std::uint32_t> VolumeIndex::child(std::uint32_t folder,
                                                 std::u16string_view name) const {
-    const std::vector<std::uint32_t>& children = itemOf(folder).children;
-    const auto found = std::lower_bound(
-        children.begin(), children.end(), name,
-        [&](std::uint32_t e, std::u16string_view n) { return lessName(entries[e].name, n); });
-    if (found == children.end() || entries[*found].name != name) {
+    const IndexedItem& item = itemOf(folder);
+    const std::uint32_t first = item.firstChild;
+    const std::uint32_t end = first + item.childCount;
+    std::uint32_t low = first;
+    std::uint32_t high = end;
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        if (lessName(nameOf(middle), name)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low == end || nameOf(low) != name) {
         return std::nullopt;
     }
-    return *found;
+    return low;
 }
 
 struct IndexBuilder::Pending {
-    std::vector<Gathered> bases;
-    std::vector<Gathered> extensions;
+    VolumeIndex index;
+    std::vector<std::uint64_t> parentOf;  // per entry: the reference its name gives
+    std::vector<Spread> spread;           // bases with an attribute list
+    std::vector<std::uint32_t> spreadItem;
+    std::vector<Spread> extensions;
+    std::uint64_t last = 0;
+    bool any = false;
+
+    PooledName pooled(std::u16string_view text) {
+        PooledName name{static_cast<std::uint32_t>(index.pool.size()),
+                        static_cast<std::uint32_t>(text.size())};
+        index.pool.append(text);
+        return name;
+    }
+
+    void addName(std::uint32_t item, const mft::FileName& name) {
+        IndexedEntry entry;
+        entry.name = pooled(name.name);
+        entry.item = item;
+        entry.nameTimes = name.times;
+        index.entries.push_back(entry);
+        parentOf.push_back(name.parent);
+    }
+
+    // The item's streams from its pieces; `inListOrder`: its attributes span
+    // several records, and are put in the order one record would hold them.
+    void addStreams(IndexedItem& item, const std::vector<Piece>& pieces, bool inListOrder) {
+        std::vector<IndexedStream>& streams = index.streams;
+        item.firstStream = static_cast<std::uint32_t>(streams.size());
+        const auto has = [&](const std::u16string& name) {
+            return std::any_of(streams.begin() + item.firstStream, streams.end(),
+                               [&](const IndexedStream& s) { return index.text(s.name) == name; });
+        };
+        for (const Piece& piece : pieces) {
+            if (piece.lowestVcn == 0 && !has(piece.name)) {
+                streams.push_back(IndexedStream{pooled(piece.name), piece.size, piece.id});
+            }
+        }
+        for (const Piece& piece : pieces) {
+            if (piece.lowestVcn != 0 && !has(piece.name)) {
+                item.streamsWhole = false;  // a later piece without the first
+            }
+        }
+        item.streamCount = static_cast<std::uint32_t>(streams.size() - item.firstStream);
+        if (inListOrder) {
+            std::stable_sort(streams.begin() + item.firstStream, streams.end(),
+                             [&](const IndexedStream& a, const IndexedStream& b) {
+                                 return lessName(index.text(a.name), index.text(b.name));
+                             });
+        }
+    }
+
+    std::uint32_t itemOfEntry(std::uint64_t entry) const {
+        const std::vector<IndexedItem>& items = index.items;
+        const auto found = std::lower_bound(
+            items.begin(), items.end(), entry,
+            [](const IndexedItem& item, std::uint64_t e) { return item.entry < e; });
+        return found != items.end() && found->entry == entry
+                   ? static_cast<std::uint32_t>(found - items.begin())
+                   : kNoItem;
+    }
+
+    // A folder's entries by name, then by record.
+    void sortByName(std::vector<IndexedEntry>::iterator first,
+                    std::vector<IndexedEntry>::iterator last) {
+        std::sort(first, last, [&](const IndexedEntry& a, const IndexedEntry& b) {
+            const std::u16string_view x = index.text(a.name);
+            const std::u16string_view y = index.text(b.name);
+            if (x != y) {
+                return lessName(x, y);
+            }
+            return index.items[a.item].entry < index.items[b.item].entry;
+        });
+    }
+
+    // Entries by folder (the root's own first, those of no folder last), then
+    // by name; each folder's entries are then side by side.
+    void sortEntries() {
+        const auto rank = [](std::uint32_t folder) {
+            return folder == kNoItem ? 0 : std::uint64_t{folder} + 1;
+        };
+        std::vector<IndexedEntry>& entries = index.entries;
+        std::sort(entries.begin(), entries.end(),
+                  [&](const IndexedEntry& a, const IndexedEntry& b) {
+                      return rank(a.folder) < rank(b.folder);
+                  });
+        for (auto start = entries.begin(); start != entries.end();) {
+            const auto end = std::find_if(start, entries.end(), [&](const IndexedEntry& e) {
+                return e.folder != start->folder;
+            });
+            sortByName(start, end);
+            start = end;
+        }
+    }
+
+    void findChildren() {
+        for (IndexedItem& item : index.items) {
+            item.childCount = 0;
+        }
+        for (std::uint32_t e = 0; e < index.entries.size(); ++e) {
+            const std::uint32_t folder = index.entries[e].folder;
+            if (folder < index.items.size()) {
+                IndexedItem& item = index.items[folder];
+                if (item.childCount++ == 0) {
+                    item.firstChild = e;
+                }
+            }
+        }
+    }
 };
 
 IndexBuilder::IndexBuilder(bool includeDeleted)
@@ -91,22 +202,35 @@ IndexBuilder::IndexBuilder(bool includeDeleted)
 
 IndexBuilder::~IndexBuilder() = default;
 
+void IndexBuilder::reserve(std::uint64_t records) {
+    // Most records are one item with one name and one stream.
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(records, 1U << 26));
+    pending->index.items.reserve(count);
+    pending->index.entries.reserve(count + 1);
+    pending->index.streams.reserve(count);
+    pending->parentOf.reserve(count);
+    pending->index.pool.reserve(count * 12);
+}
+
 void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool allocated) {
+    if ((pending->any && entry <= pending->last) || entry >= kNoRecord) {
+        return;
+    }
+    pending->any = true;
+    pending->last = entry;
     const std::optional<mft::Record> record = mft::parseRecord(bytes);
     if (!record) {
         damaged += allocated ? 1 : 0;
         return;
     }
-    const bool extension = record->baseReference != 0;
     if (!record->inUse && !includeDeleted) {
         return;
     }
-    Gathered gathered;
+    Spread gathered;
     gathered.entry = entry;
     gathered.baseReference = record->baseReference;
     gathered.sequence = record->sequence;
     gathered.inUse = record->inUse;
-    gathered.directory = record->directory;
     gathered.complete = record->complete;
     for (const mft::Attribute& attribute : record->attributes) {
         const auto value = std::span<const std::uint8_t>(bytes).subspan(attribute.valueOffset,
@@ -130,275 +254,245 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
             }
         }
     }
-    if (!extension && gathered.names.empty() && !gathered.hasList && entry != kRootRecord) {
+    if (gathered.baseReference != 0) {
+        pending->extensions.push_back(std::move(gathered));
+        return;
+    }
+    if (gathered.names.empty() && !gathered.hasList && entry != kRootRecord) {
         return;  // no name places it anywhere, here or in an extension record
     }
-    (extension ? pending->extensions : pending->bases).push_back(std::move(gathered));
+    const auto item = static_cast<std::uint32_t>(pending->index.items.size());
+    IndexedItem indexed;
+    indexed.entry = entry;
+    indexed.sequence = record->sequence;
+    indexed.inUse = record->inUse;
+    indexed.directory = record->directory;
+    indexed.hasStandardInformation = gathered.standard.has_value();
+    indexed.standard = gathered.standard.value_or(mft::StandardInformation());
+    indexed.streamsWhole = record->complete;
+    for (const mft::FileName& name : gathered.names) {
+        pending->addName(item, name);
+    }
+    if (gathered.hasList) {
+        gathered.names.clear();
+        pending->spread.push_back(std::move(gathered));
+        pending->spreadItem.push_back(item);
+    } else {
+        pending->addStreams(indexed, gathered.pieces, false);
+    }
+    pending->index.items.push_back(indexed);
 }
 
 std::unique_ptr<VolumeIndex> IndexBuilder::finish() {
-    auto index = std::make_unique<VolumeIndex>();
-    index->damagedRecords = damaged;
-    std::vector<Gathered>& bases = pending->bases;
-
-    // Records arrive in order, so the bases are sorted by their number.
-    const auto baseOf = [&](std::uint64_t entry) -> Gathered* {
-        const auto found =
-            std::lower_bound(bases.begin(), bases.end(), entry,
-                             [](const Gathered& g, std::uint64_t e) { return g.entry < e; });
-        return found != bases.end() && found->entry == entry ? &*found : nullptr;
-    };
-    std::sort(bases.begin(), bases.end(),
-              [](const Gathered& a, const Gathered& b) { return a.entry < b.entry; });
+    Pending& p = *pending;
+    std::vector<IndexedItem>& items = p.index.items;
+    std::vector<IndexedEntry>& entries = p.index.entries;
+    p.index.damagedRecords = damaged;
 
     // An extension record belongs to its base while both are in use and the
-    // base's sequence is the one it names; when NTFS frees a record it counts
-    // the sequence up once.
-    for (Gathered& extension : pending->extensions) {
-        Gathered* base = baseOf(mft::entryOf(extension.baseReference));
-        const std::uint16_t named = mft::sequenceOf(extension.baseReference);
-        if (base == nullptr || base->inUse != extension.inUse ||
-            !stillDescribes(base->sequence, named, !base->inUse)) {
+    // base's sequence is the one it names (NTFS counts the sequence up once
+    // when it frees a record), and the base has an attribute list.
+    for (Spread& extension : p.extensions) {
+        const std::uint32_t item = p.itemOfEntry(mft::entryOf(extension.baseReference));
+        const auto spread = std::lower_bound(p.spreadItem.begin(), p.spreadItem.end(), item);
+        if (item == kNoItem || spread == p.spreadItem.end() || *spread != item) {
             continue;
         }
-        extension.joined = true;
-        base->complete = base->complete && extension.complete;
-        if (!base->standard) {
-            base->standard = extension.standard;
+        Spread& base = p.spread[static_cast<std::size_t>(spread - p.spreadItem.begin())];
+        if (base.inUse != extension.inUse ||
+            !stillDescribes(base.sequence, mft::sequenceOf(extension.baseReference), !base.inUse)) {
+            continue;
         }
-        std::move(extension.names.begin(), extension.names.end(), std::back_inserter(base->names));
+        items[item].streamsWhole = items[item].streamsWhole && extension.complete;
+        if (!items[item].hasStandardInformation && extension.standard) {
+            items[item].hasStandardInformation = true;
+            items[item].standard = *extension.standard;
+        }
+        for (const mft::FileName& name : extension.names) {
+            p.addName(item, name);
+        }
         std::move(extension.pieces.begin(), extension.pieces.end(),
-                  std::back_inserter(base->pieces));
-        base->listed.erase(std::remove(base->listed.begin(), base->listed.end(), extension.entry),
-                           base->listed.end());
+                  std::back_inserter(base.pieces));
+        base.listed.erase(std::remove(base.listed.begin(), base.listed.end(), extension.entry),
+                          base.listed.end());
     }
-    pending->extensions.clear();
-
-    Gathered* root = baseOf(kRootRecord);
-    if (root == nullptr || !root->inUse || !root->directory) {
-        return nullptr;
-    }
-
-    // The items, and where each record's item is.
-    std::vector<std::uint32_t> itemAt(bases.size(), kNoItem);
-    std::vector<IndexedItem>& items = index->items;
-    items.reserve(bases.size() + 1);
-    for (std::size_t i = 0; i < bases.size(); ++i) {
-        Gathered& base = bases[i];
-        IndexedItem item;
-        item.entry = base.entry;
-        item.sequence = base.sequence;
-        item.inUse = base.inUse;
-        item.directory = base.directory;
-        item.hasStandardInformation = base.standard.has_value();
-        item.standard = base.standard.value_or(mft::StandardInformation());
+    for (std::size_t i = 0; i < p.spread.size(); ++i) {
+        IndexedItem& item = items[p.spreadItem[i]];
+        const Spread& base = p.spread[i];
         // Every record the attribute list names was taken in.
         item.streamsWhole =
-            base.complete && std::all_of(base.listed.begin(), base.listed.end(),
-                                         [&](std::uint64_t e) { return e == base.entry; });
-        std::vector<std::u16string> firstless;
-        for (Piece& piece : base.pieces) {
-            if (piece.lowestVcn == 0) {
-                const bool again =
-                    std::any_of(item.streams.begin(), item.streams.end(),
-                                [&](const IndexedStream& s) { return s.name == piece.name; });
-                if (!again) {
-                    item.streams.push_back(
-                        IndexedStream{std::move(piece.name), piece.size, piece.id});
-                }
-            } else {
-                firstless.push_back(std::move(piece.name));
-            }
-        }
-        for (const std::u16string& name : firstless) {
-            if (std::none_of(item.streams.begin(), item.streams.end(),
-                             [&](const IndexedStream& s) { return s.name == name; })) {
-                item.streamsWhole = false;  // a later piece without the first
-            }
-        }
-        base.pieces.clear();
-        if (base.hasList) {
-            // The list holds the attributes in the order a single record would.
-            std::stable_sort(item.streams.begin(), item.streams.end(),
-                             [](const IndexedStream& a, const IndexedStream& b) {
-                                 return lessName(a.name, b.name);
-                             });
-        }
-        itemAt[i] = static_cast<std::uint32_t>(items.size());
-        items.push_back(std::move(item));
+            item.streamsWhole && std::all_of(base.listed.begin(), base.listed.end(),
+                                             [&](std::uint64_t e) { return e == base.entry; });
+        p.addStreams(item, base.pieces, true);
     }
-    const auto itemOfEntry = [&](std::uint64_t entry) -> std::uint32_t {
-        const Gathered* base = baseOf(entry);
-        return base == nullptr ? kNoItem : itemAt[static_cast<std::size_t>(base - bases.data())];
-    };
-    const std::uint32_t rootItem = itemOfEntry(kRootRecord);
+    p.spread = {};
+    p.spreadItem = {};
+    p.extensions = {};
+
+    const std::uint32_t root = p.itemOfEntry(kRootRecord);
+    if (root == kNoItem || !items[root].inUse || !items[root].directory) {
+        return nullptr;
+    }
 
     // Each long name goes to its folder if the parent reference holds: the
     // folder is a folder, still the one named (the same sequence, or one on
     // when both are deleted), and live if the item is.
-    std::vector<Candidate> placed;
-    std::vector<Candidate> broken;
     std::vector<std::uint32_t> firstParent(items.size(), kNoItem);
-    for (std::size_t i = 0; i < bases.size(); ++i) {
-        const std::uint32_t item = itemAt[i];
-        for (mft::FileName& name : bases[i].names) {
-            const std::uint64_t parentEntry = mft::entryOf(name.parent);
-            if (parentEntry == bases[i].entry && item == rootItem) {
-                continue;  // the root's own name
-            }
-            const std::uint32_t parent = itemOfEntry(parentEntry);
-            const std::uint16_t named = mft::sequenceOf(name.parent);
-            bool holds = parent != kNoItem && items[parent].directory && parent != item;
-            if (holds && named != 0) {
-                const IndexedItem& folder = items[parent];
-                holds = stillDescribes(folder.sequence, named, !folder.inUse && !items[item].inUse);
-            }
-            if (holds && items[item].inUse) {
-                holds = items[parent].inUse;
-            }
-            if (holds && firstParent[item] == kNoItem) {
-                firstParent[item] = parent;
-            }
-            (holds ? placed : broken)
-                .push_back(Candidate{holds ? parent : kNoItem, item, std::move(name)});
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        IndexedEntry& entry = entries[e];
+        const std::uint64_t parentEntry = mft::entryOf(p.parentOf[e]);
+        if (entry.item == root && parentEntry == kRootRecord) {
+            entry.folder = kLeftOut;  // the root's own name
+            continue;
         }
-        bases[i].names.clear();
+        const std::uint32_t parent = p.itemOfEntry(parentEntry);
+        const IndexedItem& item = items[entry.item];
+        bool holds = parent != kNoItem && parent != entry.item && items[parent].directory;
+        if (holds && mft::sequenceOf(p.parentOf[e]) != 0) {
+            holds = stillDescribes(items[parent].sequence, mft::sequenceOf(p.parentOf[e]),
+                                   !items[parent].inUse && !item.inUse);
+        }
+        holds = holds && (items[parent].inUse || !item.inUse);
+        entry.folder = holds ? parent : kBroken;
+        if (holds && firstParent[entry.item] == kNoItem) {
+            firstParent[entry.item] = parent;
+        }
     }
-    bases.clear();
-    bases.shrink_to_fit();
+    p.parentOf = {};
+    IndexedEntry rootEntry;
+    rootEntry.item = root;
+    rootEntry.folder = kNoItem;
+    entries.push_back(rootEntry);
+    p.sortEntries();
 
+    std::unordered_set<std::uint32_t> renamedIn;
     // One path names one item. A live name the folder holds twice is damage:
     // the first is kept and the listing says the folder is damaged. A deleted
     // item is one per record, and one whose name is taken gets a name that
     // says which record it is.
-    std::vector<IndexedEntry>& entries = index->entries;
-    entries.push_back(IndexedEntry{u"", rootItem, {}, false, false});
-    std::sort(placed.begin(), placed.end(), [&](const Candidate& a, const Candidate& b) {
-        if (a.parent != b.parent) {
-            return a.parent < b.parent;
-        }
-        if (a.name.name != b.name.name) {
-            return lessName(a.name.name, b.name.name);
-        }
-        return items[a.item].entry < items[b.item].entry;
-    });
-    for (std::size_t start = 0; start < placed.size();) {
+    for (std::size_t start = 1; start < entries.size() && entries[start].folder < items.size();) {
+        const std::uint32_t folder = entries[start].folder;
         std::size_t end = start;
-        while (end < placed.size() && placed[end].parent == placed[start].parent) {
+        while (end < entries.size() && entries[end].folder == folder) {
             ++end;
         }
-        IndexedItem& folder = items[placed[start].parent];
+        // Sorted by name, a live name held twice is met twice in a row.
+        std::size_t lastLive = end;
+        bool anyDeleted = false;
+        for (std::size_t i = start; i < end; ++i) {
+            if (!items[entries[i].item].inUse) {
+                anyDeleted = true;
+            } else if (lastLive != end &&
+                       p.index.text(entries[lastLive].name) == p.index.text(entries[i].name)) {
+                entries[i].folder = kLeftOut;
+                items[folder].namesTwice = true;
+            } else {
+                lastLive = i;
+            }
+        }
+        if (!anyDeleted) {
+            start = end;
+            continue;
+        }
         std::unordered_set<std::u16string> taken;
         std::unordered_set<std::uint32_t> deletedItems;
-        const auto add = [&](Candidate& candidate, std::u16string name) {
-            folder.children.push_back(static_cast<std::uint32_t>(entries.size()));
-            entries.push_back(
-                IndexedEntry{std::move(name), candidate.item, candidate.name.times, false, false});
-        };
         for (std::size_t i = start; i < end; ++i) {
-            if (items[placed[i].item].inUse) {
-                if (taken.insert(placed[i].name.name).second) {
-                    add(placed[i], std::move(placed[i].name.name));
-                } else {
-                    folder.namesTwice = true;
-                }
+            if (items[entries[i].item].inUse && entries[i].folder != kLeftOut) {
+                taken.insert(std::u16string(p.index.text(entries[i].name)));
             }
         }
         for (std::size_t i = start; i < end; ++i) {
-            const IndexedItem& item = items[placed[i].item];
-            if (item.inUse || !deletedItems.insert(placed[i].item).second) {
+            IndexedEntry& entry = entries[i];
+            const IndexedItem& item = items[entry.item];
+            if (item.inUse) {
                 continue;
             }
-            std::u16string name = placed[i].name.name;
-            for (std::uint32_t copy = 1; !taken.insert(name).second; ++copy) {
-                name = takenName(placed[i].name.name, item.entry, copy, true);
+            if (!deletedItems.insert(entry.item).second) {
+                entry.folder = kLeftOut;
+                continue;
             }
-            add(placed[i], std::move(name));
+            const std::u16string stored(p.index.text(entry.name));
+            std::u16string name = stored;
+            for (std::uint32_t copy = 1; !taken.insert(name).second; ++copy) {
+                name = takenName(stored, item.entry, copy, true);
+            }
+            if (name != stored) {
+                entry.name = p.pooled(name);
+                renamedIn.insert(folder);
+            }
         }
-        std::sort(folder.children.begin(), folder.children.end(),
-                  [&](std::uint32_t a, std::uint32_t b) {
-                      return lessName(entries[a].name, entries[b].name);
-                  });
         start = end;
     }
-    placed.clear();
-    placed.shrink_to_fit();
+    std::vector<IndexedEntry> broken;
+    while (!entries.empty() &&
+           (entries.back().folder == kBroken || entries.back().folder == kLeftOut)) {
+        if (entries.back().folder == kBroken) {
+            broken.push_back(entries.back());
+        }
+        entries.pop_back();
+    }
+    std::reverse(broken.begin(), broken.end());
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const IndexedEntry& e) { return e.folder == kLeftOut; }),
+                  entries.end());
+    p.findChildren();
+    for (const std::uint32_t folder : renamedIn) {
+        const auto first = entries.begin() + items[folder].firstChild;
+        p.sortByName(first, first + items[folder].childCount);
+    }
 
-    // Down from the root: each folder is entered once, from the first entry
-    // that reaches it, so a folder named twice or a loop of parent references
-    // cannot make the tree endless.
+    // Down from the root: each folder is entered once, so a folder named twice
+    // or a loop of parent references cannot make the tree endless.
     std::vector<bool> reached(items.size(), false);
     std::vector<bool> entered(items.size(), false);
     const auto descend = [&](std::uint32_t top) {
         std::vector<std::uint32_t> folders{top};
-        entered[entries[top].item] = true;
-        reached[entries[top].item] = true;
+        entered[top] = true;
+        reached[top] = true;
         while (!folders.empty()) {
-            const IndexedEntry& parent = entries[folders.back()];
-            const std::uint32_t folder = parent.item;
-            const bool deleted = parent.deleted;
-            const bool system = parent.system;
+            const IndexedItem& folder = items[folders.back()];
             folders.pop_back();
-            const bool atRoot = folder == rootItem;
-            for (const std::uint32_t e : items[folder].children) {
-                IndexedEntry& child = entries[e];
-                const IndexedItem& item = items[child.item];
-                child.deleted = deleted || !item.inUse;
-                child.system = system || (atRoot && item.entry < kFirstUserRecord &&
-                                          !child.name.empty() && child.name[0] == u'$');
-                reached[child.item] = true;
-                if (item.directory && !entered[child.item]) {
-                    entered[child.item] = true;
-                    folders.push_back(e);
+            for (std::uint32_t e = folder.firstChild; e < folder.firstChild + folder.childCount;
+                 ++e) {
+                const std::uint32_t child = entries[e].item;
+                reached[child] = true;
+                if (items[child].directory && !entered[child]) {
+                    entered[child] = true;
+                    folders.push_back(child);
                 }
             }
         }
     };
-    descend(0);
+    descend(root);
 
     // What the root does not reach: an item whose folder is gone, or the top
     // of a chain that loops (found by climbing with a guard on loops and depth).
-    std::uint32_t orphanFolder = kNoItem;
+    const auto orphanFolder = static_cast<std::uint32_t>(items.size());
+    std::vector<IndexedEntry> adopted;
     std::unordered_set<std::u16string> orphanNames;
-    const auto adopt = [&](std::uint32_t item, const mft::Times& times, std::u16string name) {
-        if (orphanFolder == kNoItem) {
-            orphanFolder = static_cast<std::uint32_t>(items.size());
-            IndexedItem folder;
-            folder.entry = kNoRecord;
-            folder.inUse = true;
-            folder.directory = true;
-            items.push_back(std::move(folder));
-            reached.push_back(true);
-            entered.push_back(true);
-            // A root that holds the name itself (a crafted volume) keeps it.
-            std::u16string folderName = kOrphanFolderName;
-            for (std::uint32_t copy = 2; index->child(0, folderName); ++copy) {
-                folderName = kOrphanFolderName + (u" (" + widenAscii(std::to_string(copy)) + u")");
-            }
-            items[rootItem].children.push_back(static_cast<std::uint32_t>(entries.size()));
-            entries.push_back(IndexedEntry{folderName, orphanFolder, {}, false, false});
-        }
-        ++index->orphans;
-        const std::u16string stored = name;
+    const auto adopt = [&](const IndexedEntry& named, std::uint32_t item) {
+        const std::u16string stored(p.index.text(named.name));
+        std::u16string name = stored;
         for (std::uint32_t copy = 1; !orphanNames.insert(name).second; ++copy) {
             name = takenName(stored, items[item].entry, copy, !items[item].inUse);
         }
-        items[orphanFolder].children.push_back(static_cast<std::uint32_t>(entries.size()));
-        entries.push_back(IndexedEntry{std::move(name), item, times, !items[item].inUse, false});
-        descend(static_cast<std::uint32_t>(entries.size() - 1));
+        IndexedEntry entry = named;
+        entry.name = name == stored ? named.name : p.pooled(name);
+        entry.item = item;
+        entry.folder = orphanFolder;
+        adopted.push_back(entry);
+        descend(item);
     };
-    for (Candidate& candidate : broken) {
-        if (!reached[candidate.item] && firstParent[candidate.item] == kNoItem) {
-            adopt(candidate.item, candidate.name.times, std::move(candidate.name.name));
+    for (const IndexedEntry& entry : broken) {
+        if (!reached[entry.item] && firstParent[entry.item] == kNoItem) {
+            adopt(entry, entry.item);
         }
     }
-    std::vector<std::uint32_t> firstEntry(firstParent.size(), kNoItem);
+    std::vector<std::uint32_t> firstEntry(items.size(), kNoItem);
     for (std::uint32_t e = static_cast<std::uint32_t>(entries.size()); e-- > 1;) {
-        if (entries[e].item < firstEntry.size()) {
-            firstEntry[entries[e].item] = e;
-        }
+        firstEntry[entries[e].item] = e;
     }
-    for (std::uint32_t item = 0; item < firstParent.size(); ++item) {
+    for (std::uint32_t item = 0; item < items.size(); ++item) {
         if (reached[item] || firstParent[item] == kNoItem) {
             continue;
         }
@@ -411,23 +505,56 @@ std::unique_ptr<VolumeIndex> IndexBuilder::finish() {
             }
             top = up;
         }
-        // The top keeps the name it has in its folder.
         if (!reached[top] && firstEntry[top] != kNoItem) {
-            const IndexedEntry named = entries[firstEntry[top]];
-            adopt(top, named.nameTimes, named.name);
+            adopt(entries[firstEntry[top]], top);  // it keeps the name it has in its folder
         }
     }
-    if (orphanFolder != kNoItem) {
-        std::vector<std::uint32_t>& children = items[rootItem].children;
-        std::sort(children.begin(), children.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return lessName(entries[a].name, entries[b].name);
-        });
-        std::vector<std::uint32_t>& orphans = items[orphanFolder].children;
-        std::sort(orphans.begin(), orphans.end(), [&](std::uint32_t a, std::uint32_t b) {
-            return lessName(entries[a].name, entries[b].name);
-        });
+    if (!adopted.empty()) {
+        p.index.orphans = adopted.size();
+        IndexedItem folder;
+        folder.entry = kNoRecord;
+        folder.inUse = true;
+        folder.directory = true;
+        items.push_back(folder);
+        // A root that holds the name itself (a crafted volume) keeps it.
+        std::u16string folderName = kOrphanFolderName;
+        for (std::uint32_t copy = 2; p.index.child(0, folderName); ++copy) {
+            folderName = kOrphanFolderName + (u" (" + widenAscii(std::to_string(copy)) + u")");
+        }
+        IndexedEntry named;
+        named.name = p.pooled(folderName);
+        named.item = orphanFolder;
+        named.folder = root;
+        entries.push_back(named);
+        entries.insert(entries.end(), adopted.begin(), adopted.end());
+        p.sortEntries();
+        p.findChildren();
     }
-    return index;
+
+    // What each entry's path says: deleted below a deleted folder, the file
+    // system's own below one of its folders. Set from the entry that enters a folder.
+    std::fill(entered.begin(), entered.end(), false);
+    entered.resize(items.size(), false);
+    std::vector<std::uint32_t> folders{0};
+    entered[root] = true;
+    while (!folders.empty()) {
+        const IndexedEntry parent = entries[folders.back()];
+        folders.pop_back();
+        const IndexedItem& folder = items[parent.item];
+        for (std::uint32_t e = folder.firstChild; e < folder.firstChild + folder.childCount; ++e) {
+            IndexedEntry& child = entries[e];
+            const IndexedItem& item = items[child.item];
+            const std::u16string_view name = p.index.text(child.name);
+            child.deleted = parent.deleted || !item.inUse;
+            child.system = parent.system || (parent.item == root && item.entry < kFirstUserRecord &&
+                                             !name.empty() && name[0] == u'$');
+            if (item.directory && !entered[child.item]) {
+                entered[child.item] = true;
+                folders.push_back(e);
+            }
+        }
+    }
+    return std::make_unique<VolumeIndex>(std::move(p.index));
 }
 
 std::unique_ptr<VolumeIndex> readVolumeIndex(TSK_FS_INFO* fs, bool includeDeleted) {
@@ -461,6 +588,7 @@ std::unique_ptr<VolumeIndex> readVolumeIndex(TSK_FS_INFO* fs, bool includeDelete
     };
 
     IndexBuilder builder(includeDeleted);
+    builder.reserve(count);
     const std::size_t perRead = kReadSize / recordSize;
     std::vector<std::uint8_t> buffer(perRead * recordSize);
     for (std::uint64_t first = 0; first < count; first += perRead) {

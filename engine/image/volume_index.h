@@ -5,6 +5,8 @@
 // whose parent chain is broken or loops are gathered under $OrphanFiles.
 // The builder is pure (it is handed each record's bytes), so it can be tested
 // and fuzzed from byte strings; readVolumeIndex feeds it from the library.
+// Kept compact (names in one pool, a folder's entries side by side), since a
+// volume may hold millions of items.
 #pragma once
 
 #include <cstddef>
@@ -24,10 +26,17 @@ namespace streamscan {
 
 inline constexpr std::uint64_t kRootRecord = 5;
 inline constexpr char16_t kOrphanFolderName[] = u"$OrphanFiles";
+inline constexpr std::uint64_t kNoRecord = ~std::uint64_t{0};
+
+// A piece of text in the index's pool.
+struct PooledName {
+    std::uint32_t at = 0;
+    std::uint32_t length = 0;
+};
 
 // One $DATA stream as its first piece declares it.
 struct IndexedStream {
-    std::u16string name;  // empty: the unnamed stream
+    PooledName name;  // empty: the unnamed stream
     std::uint64_t size = 0;
     std::uint16_t id = 0;
 };
@@ -44,20 +53,21 @@ struct IndexedItem {
     // The folder names an item twice: its listing ends with an error after the first.
     bool namesTwice = false;
     mft::StandardInformation standard;
-    std::vector<IndexedStream> streams;   // in the order the records hold them
-    std::vector<std::uint32_t> children;  // entries, by lessName of their names
+    std::uint32_t firstStream = 0;  // in the order the records hold them
+    std::uint32_t streamCount = 0;
+    std::uint32_t firstChild = 0;  // entries, by lessName of their names
+    std::uint32_t childCount = 0;
 };
 
 // One name of an item in a folder: a path step.
 struct IndexedEntry {
-    std::u16string name;  // as listed: a deleted item whose name is taken is renamed
+    PooledName name;  // as listed: a deleted item whose name is taken is renamed
     std::uint32_t item = 0;
-    mft::Times nameTimes;  // of the $FILE_NAME this entry comes from
-    bool deleted = false;  // the item, or a folder above it, is deleted
-    bool system = false;   // one of the file system's own files, or inside one of its folders
+    std::uint32_t folder = 0;  // the item it is listed in
+    mft::Times nameTimes;      // of the $FILE_NAME this entry comes from
+    bool deleted = false;      // the item, or a folder above it, is deleted
+    bool system = false;       // one of the file system's own files, or inside one of its folders
 };
-
-inline constexpr std::uint64_t kNoRecord = ~std::uint64_t{0};
 
 // The order of names in a folder: case folded for ASCII, then as stored.
 bool lessName(std::u16string_view a, std::u16string_view b);
@@ -69,6 +79,15 @@ class VolumeIndex {
     const IndexedItem& itemOf(std::uint32_t entryIndex) const {
         return items[entries[entryIndex].item];
     }
+    std::u16string_view nameOf(std::uint32_t entryIndex) const {
+        return text(entries[entryIndex].name);
+    }
+    std::u16string_view text(PooledName name) const {
+        return std::u16string_view(pool).substr(name.at, name.length);
+    }
+    std::span<const IndexedStream> streamsOf(const IndexedItem& item) const {
+        return std::span<const IndexedStream>(streams).subspan(item.firstStream, item.streamCount);
+    }
     // The entry named `name` in the folder of entry `folder`, if any.
     std::optional<std::uint32_t> child(std::uint32_t folder, std::u16string_view name) const;
 
@@ -79,8 +98,10 @@ class VolumeIndex {
 
   private:
     friend class IndexBuilder;
+    std::u16string pool;
     std::vector<IndexedItem> items;
     std::vector<IndexedEntry> entries;
+    std::vector<IndexedStream> streams;
 };
 
 class IndexBuilder {
@@ -91,13 +112,17 @@ class IndexBuilder {
     IndexBuilder(const IndexBuilder&) = delete;
     IndexBuilder& operator=(const IndexBuilder&) = delete;
 
-    // Hands over record `entry`; `bytes` get their fixups applied. `allocated`:
-    // the volume's bitmap says the record is in use, so bytes that are not a
+    // Hands over record `entry`, in the order of their numbers (one not above
+    // the last is left out); `bytes` get their fixups applied. `allocated`: the
+    // volume's bitmap says the record is in use, so bytes that are not a
     // record are damage.
     void add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool allocated);
+    // Room for `records` records, so that a volume of millions never holds
+    // its tables twice while they grow.
+    void reserve(std::uint64_t records);
     // A record the volume says is in use but that could not be read.
     void addUnreadable() { ++damaged; }
-    // The tree; the builder is spent.
+    // The tree, or nothing when the volume has no root folder; the builder is spent.
     std::unique_ptr<VolumeIndex> finish();
 
   private:
