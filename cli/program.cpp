@@ -1,5 +1,5 @@
-// tessalin-scan: the console front end of the engine.
-#include <clocale>
+#include "cli/program.h"
+
 #include <exception>
 #include <new>
 #include <string>
@@ -7,10 +7,7 @@
 
 #include "cli/console.h"
 #include "cli/demo_tree.h"
-#ifndef _WIN32
-#include "cli/image_scan.h"
-#include "engine/image/mounted_ntfs.h"
-#endif
+#include "cli/native_scan.h"
 #include "cli/options.h"
 #include "cli/row_format.h"
 #include "cli/scanner.h"
@@ -18,9 +15,8 @@
 #include "engine/file_system.h"
 #include "engine/unicode.h"
 
+namespace tessalin::cli {
 namespace {
-
-using namespace tessalin::cli;
 
 std::string shown(const std::u16string& escapedText) {
     return streamscan::utf8ForDisplay(escapedText);
@@ -69,31 +65,7 @@ int run(const std::vector<std::u16string>& arguments) {
     settings.colour = console.outTakesColour() &&
                       colourWanted(console.outIsTerminal(), environmentValue("NO_COLOR"),
                                    environmentValue("TERM"));
-#ifdef _WIN32
-    if (options.image) {
-        console.err(shown(usageErrorText(u"--image reads disk images in the Linux build only")));
-        return kExitUsage;
-    }
-    const int status =
-        runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
-#else
-    int status = 0;
-    if (options.image) {
-        status = runImageScan(options, settings, console, streamscan::nativeFileSystem(), cancel);
-    } else if (options.throughMount) {
-        status = runScanner(options, settings, console, streamscan::nativeFileSystem(), cancel);
-    } else {
-        // A mounted NTFS volume is read as NTFS, through its device.
-        streamscan::MountedNtfsReader reader(streamscan::nativeFileSystem());
-        settings.volumesReadThrough = [&reader] {
-            std::vector<std::pair<std::u16string, std::u16string> > read;
-            for (const auto& volume : reader.volumesRead())
-                read.emplace_back(volume.mountPoint, volume.source);
-            return read;
-        };
-        status = runScanner(options, settings, console, reader, cancel);
-    }
-#endif
+    const int status = runNativeScan(options, settings, console, cancel);
     if (options.demo) {
         console.flushOut();
         const std::string closing = shown(demoClosingText(demo));
@@ -103,7 +75,9 @@ int run(const std::vector<std::u16string>& arguments) {
     return status;
 }
 
-int guardedRun(const std::vector<std::u16string>& arguments) {
+}  // namespace
+
+int runProgram(const std::vector<std::u16string>& arguments) {
     try {
         return run(arguments);
     } catch (const std::bad_alloc&) {
@@ -116,24 +90,4 @@ int guardedRun(const std::vector<std::u16string>& arguments) {
     return kExitInternal;
 }
 
-}  // namespace
-
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::setlocale(LC_ALL, "");
-    std::vector<std::u16string> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
-    return guardedRun(arguments);
-}
-#else
-int main(int argc, char** argv) {
-    // The thousands separator and the collation come from the user's locale.
-    std::setlocale(LC_ALL, "");
-    std::vector<std::u16string> arguments;
-    // Names are bytes: decoded losslessly, so any name reaches the right file.
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(streamscan::decodeName(argv[i]));
-    return guardedRun(arguments);
-}
-#endif
+}  // namespace tessalin::cli

@@ -1,4 +1,4 @@
-#include "cli/image_scan.h"
+#include "cli/posix/image_scan.h"
 
 #include <fcntl.h>
 #include <unistd.h>
