@@ -104,7 +104,14 @@ struct ImageFileSystem::State {
     };
 
     bool includeDeleted = false;
-    std::uint64_t orphans = 0;  // of every pass so far
+    std::uint64_t orphans = 0;                   // of every pass so far
+    mutable std::size_t lastVolume = kNoVolume;  // what volumeOf found last
+    // The indexed folder listed last.
+    struct {
+        std::size_t volume = kNoVolume;
+        std::u16string path;
+        std::uint32_t entry = 0;
+    } lastFolder;
     std::vector<Image> images;
     std::vector<Volume> volumes;
     // The folder walk's paths: roots and folders, and the other items of the last listing.
@@ -128,22 +135,28 @@ struct ImageFileSystem::State {
 
     // Whether `path` lies in an opened image (IMAGE//...).
     bool owns(const std::u16string& path) const {
-        const std::size_t marker = path.find(kMarker);
-        if (marker == std::u16string::npos || marker == 0) {
-            return false;
-        }
-        const std::u16string_view image = std::u16string_view(path).substr(0, marker);
-        return std::any_of(images.begin(), images.end(),
-                           [&](const Image& known) { return known.path == image; });
+        return std::any_of(images.begin(), images.end(), [&](const Image& known) {
+            const std::size_t size = known.path.size();
+            return path.size() >= size + 2 && path[size] == u'/' && path[size + 1] == u'/' &&
+                   path.compare(0, size, known.path) == 0;
+        });
     }
 
     // The volume `path` lies in (its root or below), or kNoVolume.
     std::size_t volumeOf(const std::u16string& path) const {
-        for (std::size_t i = 0; i < volumes.size(); ++i) {
+        const auto holds = [&](std::size_t i) {
             const std::u16string& root = volumes[i].root;
-            if (path == root ||
-                (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
-                 path[root.size()] == u'/')) {
+            return path.size() >= root.size() &&
+                   (path.size() == root.size() || path[root.size()] == u'/') &&
+                   path.compare(0, root.size(), root) == 0;
+        };
+        // The walk stays in one volume for long: the one found last is asked first.
+        if (lastVolume < volumes.size() && holds(lastVolume)) {
+            return lastVolume;
+        }
+        for (std::size_t i = 0; i < volumes.size(); ++i) {
+            if (holds(i)) {
+                lastVolume = i;
                 return i;
             }
         }
@@ -170,11 +183,20 @@ struct ImageFileSystem::State {
         orphans += volume.index ? volume.index->orphans : 0;
     }
 
-    // The entry of a path below an indexed volume's root, step by step from it.
+    // The entry of a path below an indexed volume's root, step by step from it,
+    // or from the folder listed last when the path lies in it (the walk asks
+    // for the streams of each item it lists).
     std::uint32_t reachIndexed(std::size_t index, const std::u16string& path, Node& node) const {
         const Volume& volume = volumes[index];
         std::uint32_t entry = 0;
         std::size_t at = volume.root.size();
+        if (lastFolder.volume == index && path.size() > lastFolder.path.size() &&
+            path[lastFolder.path.size()] == u'/' &&
+            path.find(u'/', lastFolder.path.size() + 1) == std::u16string::npos &&
+            path.compare(0, lastFolder.path.size(), lastFolder.path) == 0) {
+            entry = lastFolder.entry;
+            at = lastFolder.path.size();
+        }
         while (at < path.size()) {
             const std::size_t next = std::min(path.find(u'/', at + 1), path.size());
             const std::optional<std::uint32_t> found =
@@ -445,6 +467,7 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         return kErrorFileCorrupt;
     }
     if (node.entry) {
+        state->lastFolder = {node.volume, folder, *node.entry};
         // Records the pass could not read are damage the root's listing ends with.
         return startIndexedListing(
             *volume.index, *node.entry, static_cast<std::uint64_t>(volume.fs->offset),
@@ -576,6 +599,7 @@ std::uint32_t ImageFileSystem::deleteFile(const std::u16string& path) {
 }
 
 void ImageFileSystem::scanEnded() {
+    state->lastFolder = {};
     for (State::Volume& volume : state->volumes) {
         volume.listedFolders.clear();
         volume.index.reset();

@@ -101,11 +101,20 @@ std::optional<Attribute> parseAttribute(std::span<const std::uint8_t> bytes, std
 }  // namespace
 
 std::optional<Record> parseRecord(std::span<std::uint8_t> bytes) {
-    if (bytes.size() < kRecordHeaderSize || field(bytes, 0, 4) != 0x454C4946 /* "FILE" */ ||
-        !applyFixups(bytes)) {
+    Record record;
+    if (!parseRecord(bytes, record)) {
         return std::nullopt;
     }
-    Record record;
+    return record;
+}
+
+bool parseRecord(std::span<std::uint8_t> bytes, Record& record) {
+    if (bytes.size() < kRecordHeaderSize || field(bytes, 0, 4) != 0x454C4946 /* "FILE" */ ||
+        !applyFixups(bytes)) {
+        return false;
+    }
+    record.attributes.clear();
+    record.complete = false;
     const std::uint16_t flags = static_cast<std::uint16_t>(field(bytes, 0x16, 2));
     record.inUse = (flags & kFlagInUse) != 0;
     record.directory = (flags & kFlagDirectory) != 0;
@@ -132,7 +141,7 @@ std::optional<Record> parseRecord(std::span<std::uint8_t> bytes) {
         record.attributes.push_back(std::move(*attribute));
         at += length;
     }
-    return record;
+    return true;
 }
 
 std::optional<std::vector<Run>> decodeRuns(std::span<const std::uint8_t> pairs,
@@ -210,20 +219,30 @@ std::optional<StandardInformation> parseStandardInformation(std::span<const std:
 }
 
 std::optional<FileName> parseFileName(std::span<const std::uint8_t> value) {
-    if (value.size() < 0x42) {
-        return std::nullopt;
-    }
-    std::optional<std::u16string> name = utf16At(value, 0x42, value[0x40]);
-    if (!name) {
-        return std::nullopt;
-    }
     FileName fileName;
+    if (!parseFileName(value, fileName)) {
+        return std::nullopt;
+    }
+    return fileName;
+}
+
+bool parseFileName(std::span<const std::uint8_t> value, FileName& fileName) {
+    if (value.size() < 0x42) {
+        return false;
+    }
+    const std::size_t length = value[0x40];
+    if (length > (value.size() - 0x42) / 2) {
+        return false;
+    }
     fileName.parent = field(value, 0x00, 8);
     fileName.times = Times{field(value, 0x08, 8), field(value, 0x10, 8), field(value, 0x18, 8),
                            field(value, 0x20, 8)};
     fileName.nameSpace = value[0x41];
-    fileName.name = std::move(*name);
-    return fileName;
+    fileName.name.resize(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        fileName.name[i] = static_cast<char16_t>(field(value, 0x42 + 2 * i, 2));
+    }
+    return true;
 }
 
 }  // namespace streamscan::mft

@@ -60,6 +60,9 @@ struct Record {
 // update-sequence fixups applied in place. Nothing when the bytes are not a
 // file record or fail their fixups (a torn write).
 std::optional<Record> parseRecord(std::span<std::uint8_t> bytes);
+// The same into `record`, whose room is used again (a pass over millions of
+// records); false when the bytes are no record.
+bool parseRecord(std::span<std::uint8_t> bytes, Record& record);
 
 // One extent of a non-resident attribute: `length` clusters from virtual
 // cluster `vcn`, stored from cluster `lcn`, or nowhere when sparse.
@@ -109,6 +112,8 @@ struct FileName {
 
 // A $FILE_NAME value; nothing when it is too short or its name leaves it.
 std::optional<FileName> parseFileName(std::span<const std::uint8_t> value);
+// The same into `fileName`, whose room is used again.
+bool parseFileName(std::span<const std::uint8_t> value, FileName& fileName);
 
 // One entry of an $ATTRIBUTE_LIST value: which record holds which attribute piece.
 struct ListEntry {

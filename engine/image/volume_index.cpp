@@ -93,6 +93,8 @@ struct IndexBuilder::Pending {
     std::vector<Spread> extensions;
     std::uint64_t last = 0;
     bool any = false;
+    mft::Record record;  // the record being read, and what is gathered of it
+    Spread gathered;
 
     PooledName pooled(std::u16string_view text) {
         PooledName name{static_cast<std::uint32_t>(index.pool.size()),
@@ -164,14 +166,33 @@ struct IndexBuilder::Pending {
     // Entries by folder (the root's own first, those of no folder last), then
     // by name; each folder's entries are then side by side.
     void sortEntries() {
-        const auto rank = [](std::uint32_t folder) {
-            return folder == kNoItem ? 0 : std::uint64_t{folder} + 1;
-        };
         std::vector<IndexedEntry>& entries = index.entries;
-        std::sort(entries.begin(), entries.end(),
-                  [&](const IndexedEntry& a, const IndexedEntry& b) {
-                      return rank(a.folder) < rank(b.folder);
-                  });
+        // By folder in one counting pass and one permutation in place: the
+        // entries of millions of items are never held twice.
+        const auto rank = [&](std::uint32_t folder) -> std::size_t {
+            return folder == kNoItem             ? 0
+                   : folder < index.items.size() ? std::size_t{folder} + 1
+                   : folder == kLeftOut          ? index.items.size() + 1
+                                                 : index.items.size() + 2;
+        };
+        std::vector<std::uint32_t> place(index.items.size() + 4, 0);
+        for (const IndexedEntry& entry : entries) {
+            ++place[rank(entry.folder) + 1];
+        }
+        for (std::size_t i = 1; i < place.size(); ++i) {
+            place[i] += place[i - 1];
+        }
+        std::vector<std::uint32_t> target(entries.size());
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            target[e] = place[rank(entries[e].folder)]++;
+        }
+        place = {};
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            while (target[e] != e) {
+                std::swap(entries[e], entries[target[e]]);
+                std::swap(target[e], target[target[e]]);
+            }
+        }
         for (auto start = entries.begin(); start != entries.end();) {
             const auto end = std::find_if(start, entries.end(), [&](const IndexedEntry& e) {
                 return e.folder != start->folder;
@@ -218,21 +239,29 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
     }
     pending->any = true;
     pending->last = entry;
-    const std::optional<mft::Record> record = mft::parseRecord(bytes);
-    if (!record) {
+    // What one record needs is kept from the last, so that most records cost
+    // no allocation.
+    mft::Record& record = pending->record;
+    if (!mft::parseRecord(bytes, record)) {
         damaged += allocated ? 1 : 0;
         return;
     }
-    if (!record->inUse && !includeDeleted) {
+    if (!record.inUse && !includeDeleted) {
         return;
     }
-    Spread gathered;
+    Spread& gathered = pending->gathered;
     gathered.entry = entry;
-    gathered.baseReference = record->baseReference;
-    gathered.sequence = record->sequence;
-    gathered.inUse = record->inUse;
-    gathered.complete = record->complete;
-    for (const mft::Attribute& attribute : record->attributes) {
+    gathered.baseReference = record.baseReference;
+    gathered.sequence = record.sequence;
+    gathered.inUse = record.inUse;
+    gathered.complete = record.complete;
+    gathered.hasList = false;
+    gathered.standard.reset();
+    gathered.names.clear();
+    gathered.pieces.clear();
+    gathered.listed.clear();
+    std::size_t names = 0;
+    for (const mft::Attribute& attribute : record.attributes) {
         const auto value = std::span<const std::uint8_t>(bytes).subspan(attribute.valueOffset,
                                                                         attribute.valueLength);
         gathered.hasList = gathered.hasList || attribute.type == mft::kTypeAttributeList;
@@ -244,9 +273,12 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
         } else if (attribute.type == mft::kTypeStandardInformation) {
             gathered.standard = mft::parseStandardInformation(value);
         } else if (attribute.type == mft::kTypeFileName) {
-            std::optional<mft::FileName> name = mft::parseFileName(value);
-            if (name && name->nameSpace != mft::kDosNames) {
-                gathered.names.push_back(std::move(*name));
+            if (gathered.names.size() <= names) {
+                gathered.names.emplace_back();
+            }
+            if (mft::parseFileName(value, gathered.names[names]) &&
+                gathered.names[names].nameSpace != mft::kDosNames) {
+                ++names;
             }
         } else if (attribute.type == mft::kTypeAttributeList) {
             for (const mft::ListEntry& listed : mft::parseAttributeList(value)) {
@@ -254,8 +286,9 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
             }
         }
     }
+    gathered.names.resize(names);
     if (gathered.baseReference != 0) {
-        pending->extensions.push_back(std::move(gathered));
+        pending->extensions.push_back(gathered);
         return;
     }
     if (gathered.names.empty() && !gathered.hasList && entry != kRootRecord) {
@@ -264,18 +297,18 @@ void IndexBuilder::add(std::uint64_t entry, std::span<std::uint8_t> bytes, bool 
     const auto item = static_cast<std::uint32_t>(pending->index.items.size());
     IndexedItem indexed;
     indexed.entry = entry;
-    indexed.sequence = record->sequence;
-    indexed.inUse = record->inUse;
-    indexed.directory = record->directory;
+    indexed.sequence = record.sequence;
+    indexed.inUse = record.inUse;
+    indexed.directory = record.directory;
     indexed.hasStandardInformation = gathered.standard.has_value();
     indexed.standard = gathered.standard.value_or(mft::StandardInformation());
-    indexed.streamsWhole = record->complete;
+    indexed.streamsWhole = record.complete;
     for (const mft::FileName& name : gathered.names) {
         pending->addName(item, name);
     }
     if (gathered.hasList) {
-        gathered.names.clear();
-        pending->spread.push_back(std::move(gathered));
+        pending->spread.push_back(gathered);
+        pending->spread.back().names.clear();
         pending->spreadItem.push_back(item);
     } else {
         pending->addStreams(indexed, gathered.pieces, false);
