@@ -112,11 +112,5 @@ TEST(CliExitStatus, BitsAddUpAndBitTwoFollowsTheNotExaminedSummaryExactly) {
     }
 }
 
-TEST(CliSummary, EachPlaceNotExaminedIsALineOnStandardError) {
-    const streamscan::NotExaminedPlace place{u"/a\nb", streamscan::PlaceKind::accessDenied, 5};
-    EXPECT_EQ(notExaminedPlaceLine(place),
-              u"tessalin-scan: " + streamscan::notExaminedPlaceText(place) + u"\n");
-}
-
 }  // namespace
 }  // namespace tessalin::cli

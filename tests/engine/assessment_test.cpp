@@ -167,7 +167,7 @@ TEST(Assessment, NamesAndLevels) {
         EXPECT_TRUE(hasExecutableExtension(name)) << utf8ForDisplay(name);
     }
     for (const char16_t* name : {u"", u"exe", u"x.", u"x.exe ", u"x.exe1", u"x.ex", u"a.b\\c",
-                                 u"a.exe/c", u"a.\u0435xe"}) {
+                                 u"a.exe/c", u"a.\u0435xe", u"bin.\\exe", u"bin./exe"}) {
         EXPECT_FALSE(hasExecutableExtension(name)) << utf8ForDisplay(name);
     }
     EXPECT_TRUE(isWellKnownStreamName(u"{4C8CC155-6C1E-11D1-8E41-00C04FB9386D}"));
@@ -227,6 +227,10 @@ TEST(ZoneIdentifierParser, ReadsZoneIdAndUrlsAsWindowsDoes) {
         {"ZoneId\xC2\xA0=3", none},   // a no-break space is not trimmed
         {"ZoneId=x\nZoneId=3", bad},  // the first one wins, even when unreadable
         {"HostUrl=\nZoneId=+3\nHostUrl=h", u"Internet", 3},
+        {"ReferrerUrl=first\nreferrerurl=second\nZoneId=3", u"Internet", 3, u"", u"first"},
+        // UTF-8 up to four bytes a character is read as such, not byte by byte.
+        {"ZoneId=3\nHostUrl=https://x/\xC3\xA9\xF0\x9F\x98\x80", u"Internet", 3,
+         u"https://x/\u00E9\U0001F600"},
         {"ZoneId=-0", u"Local machine", 0},
         {"ZoneId=4294967299", u"Unknown (4294967299)", 4294967299},
         {"ZoneId=-9223372036854775808", u"Unknown (-9223372036854775808)", INT64_MIN},

@@ -70,6 +70,10 @@ TEST(PlatformText, CaseIsIgnoredBeyondAsciiButNothingElse) {
     EXPECT_NE(compareTextIgnoreCase(u"caf\u00E9", u"cafe"), 0);
     // Case-sensitive order would put "B" before "a".
     EXPECT_LT(compareTextIgnoreCase(u"apple", u"Banana"), 0);
+    // Past U+FFFF a surrogate pair is one character: its case folds, and it sorts
+    // after every character below it.
+    EXPECT_EQ(compareTextIgnoreCase(u"\U00010400", u"\U00010428"), 0);
+    EXPECT_LT(compareTextIgnoreCase(u"\uFFFD", u"\U0001F600"), 0);
 }
 
 TEST(TimeText, ZeroAndUnconvertibleTimesAreEmpty) {

@@ -107,6 +107,11 @@ TEST(DosAttributes, SambasTextAndBinaryFormsGiveTheAttributeBits) {
     const Case cases[] = {
         {"text", "0x22\0"s, true, 0x22},
         {"text without its zero", "0x6", true, 0x6},
+        {"text of three bytes", "0x7", true, 0x7},
+        {"no digits", "0x", false, 0},
+        {"version 1, ending with its attributes", "\1\0\1\0"s + hiddenReadOnly, true, 0x23},
+        {"version 1, a byte short", "\1\0\1\0\x23\0\0"s, false, 0},
+        {"version 3, ending with its valid flags", binary("\0"s, 3, allValid), false, 0},
         {"version 1, bare", binary("", 1, hiddenReadOnly + "\0\0\0\0"s), true, 0x23},
         {"version 2", binary("\0"s, 2, "\1\0\0\0"s + hiddenReadOnly), true, 0x23},
         {"version 3", binary("\0"s, 3, allValid + hiddenReadOnly), true, 0x23},

@@ -93,8 +93,16 @@ TEST(ResultRows, SelectionFollowsItsRecordsThroughASortAndFindMatchesShownPaths)
     ASSERT_TRUE(rows.sortBy(kColumnPath, true));  // /d\tx, /Data, /DATA2, /x
     EXPECT_EQ(rows.rowsOfMarkedRecords(marked), (std::vector<int>{1, 2}));
     const std::tuple<std::u16string, std::int64_t, bool, int> cases[] = {
-        {u"/da", 0, true, 1},        {u"/da", 2, true, 2},   {u"/DATA2", 0, false, 2},
-        {u"/d<U+0009>", 1, true, 0}, {u"/d\t", 0, true, -1}, {u"", 0, true, -1},
+        {u"/da", 0, true, 1},
+        {u"/da", 2, true, 2},
+        {u"/DATA2", 0, false, 2},
+        {u"/d<U+0009>", 1, true, 0},
+        {u"/d\t", 0, true, -1},
+        {u"", 0, true, -1},
+        // From the last row the search goes round; a start outside the rows is row 0.
+        {u"/data2", 3, false, 2},
+        {u"/d<U+0009>", 4, true, 0},
+        {u"/d<U+0009>", -1, true, 0},
     };
     for (const auto& [search, start, partial, row] : cases) {
         EXPECT_EQ(rows.findRow(search, start, partial), row) << start;
