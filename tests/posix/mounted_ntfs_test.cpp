@@ -127,8 +127,10 @@ TEST_F(MountedNtfs, AUserWhoCannotReadTheSourceGetsTheMountWithHonestLabels) {
                                  std::string("streams_interface=") + mode + ",allow_other", error))
             << error;
         const CommandResult run =
-            runCommand({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", kScanner,
-                        "--json", volume.at("dir")});
+            // The leak checker of a sanitized build cannot follow a process
+            // whose user changed; the scan itself is what is under test.
+            runCommand({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "env",
+                        "ASAN_OPTIONS=detect_leaks=0", kScanner, "--json", volume.at("dir")});
         const bool attributes = std::string(mode) == "xattr";
         EXPECT_EQ(run.exitCode, attributes ? 3 : 2) << run.output();
         EXPECT_NE(run.out.find(attributes ? "\"streamSizeIsLowerBound\":true"
