@@ -286,7 +286,9 @@ bool MountedVolume::mount(VolumeKind kind, const std::string& source, const std:
             ? std::vector<std::string>{"ntfs-3g", "-o", "no_detach" + extra, source, point}
             : std::vector<std::string>{"fusefat", "-f", "-o", "rw+" + extra, source, point};
     return daemon.start(
-        argv, mountPoint + ".log",
+        // Beside the image, never in a folder a test scans; a device gets it beside its mount
+        // point.
+        argv, source.rfind("/dev/", 0) == 0 ? mountPoint + ".log" : source + ".log",
         [&] {
             return runCommand({"mountpoint", "-q", point}).exitCode == 0;
         },
