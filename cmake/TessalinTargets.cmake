@@ -33,6 +33,11 @@ function(tessalin_test_suite name dir)
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:test-results/${name}.xml
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES TIMEOUT 1200)
+  if(TESSALIN_SANITIZE)
+    # Also for the programs a test runs, which inherit it.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+      "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/lsan.supp")
+  endif()
   if(WIN32)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT
       "WINEDEBUG=-all;WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDLLOVERRIDES=mscoree,mshtml=")
