@@ -81,8 +81,10 @@ std::u16string MountedNtfsReader::imagePathOf(const std::u16string& path) {
         known->reported = true;
         volumes->read.push_back({textOf(known->mount.mountPoint), textOf(known->mount.source)});
     }
+    // A bind mount shows a folder of the volume, not its top.
     const std::size_t rest = known->mount.mountPoint == "/" ? 0 : known->mount.mountPoint.size();
-    std::u16string inside = textOf(std::string_view(bytes).substr(rest));
+    const std::string folder = known->mount.root == "/" ? std::string() : known->mount.root;
+    std::u16string inside = textOf(folder + std::string(std::string_view(bytes).substr(rest)));
     while (!inside.empty() && inside.back() == u'/')
         inside.pop_back();
     return known->imageRoot + inside;

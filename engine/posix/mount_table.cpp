@@ -58,6 +58,7 @@ bool parseMountLine(std::string_view line, MountEntry& entry) {
     const std::string deviceField(fields[2]);
     if (std::sscanf(deviceField.c_str(), "%u:%u", &major, &minor) == 2)
         entry.device = makedev(major, minor);
+    entry.root = unescapeMountField(fields[3]);
     entry.mountPoint = unescapeMountField(fields[4]);
     entry.type = unescapeMountField(*(separator + 1));
     if (separator + 2 != fields.end())

@@ -19,6 +19,7 @@ struct MountEntry {
     std::string mountPoint;
     std::string type;
     std::string source;  // the device or image file mounted, as the table names it
+    std::string root;    // the folder of the volume that is mounted there ("/" for all of it)
 };
 
 // One mountinfo text; lines that do not parse are left out.

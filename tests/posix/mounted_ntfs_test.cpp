@@ -5,6 +5,7 @@
 // source, who gets the mount with honest labels.
 #include "engine/image/mounted_ntfs.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,19 @@ TEST_F(MountedNtfs, IsReadThroughItsSourceInEveryModeAndRemovedFromThroughItsMou
             ASSERT_NE(big, nullptr);
             EXPECT_EQ(std::pair(big->streamSize, big->streamSizeAtLeast),
                       std::pair(std::uint64_t{70000}, false));
+            if (kind == "image" && std::string(mode) == "xattr") {
+                // A bind mount shows a folder of the volume: read as that folder.
+                ASSERT_TRUE(makeFolder(folder.at("bound")));
+                ASSERT_EQ(::mount(volume.at("dir").c_str(), folder.at("bound").c_str(), nullptr,
+                                  MS_BIND, nullptr),
+                          0);
+                MountedNtfsReader bound(host);
+                const ScanResult through = scanTree(bound, {folder.at("bound")});
+                umount2(folder.at("bound").c_str(), MNT_DETACH);
+                const StreamRecord* seen = through.find(u"d.txt", u"big");
+                ASSERT_NE(seen, nullptr);
+                EXPECT_EQ(seen->hostFolder, decodeName(folder.at("bound")));
+            }
             ASSERT_EQ(reader.volumesRead().size(), 1u);
             EXPECT_EQ(encodeName(reader.volumesRead()[0].source), source);
 

@@ -186,13 +186,16 @@ TEST(MountTable, EachMountIsFoundByTheLongestPointThatHoldsThePath) {
     const std::string table =
         "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
         "35 22 0:40 / /media/usb\\040stick rw shared:1 - vfat /dev/sdb1 rw\n"
-        "36 35 0:41 / /media/usb\\040stick/nt rw - fuseblk /dev/sdc1 rw\n"
+        "36 35 0:41 /sub\\040dir /media/usb\\040stick/nt rw - fuseblk /dev/sd\\040c1 rw\n"
         "broken line\n"
         "37 22 0:42 / /media/usb rw - ramfs ramfs rw\n";
     const std::vector<MountEntry> mounts = parseMountTable(table);
     ASSERT_EQ(mounts.size(), 4u);
     EXPECT_EQ(mounts[1].mountPoint, "/media/usb stick");
     EXPECT_EQ(mounts[1].device, makedev(0, 40));
+    // What is mounted: the source, and the folder of it (a bind mount's).
+    EXPECT_EQ(std::pair(mounts[2].source, mounts[2].root),
+              std::pair(std::string("/dev/sd c1"), std::string("/sub dir")));
     const std::pair<const char*, const char*> cases[] = {
         {"/home/a", "ext4"},
         {"/media/usb stick/x", "vfat"},
