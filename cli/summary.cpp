@@ -84,7 +84,7 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
     const bool partlyUnreadable =
         !stats.cancelled && stats.volumesWithoutStreams == 0 && streamscan::somethingUnread(stats);
     if (state.listEmpty && !partlyUnreadable) {
-        text += emptyListText(state);
+        text += emptyResultText(stats);
         text += u"\n";
     }
     const ScanEndExplanation explanation =

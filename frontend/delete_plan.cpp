@@ -267,9 +267,4 @@ BoxMessage removalResultMessage(const RemovalResult& result,
     return {std::move(text), anyFailure ? kWarningBox : kInformationBox};
 }
 
-std::u16string removalStatusText(std::uint32_t removedCount) {
-    return u"Removed " + streamscan::countPhrase(removedCount, u"stream", u"streams") +
-           u". Press F5 to scan again.";
-}
-
 }  // namespace tessalin

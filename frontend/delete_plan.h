@@ -101,7 +101,4 @@ DeleteAftermath applyRemovalResult(const DeletePlan& plan, const streamscan::Rem
 BoxMessage removalResultMessage(const streamscan::RemovalResult& result,
                                 const std::vector<std::u16string>& failureLines);
 
-// "Removed N streams. Press F5 to scan again."
-std::u16string removalStatusText(std::uint32_t removedCount);
-
 }  // namespace tessalin

@@ -1,6 +1,7 @@
 // The export command without a window: its default file name, the rows it
-// writes, and every text it shows. The Win32 glue runs the save dialog and
-// writeCsvReport and shows what these functions return.
+// writes, and every text it shows. The Win32 glue runs the save dialog (whose
+// own title and filter live with it) and writeCsvReport, and shows what these
+// functions return.
 #pragma once
 
 #include <cstdint>
@@ -13,15 +14,6 @@
 #include "frontend/message_box_style.h"
 
 namespace tessalin {
-
-// The save dialog's title, its two filters and the extension it adds.
-inline constexpr std::u16string_view kExportDialogTitle = u"Export the list as CSV";
-inline constexpr std::u16string_view kExportDefaultExtension = u"csv";
-// Pairs of description and pattern, each ended by NUL, the list by one more NUL,
-// as OPENFILENAMEW.lpstrFilter takes them.
-inline constexpr char16_t kExportDialogFilter[] = u"CSV file\0*.csv\0All files\0*.*\0";
-// Room the dialog gets for the chosen path, in UTF-16 code units.
-inline constexpr std::size_t kExportPathBufferLength = 32768;
 
 inline constexpr std::u16string_view kNothingToExportText =
     u"There is nothing to export: the list is empty.";

@@ -17,13 +17,6 @@ inline constexpr std::u16string_view kScanCompleteText = u"Scan complete.";
 inline constexpr std::u16string_view kScanCancelledText =
     u"Scan cancelled - what is listed covers only part of the tree.";
 inline constexpr std::u16string_view kCancellingText = u"Cancelling...";
-inline constexpr std::u16string_view kCancellingBeforeClosingText =
-    u"Cancelling the scan before closing...";
-inline constexpr std::u16string_view kScanAlreadyRunningText =
-    u"A scan is already running. Cancel it before starting another.";
-inline constexpr std::u16string_view kScanNotStartedText = u"The scan could not be started.";
-inline constexpr std::u16string_view kScanNotStartedBoxText =
-    u"The scan could not be started: this program was unable to create a thread for it.";
 
 // "Scanning: ROOT" for one root, "Scanning N locations..." for more, then the
 // root-list note.

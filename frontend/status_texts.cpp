@@ -50,21 +50,7 @@ std::u16string streamsListedText(const StatusState& state) {
     return countPhrase(state.streamRowCount, u"stream listed", u"streams listed");
 }
 
-std::u16string emptyListText(const StatusState& state) {
-    const ScanStats& stats = state.stats;
-    if (state.scanning)
-        return u"Scanning - nothing with an alternate data stream has turned up yet.";
-    if (!state.scanEnded)
-        return u"Drop a folder or a file here to look for alternate data streams";
-    if (state.listEmpty && state.removedStreamCount != 0) {
-        std::u16string text =
-            countPhrase(state.removedStreamCount, u"stream was removed", u"streams were removed");
-        text += u", and nothing else was listed.";
-        if (stats.cancelled)
-            text += u" The scan that listed them was stopped before it finished.";
-        text += u" Press F5 to scan again.";
-        return text;
-    }
+std::u16string emptyResultText(const ScanStats& stats) {
     if (stats.cancelled)
         return u"The scan was cancelled before anything was listed.";
     if (stats.volumesWithoutStreams != 0)

@@ -1,6 +1,7 @@
-// The words of the status bar's count parts and of the empty list. The window
-// and the console scanner both say them through these functions, so they read
-// the same everywhere. Plain logic: the caller gathers the state it reads.
+// The words of the status bar's count parts and of a scan that listed nothing.
+// The window and the console scanner both say them through these functions, so
+// they read the same everywhere. Plain logic: the caller gathers the state it
+// reads. What the window alone says is in window/status_texts.h.
 #pragma once
 
 #include <cstdint>
@@ -10,15 +11,6 @@
 #include "engine/scan_types.h"
 
 namespace tessalin {
-
-inline constexpr std::u16string_view kReadyText =
-    u"Ready. Drop a folder onto the list, or use File > Scan Folder.";
-inline constexpr std::u16string_view kNothingScannedYetText =
-    u"Nothing has been scanned yet - choose a folder or drop one here.";
-inline constexpr std::u16string_view kNextScanText =
-    u"That applies to the next scan - press F5 to run it again.";
-inline constexpr std::u16string_view kNotEnoughMemoryToSortText =
-    u"There was not enough memory to sort the list.";
 
 // What the status texts read of the window's state.
 struct StatusState {
@@ -43,7 +35,7 @@ std::u16string notExaminedSummary(const streamscan::ScanStats& stats, bool scanK
 std::u16string scanCountsText(const StatusState& state);
 // Status-bar part 2: "12 streams listed"; empty before a scan.
 std::u16string streamsListedText(const StatusState& state);
-// The text painted over the list while it has no rows, by the first rule that holds.
-std::u16string emptyListText(const StatusState& state);
+// What an ended scan that listed nothing means, by the first rule that holds.
+std::u16string emptyResultText(const streamscan::ScanStats& stats);
 
 }  // namespace tessalin

@@ -131,9 +131,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::vector<streamscan::StreamRecord> records = makeRecords(rows);
     Clock::time_point start = Clock::now();
     for (const auto& record : records)
-        state.handOver.appendRecord(record);
+        state.scan.handOver.appendRecord(record);
     const double arrivalMs = millisecondsSince(start);
-    tessalin::DrainedOutput drained = state.handOver.drain();
+    tessalin::DrainedOutput drained = state.scan.handOver.drain();
     tessalin::appendResults(state, std::move(drained.records), std::move(drained.keys));
 
     std::printf("%d rows; keys made on the worker as records arrive: %.0f ms in all\n", rows,

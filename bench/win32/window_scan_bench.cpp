@@ -84,7 +84,7 @@ int wmain(int argc, wchar_t** argv) {
     std::size_t ticks = 0, rowsAtLongestDrain = 0;
     Clock::time_point lastTick{};
     const auto deadline = start + std::chrono::minutes(10);
-    while (state.scanning && Clock::now() < deadline) {
+    while (state.scan.running && Clock::now() < deadline) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message != WM_TIMER || message.hwnd != state.window ||
@@ -97,7 +97,7 @@ int wmain(int argc, wchar_t** argv) {
             if (ticks > 0)
                 longestGap = std::max(longestGap, millisecondsBetween(lastTick, tick));
             lastTick = tick;
-            const bool ending = WaitForSingleObject(state.scanThread.get(), 0) == WAIT_OBJECT_0;
+            const bool ending = state.scan.workerReturned();
             DispatchMessageW(&message);
             const double drain = millisecondsBetween(tick, Clock::now());
             ++ticks;
@@ -112,11 +112,11 @@ int wmain(int argc, wchar_t** argv) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     const double total = millisecondsBetween(start, Clock::now());
-    if (state.scanning) {  // out of time: the worker must not outlive the state
-        state.cancelRequested.exchange(true);
-        WaitForSingleObject(state.scanThread.get(), INFINITE);
+    if (state.scan.running) {  // out of time: the worker must not outlive the state
+        state.scan.cancel();
+        state.scan.worker.join();
     }
-    const bool complete = !state.scanning && state.rows.rowOrder.size() == alone.size();
+    const bool complete = !state.scan.running && state.rows.rowOrder.size() == alone.size();
     std::printf("in the window: %zu records in %.0f ms (%.1fx the baseline), %zu ticks\n",
                 state.rows.rowOrder.size(), total, baseline > 0 ? total / baseline : 0.0, ticks);
     std::printf("longest drain: %.1f ms (list at %zu rows), mean %.1f ms, end tick %.1f ms\n",

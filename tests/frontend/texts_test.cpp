@@ -51,30 +51,21 @@ TEST(StatusParts, CountsAppearOnceAScanIsKnownAndSayWhenStreamsWereRemoved) {
     }
 }
 
-TEST(EmptyListText, FirstMatchingRuleWins) {
-    const std::u16string unreadable =
-        u"Nothing was listed, and part of the tree could not be read - see the status bar.";
-    const std::u16string clean = u"No alternate data streams were found.";
-    const std::pair<StatusState, std::u16string> cases[] = {
-        {{}, u"Drop a folder or a file here to look for alternate data streams"},
-        {{.scanning = true},
-         u"Scanning - nothing with an alternate data stream has turned up yet."},
-        {{.scanEnded = true, .stats = {.cancelled = true}, .removedStreamCount = 3},
-         u"3 streams were removed, and nothing else was listed. The scan that listed them was "
-         u"stopped before it finished. Press F5 to scan again."},
-        {{.scanEnded = true, .removedStreamCount = 2, .listEmpty = false}, clean},
-        {{.scanEnded = true, .stats = {.volumesWithoutStreams = 1, .cancelled = true}},
+TEST(EmptyResultText, FirstMatchingRuleWins) {
+    const std::pair<ScanStats, std::u16string> cases[] = {
+        {{.volumesWithoutStreams = 1, .cancelled = true},
          u"The scan was cancelled before anything was listed."},
-        {{.scanEnded = true, .stats = {.accessDenied = 2, .volumesWithoutStreams = 1}},
+        {{.accessDenied = 2, .volumesWithoutStreams = 1},
          u"This volume cannot hold alternate data streams."},
-        {{.scanEnded = true, .stats = {.accessDenied = 1}}, unreadable},
-        {{.scanEnded = true, .stats = {.linksNotFollowed = 4}},
+        {{.accessDenied = 1},
+         u"Nothing was listed, and part of the tree could not be read - see the status bar."},
+        {{.linksNotFollowed = 4},
          u"No alternate data streams were found outside the junctions and symlinks that were "
          u"not followed."},
-        {{.scanEnded = true}, clean},
+        {{}, u"No alternate data streams were found."},
     };
-    for (const auto& [state, text] : cases) {
-        EXPECT_EQ(emptyListText(state), text);
+    for (const auto& [stats, text] : cases) {
+        EXPECT_EQ(emptyResultText(stats), text);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "frontend/export_texts.h"
 #include "gui/window_fixture.h"
 #include "window/command_ids.h"
+#include "window/status_texts.h"
 #include "window/product_info.h"
 #include "window/row_commands.h"
 
@@ -34,7 +35,7 @@ class CommandTest : public WindowTest {
         paper.fillDiskAfter(room);
         streamscan::writeCsvReport(u"C:\\out\\report.csv",
                                    rowsToExport(results().records, results().rowOrder), error,
-                                   &state->stats, paper);
+                                   &state->scan.stats, paper);
         return paper.fileBytes(u"C:\\out\\report.csv");
     }
 };
@@ -81,12 +82,12 @@ TEST_F(CommandTest, DeleteChangesNothingUnlessAskedAndAnsweredYesWhileIdle) {
         command(kCmdDeleteStreams);
     }
     ui.answer = IDYES;  // a scan already running, or started by a drop while asked
-    state->scanning = true;
+    state->scan.running = true;
     command(kCmdDeleteStreams);
-    ui.whileShown = [&] { state->scanning = true; };
-    state->scanning = false;
+    ui.whileShown = [&] { state->scan.running = true; };
+    state->scan.running = false;
     command(kCmdDeleteStreams);
-    state->scanning = false;
+    state->scan.running = false;
     const Shown question = boxOf(confirmationMessage(plan()));
     EXPECT_EQ(ui.boxes, (Boxes{boxOf(selectStreamsFirstMessage()), nothing, question, question,
                                question, question}));
@@ -111,7 +112,7 @@ TEST_F(CommandTest, ExportWritesTheRowsInTheListsOrderOrSaysWhatWentWrong) {
     EXPECT_EQ(fs.fileBytes(path), report());
     const std::uint64_t rows = results().rowOrder.size();
     EXPECT_EQ(status(), exportSucceededStatusText(rows));
-    const Shown succeeded = boxOf(exportSucceededMessage(rows, path, state->stats));
+    const Shown succeeded = boxOf(exportSucceededMessage(rows, path, state->scan.stats));
     std::u16string writerError;
     report(&writerError, 100);
     fs.fillDiskAfter(100);
@@ -120,19 +121,19 @@ TEST_F(CommandTest, ExportWritesTheRowsInTheListsOrderOrSaysWhatWentWrong) {
     EXPECT_EQ(status(), kReportNotWrittenStatusText);
     EXPECT_FALSE(fs.exists(path));  // though it got going
     EXPECT_GE(fs.writtenBytes(path).size(), 100u);
-    state->scanning = true;
+    state->scan.running = true;
     command(kCmdExportCsv);
-    ui.whileShown = [&] { state->scanning = true; };  // a drop while the dialog is open
-    state->scanning = false;
+    ui.whileShown = [&] { state->scan.running = true; };  // a drop while the dialog is open
+    state->scan.running = false;
     command(kCmdExportCsv);
     ui.whileShown = nullptr;
-    state->scanning = false;
+    state->scan.running = false;
     clearResults(*state);
-    state->stats.cancelled = true;
+    state->scan.stats.cancelled = true;
     command(kCmdExportCsv);
     EXPECT_EQ(fs.calls(streamscan::FakeOp::createFile), 2u);
     EXPECT_EQ(ui.boxes, (Boxes{succeeded, boxOf(exportFailedMessage(path, writerError)),
-                               boxOf(nothingToExportMessage(state->stats))}));
+                               boxOf(nothingToExportMessage(state->scan.stats))}));
 }
 
 TEST_F(CommandTest, RowCommandsReachTheClipboardOrShellWithTheTopmostRowOrSayWhyNot) {

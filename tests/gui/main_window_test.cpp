@@ -1,7 +1,7 @@
 // The window itself: what it opens with, the enabling of its commands, its
 // accelerators and cancelling by key, and Exit.
 #include "frontend/scan_texts.h"
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "gui/window_fixture.h"
 #include "window/command_ids.h"
 #include "window/command_states.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "frontend/scan_texts.h"
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "engine/unicode.h"
 #include "gui/window_fixture.h"
 #include "support/allocation_failure.h"
@@ -26,10 +26,10 @@ TEST_F(WindowTest, CommandLineArgumentsAreScannedInOrderWithTheRepeatsNoted) {
     fs.setCurrentFolder(u"C:\\dl");
     scanCommandLine(*state, L"\"C:\\Program Files\\Tessalin\\tessalin.exe\" sub C:\\dl c:/DL/");
     const std::vector<std::u16string> roots = {u"C:\\dl\\sub", u"C:\\dl"};
-    EXPECT_EQ(state->lastRoots, roots);
+    EXPECT_EQ(state->scan.roots, roots);
     EXPECT_EQ(status(), scanStartText(roots, 1, 1));
     ASSERT_TRUE(waitForScanEnd());
-    EXPECT_EQ(status(), scanEndText(state->stats, 1, 1));
+    EXPECT_EQ(status(), scanEndText(state->scan.stats, 1, 1));
     const std::vector<std::u16string> rows = listed();
     EXPECT_EQ(std::count(rows.begin(), rows.end(), u"C:\\dl\\sub\\deep.txt:payload.exe"), 2);
 }
@@ -49,7 +49,7 @@ TEST_F(WindowTest, DroppedItemsAreScannedInDropOrderAndTheDropIsGivenBack) {
         EXPECT_EQ(GlobalFlags(drop), UINT(GMEM_INVALID_HANDLE)) << "DragFinish";
     }
     const std::vector<std::u16string> roots = {u"C:\\dl\\sub", u"C:\\dl\\tool.zip"};
-    EXPECT_EQ(state->lastRoots, roots);
+    EXPECT_EQ(state->scan.roots, roots);
     EXPECT_EQ(status(), scanStartText(roots, 1, 0));
 }
 
@@ -70,12 +70,12 @@ TEST_F(WindowTest, StatusFollowsTheRunningScanWhichRefusesASecondAndIsSortedAtTh
     ASSERT_TRUE(waitForScanEnd());
     EXPECT_EQ(status(), kScanCompleteText);
     const StatusState ended{.scanEnded = true,
-                            .stats = state->stats,
+                            .stats = state->scan.stats,
                             .streamRowCount = results().rowOrder.size(),
                             .listEmpty = false};
     EXPECT_EQ(status(1), scanCountsText(ended));
     EXPECT_EQ(status(2), streamsListedText(ended));
-    EXPECT_EQ(status(3), notExaminedSummary(state->stats, true));
+    EXPECT_EQ(status(3), notExaminedSummary(state->scan.stats, true));
     ResultRows sorted = results();
     ASSERT_TRUE(sorted.sortBy(3, true));
     EXPECT_EQ(results().rowOrder, sorted.rowOrder);
@@ -105,7 +105,8 @@ TEST_F(WindowTest, TheEndOfAScanExplainsVolumesWithoutStreamsAndWhatWasNotExamin
     fs.addFolder(u"E:\\stick");
     scan({u"C:\\dl", u"E:\\stick"}, false);
     EXPECT_EQ(fs.calls(FakeOp::queryVolume), 2u);  // the worker's answers, not asked again
-    const ScanEndExplanation volumes = scanEndExplanation(state->stats, true, state->lastRoots, fs);
+    const ScanEndExplanation volumes =
+        scanEndExplanation(state->scan.stats, true, state->scan.roots, fs);
     // More places than a box could hold: the dialog lists every one, sorts and copies them.
     std::vector<streamscan::NotExaminedPlace> places;
     for (int i = 0; i < 1200; ++i) {
@@ -145,8 +146,8 @@ TEST_F(WindowTest, TheEndOfAScanExplainsVolumesWithoutStreamsAndWhatWasNotExamin
               expected.copyText());
     GlobalUnlock(GetClipboardData(CF_UNICODETEXT));
     CloseClipboard();
-    EXPECT_EQ(ui.boxes,
-              (Boxes{{volumes.text, kWarning}, {emptyResultMessageText(state->stats), kWarning}}));
+    EXPECT_EQ(ui.boxes, (Boxes{{volumes.text, kWarning},
+                               {emptyResultMessageText(state->scan.stats), kWarning}}));
 }
 
 }  // namespace

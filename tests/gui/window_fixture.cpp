@@ -61,14 +61,14 @@ void WindowTest::SetUp() {
 void WindowTest::TearDown() {
     // No worker may outlive the state and the file system it uses.
     SetEvent(fs.open.get());
-    if (state->scanning && state->window != nullptr) {
-        state->cancelRequested.exchange(true);
+    if (state->scan.running && state->window != nullptr) {
+        state->scan.cancel();
         EXPECT_TRUE(waitForScanEnd()) << "the scan did not end";
     }
-    if (state->scanThread)
-        WaitForSingleObject(state->scanThread.get(), 20000);
+    if (state->scan.worker.started())
+        WaitForSingleObject(state->scan.worker.handle(), 20000);
     if (state->removal && state->window != nullptr) {
-        state->cancelRequested.exchange(true);
+        state->removal->worker.cancel();
         EXPECT_TRUE(pumpUntil([this] { return !state->removal; }, 10000ms));
     }
     if (state->window != nullptr)
@@ -86,7 +86,7 @@ void WindowTest::startHeldScan(const std::u16string& gate) {
     ResetEvent(fs.open.get());
     ResetEvent(fs.held.get());
     startScan(*state, {u"C:\\dl"});
-    ASSERT_TRUE(state->scanning);
+    ASSERT_TRUE(state->scan.running);
     ASSERT_EQ(WaitForSingleObject(fs.held.get(), 5000), WAIT_OBJECT_0);
 }
 

@@ -22,6 +22,7 @@
 #include "support/fake_file_system.h"
 #include "window/ui_seam.h"
 #include "window/win32/main_window.h"
+#include "window/win32/message_box_flags.h"
 #include "window/win32/owners.h"
 #include "window/win32/text_cast.h"
 
@@ -150,7 +151,7 @@ class WindowTest : public ::testing::Test {
     // Starts a scan of C:\dl that waits at the listing of `gate` until fs.open is set.
     void startHeldScan(const std::u16string& gate);
     bool waitForScanEnd() {
-        return pumpUntil([this] { return !state->scanning; }, 10000ms);
+        return pumpUntil([this] { return !state->scan.running; }, 10000ms);
     }
     std::u16string status(int part = 0) const {
         wchar_t text[1024] = {};

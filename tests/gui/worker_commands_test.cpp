@@ -7,6 +7,7 @@
 #include "frontend/export_texts.h"
 #include "gui/window_fixture.h"
 #include "window/command_ids.h"
+#include "window/status_texts.h"
 #include "window/details_text.h"
 #include "window/filter_bar.h"
 #include "window/removal_progress.h"
@@ -100,7 +101,7 @@ TEST_F(WorkerCommandTest, TheFilterNarrowsTheRowsThatSelectAllAndExportActOnAndC
     paper.addFolder(u"C:\\out");
     streamscan::writeCsvReport(u"C:\\out\\r.csv",
                                rowsToExport(results().records, results().rowOrder), nullptr,
-                               &state->stats, paper, hidden);
+                               &state->scan.stats, paper, hidden);
     EXPECT_EQ(fs.fileBytes(u"C:\\out\\r.csv"), paper.fileBytes(u"C:\\out\\r.csv"));
     SetWindowTextW(filterControl(kFilterMinimumSizeId), L"1T");
     EXPECT_EQ(status(), kSizeNotUnderstoodText);

@@ -1,6 +1,7 @@
 #include "window/command_states.h"
 #include "window/layout.h"
 #include "window/scan_choice_texts.h"
+#include "window/status_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,23 @@ TEST(ScanChoiceTexts, DropsThatNameNoPathAreCounted) {
     EXPECT_EQ(unresolvedDropText(2, 0),
               u"2 dropped items could not be resolved to a path on disk, "
               u"so there is nothing here to scan.");
+}
+
+TEST(EmptyListText, SaysWhatTheListAwaitsAndWhatARemovalLeftBeforeTheScansOwnWords) {
+    const std::pair<StatusState, std::u16string> cases[] = {
+        {{}, u"Drop a folder or a file here to look for alternate data streams"},
+        {{.scanning = true},
+         u"Scanning - nothing with an alternate data stream has turned up yet."},
+        {{.scanEnded = true, .stats = {.cancelled = true}, .removedStreamCount = 3},
+         u"3 streams were removed, and nothing else was listed. The scan that listed them was "
+         u"stopped before it finished. Press F5 to scan again."},
+        {{.scanEnded = true, .removedStreamCount = 2, .listEmpty = false},
+         u"No alternate data streams were found."},
+    };
+    for (const auto& [state, text] : cases) {
+        EXPECT_EQ(emptyListText(state), text);
+    }
+    EXPECT_EQ(removalStatusText(1), u"Removed 1 stream. Press F5 to scan again.");
 }
 
 }  // namespace

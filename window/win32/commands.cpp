@@ -10,7 +10,7 @@
 #include "window/command_states.h"
 #include "window/product_info.h"
 #include "frontend/scan_texts.h"
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 
@@ -50,8 +50,8 @@ void setCommandEnabled(MainWindowState& state, CommandId command, bool enabled) 
 void onRescan(MainWindowState& state) {
     if (workerBusy(state))
         return;
-    if (!state.lastRoots.empty()) {
-        const std::vector<std::u16string> roots = state.lastRoots;
+    if (!state.scan.roots.empty()) {
+        const std::vector<std::u16string> roots = state.scan.roots;
         startScan(state, roots);
         return;
     }
@@ -61,9 +61,10 @@ void onRescan(MainWindowState& state) {
 
 // Stops the scan, or the removal after the stream it is removing.
 void onCancelScan(MainWindowState& state) {
-    if (!workerBusy(state))
+    WorkerThread* worker = busyWorker(state);
+    if (worker == nullptr)
         return;
-    state.cancelRequested.exchange(true);
+    worker->cancel();
     setStatusText(state, kCancellingText);
     refreshStatusBar(state);
 }
@@ -87,7 +88,7 @@ void onSelectAll(MainWindowState& state) {
 }
 
 void onToggleViewOption(MainWindowState& state, CommandId command) {
-    if (state.scanning)
+    if (state.scan.running)
         return;
     streamscan::ScanOptions& options = state.scanOptions;
     switch (command) {
@@ -170,10 +171,10 @@ void updateCommandStates(MainWindowState& state) {
     CommandStateInput input;
     // A removal on its worker holds the same commands back as a scan.
     input.scanning = workerBusy(state);
-    input.haveLastRoots = !state.lastRoots.empty();
+    input.haveLastRoots = !state.scan.roots.empty();
     input.haveRows = !state.rows.rowOrder.empty();
     input.anySelected = anyRowSelected(state);
-    input.havePlaces = !state.notExaminedPlaces.empty();
+    input.havePlaces = !state.scan.places.empty();
     for (const CommandId command : kStatefulCommands) {
         setCommandEnabled(state, command, isCommandEnabled(command, input));
     }

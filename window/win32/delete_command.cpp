@@ -4,13 +4,13 @@
 // shown and decided comes from delete_plan and removal_progress.
 #include <windows.h>
 #include <commctrl.h>
-#include <process.h>
 
 #include <new>
 
 #include "engine/removal.h"
 #include "engine/value_text.h"
 #include "frontend/delete_plan.h"
+#include "window/status_texts.h"
 #include "window/command_ids.h"
 #include "window/removal_progress.h"
 #include "window/win32/main_window.h"
@@ -67,12 +67,12 @@ void reportRemoval(MainWindowState& state, const DeletePlan& plan,
 struct RemovalStart {
     RemovalRun* run;
     streamscan::FileSystem* fileSystem;
-    const std::atomic<bool>* cancelRequested;
 };
 
 // Each target begins only while no cancel was asked, so a cancel stops the run
 // after the stream being removed.
-void runRemoval(RemovalRun& run, streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
+void runRemoval(RemovalRun& run, streamscan::FileSystem& fs) {
+    const std::atomic<bool>& cancel = run.worker.cancelFlag();
     run.result = streamscan::RemoveStreams(run.plan.targets, fs, [&] {
         if (cancel.load())
             return false;
@@ -83,20 +83,14 @@ void runRemoval(RemovalRun& run, streamscan::FileSystem& fs, const std::atomic<b
 
 unsigned __stdcall removalWorker(void* parameter) {
     const std::unique_ptr<RemovalStart> start(static_cast<RemovalStart*>(parameter));
-    runRemoval(*start->run, *start->fileSystem, *start->cancelRequested);
+    runRemoval(*start->run, *start->fileSystem);
     return 0;
-}
-
-HANDLE startRemovalThread(const MainWindowState& state, RemovalStart* start) {
-    if (state.startWorker != nullptr)
-        return state.startWorker(removalWorker, start);
-    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, removalWorker, start, 0, nullptr));
 }
 
 void showRemovalProgress(MainWindowState& state) {
     const RemovalRun& run = *state.removal;
     // "Cancelling..." stays until the run has ended.
-    if (!state.cancelRequested.load())
+    if (!run.worker.cancelling())
         setStatusText(state, removalProgressText(run.reached.load(), run.plan.targets.size()));
     refreshStatusBar(state);
 }
@@ -107,13 +101,10 @@ void showRemovalProgress(MainWindowState& state) {
 void startRemoval(MainWindowState& state, DeletePlan&& plan) {
     auto run = std::make_unique<RemovalRun>();
     run->plan = std::move(plan);
-    state.cancelRequested.exchange(false);
     if (state.setTimer(state.window, kRemovalTimerId, kScanTimerIntervalMs, nullptr) != 0) {
-        auto start = std::make_unique<RemovalStart>(
-            RemovalStart{run.get(), state.fileSystem, &state.cancelRequested});
-        if (HANDLE thread = startRemovalThread(state, start.get())) {
+        auto start = std::make_unique<RemovalStart>(RemovalStart{run.get(), state.fileSystem});
+        if (run->worker.start(removalWorker, start.get(), state.startWorker)) {
             start.release();  // the worker owns it now
-            run->thread.reset(thread);
             state.removal = std::move(run);
             showRemovalProgress(state);
             updateCommandStates(state);
@@ -121,7 +112,7 @@ void startRemoval(MainWindowState& state, DeletePlan&& plan) {
         }
         KillTimer(state.window, kRemovalTimerId);
     }
-    runRemoval(*run, *state.fileSystem, state.cancelRequested);
+    runRemoval(*run, *state.fileSystem);
     reportRemoval(state, run->plan, run->result, false, true);
 }
 
@@ -153,7 +144,7 @@ void DeleteSelectedStreams(MainWindowState& state) {
             return;
         }
         // A drop during the question may have started a scan meanwhile.
-        if (showMessageBox(state, confirmationMessage(plan)) != IDYES || state.scanning)
+        if (showMessageBox(state, confirmationMessage(plan)) != IDYES || state.scan.running)
             return;
         startRemoval(state, std::move(plan));
     } catch (const std::bad_alloc&) {
@@ -166,7 +157,7 @@ void onRemovalTimer(MainWindowState& state) {
     if (!state.removal)
         return;
     // While the window is closing, the close handler ends the removal itself.
-    if (WaitForSingleObject(state.removal->thread.get(), 0) == WAIT_OBJECT_0 && !state.closing) {
+    if (state.removal->worker.returned() && !state.closing) {
         endRemoval(state, true);
         return;
     }
@@ -178,10 +169,10 @@ void endRemoval(MainWindowState& state, bool showBox) {
         return;
     if (state.window != nullptr)
         KillTimer(state.window, kRemovalTimerId);
-    WaitForSingleObject(state.removal->thread.get(), INFINITE);
+    state.removal->worker.join();
     const std::unique_ptr<RemovalRun> run = std::move(state.removal);
     const bool cancelled =
-        run->result.outcomes.size() < run->plan.targets.size() && state.cancelRequested.load();
+        run->result.outcomes.size() < run->plan.targets.size() && run->worker.cancelling();
     reportRemoval(state, run->plan, run->result, cancelled, showBox);
 }
 

@@ -18,6 +18,15 @@
 namespace tessalin {
 namespace {
 
+// The save dialog's title, its two filters and the extension it adds.
+constexpr std::u16string_view kExportDialogTitle = u"Export the list as CSV";
+constexpr std::u16string_view kExportDefaultExtension = u"csv";
+// Pairs of description and pattern, each ended by NUL, the list by one more NUL,
+// as OPENFILENAMEW.lpstrFilter takes them.
+constexpr char16_t kExportDialogFilter[] = u"CSV file\0*.csv\0All files\0*.*\0";
+// Room the dialog gets for the chosen path, in UTF-16 code units.
+constexpr std::size_t kExportPathBufferLength = 32768;
+
 // The writer's own wording for the same shortage, for copying the rows.
 constexpr std::u16string_view kNoMemoryForRowsText =
     u"Ran out of memory while building the report.";
@@ -67,15 +76,15 @@ bool askForReportPath(MainWindowState& state, std::u16string& path) {
 }  // namespace
 
 void exportList(MainWindowState& state) {
-    if (state.scanning)
+    if (state.scan.running)
         return;
     if (state.rows.rowOrder.empty()) {
-        showMessageBox(state, nothingToExportMessage(state.stats));
+        showMessageBox(state, nothingToExportMessage(state.scan.stats));
         return;
     }
     std::u16string path;
     // A drop while the dialog was open may have started a scan meanwhile.
-    if (!askForReportPath(state, path) || state.scanning)
+    if (!askForReportPath(state, path) || state.scan.running)
         return;
 
     std::u16string writerError;
@@ -85,14 +94,14 @@ void exportList(MainWindowState& state) {
         const std::vector<streamscan::StreamRecord> rows =
             rowsToExport(state.rows.records, state.rows.rowOrder);
         rowCount = rows.size();
-        written = streamscan::writeCsvReport(path, rows, &writerError, &state.stats,
+        written = streamscan::writeCsvReport(path, rows, &writerError, &state.scan.stats,
                                              *state.fileSystem, state.rows.hiddenCount());
     } catch (const std::bad_alloc&) {
         writerError.assign(kNoMemoryForRowsText);
     }
 
     if (written) {
-        showMessageBox(state, exportSucceededMessage(rowCount, path, state.stats));
+        showMessageBox(state, exportSucceededMessage(rowCount, path, state.scan.stats));
         setStatusText(state, exportSucceededStatusText(rowCount));
     } else {
         showMessageBox(state, exportFailedMessage(path, writerError));

@@ -14,7 +14,7 @@
 #include "window/product_info.h"
 #include "window/removal_progress.h"
 #include "frontend/scan_texts.h"
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "window/win32/text_cast.h"
 
 namespace tessalin {
@@ -62,7 +62,7 @@ int screenDpi() {
 LRESULT onCreate(MainWindowState& state, HWND window) {
     state.window = window;
     state.dpi = windowDpi(window);
-    state.handOver.setKeyMaker(userCollationKey);
+    state.scan.handOver.setKeyMaker(userCollationKey);
     state.menu = createMainMenu();
     SetMenu(window, state.menu);
     createChildControls(state);
@@ -147,29 +147,27 @@ void waitForWorker(HANDLE thread) {
 // without the boxes that would follow its end.
 void onClose(MainWindowState& state) {
     const bool removing = state.removal != nullptr;
-    if (!workerBusy(state)) {
+    WorkerThread* worker = busyWorker(state);
+    if (worker == nullptr) {
         DestroyWindow(state.window);
         return;
     }
     if (state.closing)
         return;  // a second close while waiting changes nothing
     state.closing = true;
-    state.cancelRequested.exchange(true);
+    worker->cancel();
     setStatusText(state,
                   removing ? kCancellingRemovalBeforeClosingText : kCancellingBeforeClosingText);
     refreshStatusBar(state);
     HWND window = state.window;
-    if (removing) {
-        waitForWorker(state.removal->thread.get());
+    if (worker->started())
+        waitForWorker(worker->handle());
+    if (removing)
         endRemoval(state, false);
-    } else if (state.save) {
-        waitForWorker(state.save->thread.get());
+    else if (state.save)
         endSave(state, false);
-    } else {
-        if (state.scanThread)
-            waitForWorker(state.scanThread.get());
+    else
         endScan(state, false);
-    }
     DestroyWindow(window);
 }
 

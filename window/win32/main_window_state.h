@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,116 +11,74 @@
 #include <vector>
 
 #include "engine/file_system.h"
-#include "engine/removal.h"
 #include "engine/scan_types.h"
-#include "frontend/delete_plan.h"
-#include "frontend/extraction.h"
-#include "frontend/output_folder.h"
-#include "window/handover.h"
 #include "window/layout.h"
 #include "window/result_rows.h"
 #include "window/ui_seam.h"
-#include "window/volume_memo.h"
 #include "window/win32/owners.h"
+#include "window/win32/scan_session.h"
+#include "window/win32/worker_runs.h"
 
 namespace tessalin {
 
 // The system's own dialogs, boxes, clipboard and shell.
 UiSeam& systemUiSeam();
 
-// A removal running on its worker. The worker writes `reached` as it goes and
-// `result` before it ends; the window reads `result` only after joining it.
-struct RemovalRun {
-    DeletePlan plan;
-    std::atomic<std::uint64_t> reached{0};  // targets begun so far
-    streamscan::RemovalResult result;
-    OwnedHandle thread;
-};
-
-// Streams being saved on a worker: copies of the rows (the list may change
-// meanwhile), the folder opened for them and the engine that fills it. The
-// worker writes `reached` as it goes and the rest before it ends; the window
-// reads them only after joining it.
-struct SaveRun {
-    std::vector<streamscan::StreamRecord> records;
-    std::u16string path;
-    OutputFolder folder;
-    StreamContent content{&folder};
-    std::atomic<std::uint64_t> reached{0};
-    std::u16string failure;  // the manifest could not be started or completed
-    OwnedHandle thread;
-};
-
-// The SHA-256 of a large stream, read on a worker for the details view. The
-// worker fills `digest` and ends; the window reads it after joining.
-struct DigestRun {
-    streamscan::StreamRecord record;
-    streamscan::FileSystem* fileSystem = nullptr;
-    std::atomic<bool> stop{false};  // set by the window when it closes
-    std::u16string digest;
-    OwnedHandle thread;
-};
-
 struct MainWindowState {
-    ResultRows rows;         // the records and the order the list shows them in
-    std::uint32_t dpi = 96;  // set at WM_CREATE, changed by WM_DPICHANGED
+    // The model: the records and the order the list shows them in, what the
+    // next scan is asked to do, and what removals took out of the last one.
+    ResultRows rows;
     streamscan::ScanOptions scanOptions;
-    std::u16string statusText;
-    std::u16string emptyListText;
-    OwnedFont listFont;  // made for the DPI; when null, the stock GUI font is used
-    ColumnWidths columnWidths{};
-    bool columnsSizedByUser = false;
-    bool suppressSelectionEvents = false;  // the program itself is changing the selection
-
-    bool scanning = false;
-    bool scanEnded = false;
-    bool closing = false;
-    std::atomic<bool> cancelRequested{false};  // shared with the worker, which only reads it
-    OwnedHandle scanThread;                    // the worker, until endScan has joined it
-    // Shared with the worker, under its own lock.
-    HandOver handOver;
-    streamscan::ScanStats stats;
-    std::uint64_t recordsLeftOut = 0;  // records of this scan that found no room in the list
-    // The last scan's file system as its worker saw it, with the volume answers
-    // it found; made anew at each start, read after the worker has been joined.
-    std::unique_ptr<VolumeMemo> scanFileSystem;
-    // The places the last scan did not examine, and how many it named.
-    std::vector<streamscan::NotExaminedPlace> notExaminedPlaces;
-    std::uint64_t placesNamed = 0;
     std::uint64_t removedStreamCount = 0;
-    std::vector<std::u16string> lastRoots;
-    std::uint64_t duplicateRoots = 0;
-    std::uint64_t nestedRoots = 0;
-    int sortColumn = -1;
-    bool sortAscending = true;
 
-    // Handles beside the state.
+    // The workers: the last scan (or the one running), a removal or a save
+    // (one worker at a time: never beside a scan), and a digest for the
+    // details view beside any of them.
+    ScanSession scan;
+    std::unique_ptr<RemovalRun> removal;
+    std::unique_ptr<SaveRun> save;
+    std::unique_ptr<DigestRun> digest;
+    bool closing = false;  // WM_CLOSE is waiting for a worker
+
+    // The view: the window, its controls and what they show.
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
     HWND listView = nullptr;
     HWND statusBar = nullptr;
     HWND buttons[kButtonCount] = {};
     HWND filterControls[kFilterControlCount] = {};
-    // The removal on its worker (one worker at a time: never beside a scan).
-    std::unique_ptr<RemovalRun> removal;
-    std::unique_ptr<DigestRun> digest;
-    std::unique_ptr<SaveRun> save;
     HMENU menu = nullptr;
+    std::uint32_t dpi = 96;  // set at WM_CREATE, changed by WM_DPICHANGED
+    OwnedFont listFont;      // made for the DPI; when null, the stock GUI font is used
+    ColumnWidths columnWidths{};
+    bool columnsSizedByUser = false;
+    int sortColumn = -1;
+    bool sortAscending = true;
+    bool suppressSelectionEvents = false;  // the program itself is changing the selection
+    std::u16string statusText;
+    std::u16string emptyListText;
 
-    // What a scan reads and what the user is asked through; tests put in fakes.
+    // The seams: what a scan reads and what the user is asked through, how a
+    // worker and its timer start. Tests put in fakes, and starters that fail
+    // as a system out of threads or timers would.
     streamscan::FileSystem* fileSystem = &streamscan::nativeFileSystem();
     UiSeam* ui = &systemUiSeam();
-    // Starts the scan's worker thread; null means the runtime's _beginthreadex.
-    // Tests put in one that fails, as a system out of threads would.
-    using WorkerStarter = HANDLE (*)(unsigned(__stdcall* body)(void*), void* argument);
-    WorkerStarter startWorker = nullptr;
-    // Starts the scan's timer; tests put in one that fails.
+    WorkerThread::Starter startWorker = nullptr;  // null: the runtime's _beginthreadex
     decltype(&SetTimer) setTimer = &SetTimer;
 };
 
 // A scan, a removal or a save has its worker: one at a time.
 inline bool workerBusy(const MainWindowState& state) {
-    return state.scanning || state.removal != nullptr || state.save != nullptr;
+    return state.scan.running || state.removal != nullptr || state.save != nullptr;
+}
+
+// The worker that runs, if one does.
+inline WorkerThread* busyWorker(MainWindowState& state) {
+    if (state.removal)
+        return &state.removal->worker;
+    if (state.save)
+        return &state.save->worker;
+    return state.scan.running ? &state.scan.worker : nullptr;
 }
 
 // While it lives, the list's selection notifications are the program's own

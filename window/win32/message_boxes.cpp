@@ -1,5 +1,6 @@
 #include "window/product_info.h"
 #include "window/win32/main_window.h"
+#include "window/win32/message_box_flags.h"
 
 namespace tessalin {
 

@@ -222,11 +222,11 @@ Rect workAreaOf(HWND window) {
 }  // namespace
 
 void showNotExaminedPlaces(MainWindowState& state) {
-    if (state.notExaminedPlaces.empty())
+    if (state.scan.places.empty())
         return;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     try {
-        PlacesDialog dialog(state, PlacesTable(state.notExaminedPlaces));
+        PlacesDialog dialog(state, PlacesTable(state.scan.places));
         if (!registerPlacesDialogClass(instance))
             return;
         const Rect place = placesDialogRect(static_cast<int>(state.dpi), workAreaOf(state.window));

@@ -9,7 +9,7 @@
 #include "frontend/column_text.h"
 #include "window/layout.h"
 #include "window/row_colour.h"
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
 
@@ -141,7 +141,7 @@ std::optional<LRESULT> onListNotify(MainWindowState& state, NMHDR* header) {
         case NM_CUSTOMDRAW:
             return onCustomDraw(state, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
         case LVN_COLUMNCLICK:
-            if (!state.scanning)
+            if (!state.scan.running)
                 sortRows(state, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem, true);
             return 0;
         case LVN_ITEMCHANGED:

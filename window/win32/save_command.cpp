@@ -3,7 +3,6 @@
 // and a box at the end that offers to open the folder. The texts come from
 // save_texts.
 #include <windows.h>
-#include <process.h>
 #include <shlobj.h>
 
 #include <new>
@@ -20,15 +19,16 @@ namespace {
 
 constexpr DWORD kFolderPathChars = 32768;
 
+// What the worker thread is given; it owns this from the moment it starts.
 struct SaveStart {
     SaveRun* run;
     streamscan::FileSystem* fileSystem;
-    const std::atomic<bool>* cancelRequested;
 };
 
 // Each stream begins only while no cancel was asked; the manifest then says
 // the run is incomplete.
-void runSave(SaveRun& run, streamscan::FileSystem& fs, const std::atomic<bool>& cancel) {
+void runSave(SaveRun& run, streamscan::FileSystem& fs) {
+    const std::atomic<bool>& cancel = run.worker.cancelFlag();
     try {
         run.failure = run.content.start();
         if (!run.failure.empty())
@@ -48,7 +48,7 @@ void runSave(SaveRun& run, streamscan::FileSystem& fs, const std::atomic<bool>& 
 
 unsigned __stdcall saveWorker(void* parameter) {
     const std::unique_ptr<SaveStart> start(static_cast<SaveStart*>(parameter));
-    runSave(*start->run, *start->fileSystem, *start->cancelRequested);
+    runSave(*start->run, *start->fileSystem);
     return 0;
 }
 
@@ -72,14 +72,14 @@ std::u16string askForFolder(MainWindowState& state) {
 // The scan's roots by identity: no copy may land inside the tree it came from.
 std::vector<ScannedRoot> scannedRoots(MainWindowState& state) {
     std::vector<ScannedRoot> roots;
-    for (const std::u16string& root : state.lastRoots)
+    for (const std::u16string& root : state.scan.roots)
         roots.push_back({streamscan::resolvedIdentity(root, *state.fileSystem), root});
     return roots;
 }
 
 void showSaveProgress(MainWindowState& state) {
     // "Cancelling..." stays until the run has ended.
-    if (!state.cancelRequested.load())
+    if (!state.save->worker.cancelling())
         setStatusText(state,
                       saveProgressText(state.save->reached.load(), state.save->records.size()));
     refreshStatusBar(state);
@@ -108,15 +108,10 @@ void saveSelectedStreams(MainWindowState& state) {
             showMessageBox(state, saveFailedMessage(run->path, refusal));
             return;
         }
-        state.cancelRequested.exchange(false);
         if (state.setTimer(state.window, kSaveTimerId, kScanTimerIntervalMs, nullptr) != 0) {
-            auto start = std::make_unique<SaveStart>(
-                SaveStart{run.get(), state.fileSystem, &state.cancelRequested});
-            const std::uintptr_t thread =
-                _beginthreadex(nullptr, 0, saveWorker, start.get(), 0, nullptr);
-            if (thread != 0) {
+            auto start = std::make_unique<SaveStart>(SaveStart{run.get(), state.fileSystem});
+            if (run->worker.start(saveWorker, start.get(), state.startWorker)) {
                 start.release();  // the worker owns it now
-                run->thread.reset(reinterpret_cast<HANDLE>(thread));
                 state.save = std::move(run);
                 showSaveProgress(state);
                 updateCommandStates(state);
@@ -125,7 +120,7 @@ void saveSelectedStreams(MainWindowState& state) {
             KillTimer(state.window, kSaveTimerId);
         }
         // No timer or thread to be had: the copies are made here, all the same.
-        runSave(*run, *state.fileSystem, state.cancelRequested);
+        runSave(*run, *state.fileSystem);
         state.save = std::move(run);
         endSave(state, true);
     } catch (const std::bad_alloc&) {
@@ -138,9 +133,7 @@ void onSaveTimer(MainWindowState& state) {
     if (!state.save)
         return;
     // While the window is closing, the close handler ends the run itself.
-    if ((!state.save->thread ||
-         WaitForSingleObject(state.save->thread.get(), 0) == WAIT_OBJECT_0) &&
-        !state.closing) {
+    if (state.save->worker.returned() && !state.closing) {
         endSave(state, true);
         return;
     }
@@ -152,8 +145,7 @@ void endSave(MainWindowState& state, bool showBox) {
         return;
     if (state.window != nullptr)
         KillTimer(state.window, kSaveTimerId);
-    if (state.save->thread)
-        WaitForSingleObject(state.save->thread.get(), INFINITE);
+    state.save->worker.join();
     const std::unique_ptr<SaveRun> run = std::move(state.save);
     const SaveOutcome outcome{run->content.copied(),
                               run->content.notRead() + run->content.notWritten(),

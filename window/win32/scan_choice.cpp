@@ -16,7 +16,7 @@
 namespace tessalin {
 
 void chooseFolderAndScan(MainWindowState& state) {
-    if (state.scanning)
+    if (state.scan.running)
         return;
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW info{};
@@ -41,7 +41,7 @@ void chooseFolderAndScan(MainWindowState& state) {
 }
 
 void chooseFilesAndScan(MainWindowState& state) {
-    if (state.scanning)
+    if (state.scan.running)
         return;
     static constexpr wchar_t kFilter[] = L"All files\0*.*\0";
     std::vector<wchar_t> buffer(kFileDialogBufferChars, L'\0');

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "frontend/status_texts.h"
+#include "window/status_texts.h"
 #include "window/filter_bar.h"
 #include "window/win32/main_window.h"
 #include "window/win32/text_cast.h"
@@ -12,9 +12,9 @@ namespace {
 
 StatusState statusStateOf(const MainWindowState& state) {
     StatusState s;
-    s.scanning = state.scanning;
-    s.scanEnded = state.scanEnded;
-    s.stats = state.stats;
+    s.scanning = state.scan.running;
+    s.scanEnded = state.scan.ended;
+    s.stats = state.scan.stats;
     s.streamRowCount = state.rows.streamRowCount;
     s.removedStreamCount = state.removedStreamCount;
     s.listEmpty = state.rows.rowOrder.empty();
@@ -38,7 +38,7 @@ void refreshStatusBar(MainWindowState& state) {
     if (state.statusBar == nullptr)
         return;
     const StatusState s = statusStateOf(state);
-    const std::u16string summary = notExaminedSummary(state.stats, isScanKnown(s));
+    const std::u16string summary = notExaminedSummary(state.scan.stats, isScanKnown(s));
     setPartText(state.statusBar, 0, state.statusText);
     setPartText(state.statusBar, 1, scanCountsText(s));
     setPartText(state.statusBar, 2,
@@ -51,8 +51,8 @@ void refreshStatusBar(MainWindowState& state) {
 void refreshEmptyListText(MainWindowState& state) {
     // Rows the filter hides are no empty result: the list says where they went.
     const std::uint64_t hidden = state.rows.hiddenCount();
-    state.emptyListText = hidden != 0 && !state.scanning ? nothingMatchesText(hidden)
-                                                         : emptyListText(statusStateOf(state));
+    state.emptyListText = hidden != 0 && !state.scan.running ? nothingMatchesText(hidden)
+                                                             : emptyListText(statusStateOf(state));
     if (state.listView != nullptr && state.rows.rowOrder.empty()) {
         InvalidateRect(state.listView, nullptr, TRUE);
     }
