@@ -43,7 +43,8 @@ const std::vector<DemoSample>& demoSamples() {
 }
 
 std::u16string demoIntroText(const DemoTree& tree) {
-    std::u16string text = u"Sample tree made in: " + streamscan::escapeForDisplay(tree.root) + u"\n";
+    std::u16string text =
+        u"Sample tree made in: " + streamscan::escapeForDisplay(tree.root) + u"\n";
     for (const std::u16string& note : tree.notes) {
         text += streamscan::escapeForDisplay(note);
         text += u"\n";

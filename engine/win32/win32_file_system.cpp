@@ -214,11 +214,10 @@ class Win32FileWriter : public FileWriter {
         // attributes; a new file is only moved in, never over one made meanwhile.
         const bool closed = CloseHandle(file.release()) != 0;
         const bool placed =
-            closed && (replaces ? ReplaceFileW(wide(longForm(target)), wide(longForm(partial)),
-                                               nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                               nullptr) != 0
-                                : MoveFileExW(wide(longForm(partial)), wide(longForm(target)), 0) !=
-                                      0);
+            closed &&
+            (replaces ? ReplaceFileW(wide(longForm(target)), wide(longForm(partial)), nullptr,
+                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                      : MoveFileExW(wide(longForm(partial)), wide(longForm(target)), 0) != 0);
         if (!placed) {
             error = lastError();
             DeleteFileW(wide(longForm(partial)));
@@ -247,8 +246,8 @@ class Win32FileWriter : public FileWriter {
 std::u16string finalPathOf(HANDLE file, const std::u16string& path) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(),
-                                                       static_cast<DWORD>(buffer.size()), 0);
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
         if (length == 0)
             return path;
         if (length < buffer.size()) {
@@ -497,7 +496,7 @@ std::uint32_t Win32FileSystem::outputTarget(const std::u16string& path, OutputTa
         return lastError();
     }
     target.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? OutputKind::folder
-                                                                         : OutputKind::file;
+                                                                          : OutputKind::file;
     target.identity = identityOf(item.get());
     return kErrorSuccess;
 }
