@@ -3,7 +3,6 @@
 // opens: at once for a small stream, on a worker for a large one, with the box
 // following when the worker is done, so the window never waits on a disk.
 #include <windows.h>
-#include <process.h>
 
 #include <new>
 
@@ -19,7 +18,7 @@ constexpr std::u16string_view kReadingDigestText = u"Reading the stream for its 
 unsigned __stdcall digestWorker(void* parameter) {
     auto& run = *static_cast<DigestRun*>(parameter);
     try {
-        run.digest = streamDigestText(*run.fileSystem, run.record, &run.stop);
+        run.digest = streamDigestText(*run.fileSystem, run.record, &run.worker.cancelFlag());
     } catch (const std::bad_alloc&) {
         run.digest.clear();
     }
@@ -39,12 +38,10 @@ bool startDigestWorker(MainWindowState& state, const streamscan::StreamRecord& r
     run->fileSystem = state.fileSystem;
     if (state.setTimer(state.window, kDigestTimerId, kScanTimerIntervalMs, nullptr) == 0)
         return false;
-    const std::uintptr_t thread = _beginthreadex(nullptr, 0, digestWorker, run.get(), 0, nullptr);
-    if (thread == 0) {
+    if (!run->worker.start(digestWorker, run.get(), state.startWorker)) {
         KillTimer(state.window, kDigestTimerId);
         return false;
     }
-    run->thread.reset(reinterpret_cast<HANDLE>(thread));
     state.digest = std::move(run);
     setStatusText(state, kReadingDigestText);
     refreshStatusBar(state);
@@ -67,7 +64,7 @@ void showDetails(MainWindowState& state, const streamscan::StreamRecord& record)
 }
 
 void onDigestTimer(MainWindowState& state) {
-    if (!state.digest || WaitForSingleObject(state.digest->thread.get(), 0) != WAIT_OBJECT_0)
+    if (!state.digest || !state.digest->worker.returned())
         return;
     endDigest(state, true);
 }
@@ -77,8 +74,9 @@ void endDigest(MainWindowState& state, bool show) {
         return;
     if (state.window != nullptr)
         KillTimer(state.window, kDigestTimerId);
-    state.digest->stop.exchange(!show);
-    WaitForSingleObject(state.digest->thread.get(), INFINITE);
+    if (!show)
+        state.digest->worker.cancel();
+    state.digest->worker.join();
     const std::unique_ptr<DigestRun> run = std::move(state.digest);
     if (!show)
         return;

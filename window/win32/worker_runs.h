@@ -14,7 +14,6 @@
 #include "frontend/delete_plan.h"
 #include "frontend/extraction.h"
 #include "frontend/output_folder.h"
-#include "window/win32/owners.h"
 #include "window/win32/worker_thread.h"
 
 namespace tessalin {
@@ -40,13 +39,12 @@ struct SaveRun {
 };
 
 // The SHA-256 of a large stream, read for the details view. It runs beside
-// the others, not instead of them.
+// the others, not instead of them, and is cancelled only when the window closes.
 struct DigestRun {
     streamscan::StreamRecord record;
     streamscan::FileSystem* fileSystem = nullptr;
-    std::atomic<bool> stop{false};  // set by the window when it closes
     std::u16string digest;
-    OwnedHandle thread;
+    WorkerThread worker;
 };
 
 }  // namespace tessalin
