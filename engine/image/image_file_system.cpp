@@ -512,7 +512,12 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
     StreamList list;
     State::Node node{};
     State::Node* known = nullptr;
+    // What the folder walk kept; a volume read in one pass keeps nothing there.
+    const std::size_t index = state->volumeOf(hostPath);
     for (auto* table : {&state->children, &state->nodes}) {
+        if (index != kNoVolume && state->volumes[index].index) {
+            break;
+        }
         const auto found = table->find(hostPath);
         if (found != table->end()) {
             known = &found->second;
