@@ -320,6 +320,7 @@ std::string jsonSummary(const JsonSummaryFacts& facts, streamscan::FileSystem& f
     for (const streamscan::NotExaminedCounter& counter : streamscan::notExaminedCounters())
         appendNumber(out, counter.jsonKey, stats.*counter.count);
     appendNumber(out, "fileSystemStreams", stats.fileSystemStreams);
+    appendNumber(out, "orphans", outcome.orphans);
     appendNumber(out, "metadataAttributes", stats.metadataAttributes);
     appendNumber(out, "excluded", stats.excluded);
     appendNumber(out, "linkLoops", stats.linkLoops);

@@ -108,6 +108,8 @@ class ScanRun {
         for (const streamscan::NotExaminedPlace& place : settings.placesBefore)
             streamscan::countPlace(outcome.stats, place.kind);
         outcome.stats.unreadableStreams += unreadWhole;
+        if (settings.orphansFound)
+            outcome.orphans = settings.orphansFound();
         progress.hide();
     }
 

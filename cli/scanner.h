@@ -30,6 +30,9 @@ struct RunSettings {
     // Mounted NTFS volumes read through their source: (mount point, source),
     // asked once the scan is over, for one line each in the summary.
     std::function<std::vector<std::pair<std::u16string, std::u16string>>()> volumesReadThrough;
+    // Items of NTFS volumes read whole whose folder is gone (or whose parents
+    // loop), listed under $OrphanFiles: asked once the scan is over.
+    std::function<std::uint64_t()> orphansFound;
     // The command line as given, the program's name first: the manifest records it.
     std::vector<std::u16string> commandLine;
     // A scan of disk images: what each held as it was read, for the manifest;

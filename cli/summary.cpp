@@ -54,6 +54,11 @@ std::u16string summaryText(const ScanOutcome& outcome, const std::vector<std::u1
                                         u"streams NTFS keeps for itself were");
         text += u" not listed\n";
     }
+    if (outcome.orphans != 0) {
+        text += streamscan::countPhrase(outcome.orphans, u"item whose folder is gone was",
+                                        u"items whose folder is gone were");
+        text += u" listed under $OrphanFiles\n";
+    }
     if (outcome.stats.metadataAttributes != 0) {
         text += streamscan::countPhrase(outcome.stats.metadataAttributes,
                                         u"attribute holding metadata, not a stream, was",

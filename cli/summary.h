@@ -31,6 +31,7 @@ struct ScanOutcome {
     bool filtered = false;          // a filter was asked for
     bool deletedListed = false;     // deleted items were asked for
     std::uint64_t deletedStreamRows = 0;
+    std::uint64_t orphans = 0;  // items listed under $OrphanFiles
 };
 
 // Whether the scan left anything unexamined: exactly when the not-examined

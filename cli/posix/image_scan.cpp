@@ -209,6 +209,7 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
 
     options.paths = std::move(roots);
     settings.outputPort = &host;
+    settings.orphansFound = [&images] { return images.orphans(); };
     settings.imagesForManifest = [&images, &options, &console, &cancel] {
         std::vector<streamscan::ImageLayout> layouts = images.layouts();
         if (options.hashImages)

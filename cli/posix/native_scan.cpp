@@ -25,6 +25,7 @@ int runNativeScan(const CliOptions& options, RunSettings settings, Console& cons
             read.emplace_back(volume.mountPoint, volume.source);
         return read;
     };
+    settings.orphansFound = [&reader] { return reader.orphans(); };
     return runScanner(options, settings, console, reader, cancel);
 }
 

@@ -46,6 +46,10 @@ MountedNtfsReader::MountedNtfsReader(FileSystem& host)
 
 MountedNtfsReader::~MountedNtfsReader() = default;
 
+std::uint64_t MountedNtfsReader::orphans() const {
+    return image->orphans();
+}
+
 std::vector<MountedNtfsReader::VolumeRead> MountedNtfsReader::volumesRead() const {
     return volumes->read;
 }

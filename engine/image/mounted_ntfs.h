@@ -32,6 +32,8 @@ class MountedNtfsReader final : public FileSystem {
     };
     // The volumes read through their source so far, in the order first met.
     std::vector<VolumeRead> volumesRead() const;
+    // Items of those volumes listed under $OrphanFiles.
+    std::uint64_t orphans() const;
 
     PathStyle pathStyle() const override { return host.pathStyle(); }
     std::u16string fullPath(const std::u16string& path) override { return host.fullPath(path); }

@@ -466,6 +466,11 @@ TEST_F(ImageScan, AWholeVolumeIsReadFromItsRecordsWhateverItsIndexesSay) {
         EXPECT_EQ(note->hostFolder + u"/" + note->hostName, decodeName(image) + u"//p0" + folder);
         EXPECT_EQ(port.orphans(), folder.starts_with(u"/$") ? 1u : 0u);
     }
+    const CommandResult said = runCommand({kScanner, "--image", "--json", loopingParent});
+    EXPECT_NE(said.out.find("\"orphans\":1"), std::string::npos) << said.out;
+    EXPECT_NE(said.err.find("1 item whose folder is gone was listed under $OrphanFiles"),
+              std::string::npos)
+        << said.err;
 }
 
 // A volume with what one record cannot hold: a file with 60 streams and 40
