@@ -5,7 +5,8 @@
 // UTF-8 as its real text, and must show on the terminal as valid UTF-8.
 //
 // A listed stream name splits without losing anything (name and type put
-// together again give the listed text), and the name never holds a colon.
+// together again give the listed text), and the type never holds a colon: it is
+// what follows the last one, so a name that holds colons stays whole.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(decodeUtf8Strict(utf8ForDisplay(listed), text), "any text shows as valid UTF-8");
 
     const auto [streamName, type] = splitStreamName(listed);
-    check(streamName.find(u':') == std::u16string::npos, "the name holds no colon");
+    check(type.find(u':') == std::u16string::npos, "the type holds no colon");
     const std::u16string prefix = listed.substr(0, listed.rfind(u':', 0) == 0 ? 1 : 0);
     const bool typed = listed.find(u':', prefix.size()) != std::u16string::npos;
     check(prefix + streamName + (typed ? u":" + type : type) == listed,
