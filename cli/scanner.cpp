@@ -65,7 +65,7 @@ class ScanRun {
         ProgressLine progress(console);
         const bool rowsShareTerminal = console.outIsTerminal() && console.errIsTerminal();
 
-        outcome.deletedListed = static_cast<bool>(settings.hostDeleted);
+        outcome.deletedListed = options.deleted;
         streamscan::PlaceSink placeSink;
         const streamscan::RecordSink sink = [&](const streamscan::StreamRecord& found) {
             RowInProgress row(found);
@@ -343,12 +343,12 @@ class ScanRun {
 
     // A deleted item's row says so first.
     void markDeleted(RowInProgress& row) {
-        row.deleted = isDeleted(row.record());
+        // The port says which items are deleted; their rows say so first.
+        row.deleted = row.record().deleted;
         if (!row.deleted)
             return;
         streamscan::StreamRecord& record = row.change();
         record.note = deletedNote(record);
-        record.deleted = true;
     }
 
     // A rule that matches makes the row an Alert before the filters and the
@@ -435,11 +435,6 @@ class ScanRun {
         } else {
             console.out(shown(text));
         }
-    }
-
-    bool isDeleted(const streamscan::StreamRecord& record) const {
-        return settings.hostDeleted &&
-               settings.hostDeleted(streamscan::hostPathOf(record, fs.pathStyle()));
     }
 
     bool isRemovalCandidate(const streamscan::StreamRecord& record) const {

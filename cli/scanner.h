@@ -17,9 +17,6 @@ namespace tessalin::cli {
 
 struct RunSettings {
     bool colour = false;  // colourWanted, decided by the caller from the environment
-    // Set for a scan that lists deleted items: says whether a host path is one.
-    // Their rows say so in the note and the summary counts their streams.
-    std::function<bool(const std::u16string& hostPath)> hostDeleted;
     // A scan of disk images: the image files and segments being read, which no
     // output may replace, and the port output goes through (the host's).
     std::vector<streamscan::ItemIdentity> imagesRead;

@@ -96,6 +96,7 @@ struct ItemFacts {
     std::uint64_t lastWrite = 0;  // FILETIME
     ItemIdentity identity;        // known where the port can say it cheaply
     ItemDetails details;          // filled where the port has them at no extra cost, or for rows
+    bool deleted = false;         // a deleted item whose record is still intact (images)
 };
 
 // What a listing knows of an entry without asking more: enough for the walk to

@@ -23,6 +23,7 @@ StreamRecord hostRecord(const ScanContext& context,
     StreamRecord record;
     record.hostIdentity = facts.identity;
     record.hostDetails = facts.details;
+    record.deleted = facts.deleted;
     record.scanRoot = context.root;
     record.rootIdentity = context.rootIdentity;
     record.hostFolder = split.first;

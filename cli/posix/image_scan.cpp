@@ -216,11 +216,6 @@ int runImageScan(CliOptions options, RunSettings settings, Console& console,
             hashImageFiles(layouts, console, cancel);
         return layouts;
     };
-    if (options.deleted) {
-        settings.hostDeleted = [&images](const std::u16string& hostPath) {
-            return images.isDeleted(hostPath);
-        };
-    }
     return runScanner(options, settings, console, images, cancel);
 }
 

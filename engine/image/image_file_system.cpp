@@ -387,11 +387,6 @@ std::uint64_t ImageFileSystem::orphans() const {
     return state->orphans;
 }
 
-bool ImageFileSystem::isDeleted(const std::u16string& itemPath) {
-    State::Node node{};
-    return state->reach(itemPath, node) == kErrorSuccess && node.deleted;
-}
-
 std::u16string ImageFileSystem::fullPath(const std::u16string& path) {
     return state->owns(path) ? path : host.fullPath(path);
 }
@@ -423,6 +418,7 @@ std::uint32_t ImageFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     if (node.entry) {
         facts =
             indexedFacts(*volume.index, *node.entry, static_cast<std::uint64_t>(volume.fs->offset));
+        facts.deleted = node.deleted;
         return kErrorSuccess;
     }
     const FileHandle file(tsk_fs_file_open_meta(volume.fs, nullptr, node.addr));
@@ -431,6 +427,7 @@ std::uint32_t ImageFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
         return kErrorFileCorrupt;
     }
     facts = factsOf(file.get(), TSK_FS_NAME_TYPE_UNDEF);
+    facts.deleted = node.deleted;
     return kErrorSuccess;
 }
 
@@ -496,6 +493,7 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         table[joinPath(folder, item.name, PathStyle::image)] = State::Node{
             node.volume, item.addr,   item.deleted || node.deleted, std::move(item.streams),
             item.system, std::nullopt};
+        item.facts.deleted = item.deleted || node.deleted;
         entries.push_back(ListedEntry{std::move(item.name), item.facts});
     }
     first = DirectoryEntry{entries.front().name, entryKindOf(entries.front().facts.attributes)};

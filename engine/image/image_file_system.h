@@ -19,7 +19,7 @@
 // - The first startListing of an NTFS root (IMAGE//pN) reads the volume's $MFT
 //   in one pass and builds its folder tree. From then until scanEnded every
 //   call on a path of that volume (listings and their entryFacts, startStreams,
-//   itemFacts, openStream, isDeleted) is answered from the tree, the items under
+//   itemFacts, openStream) is answered from the tree, the items under
 //   $OrphanFiles included.
 // - Before that (itemFacts and the streams of the root itself, a scan that
 //   starts at a folder), on other file systems, where the pass cannot be made,
@@ -75,9 +75,6 @@ class ImageFileSystem final : public FileSystem {
     // What each image opened so far holds, as it was read: its container, its
     // partition table and the files it is read from.
     std::vector<ImageLayout> layouts() const;
-
-    // Whether an item this port listed is a deleted one.
-    bool isDeleted(const std::u16string& itemPath);
 
     // Items placed under $OrphanFiles by the volumes read so far (each time
     // one is read), their folder being gone or their parent references looping.

@@ -30,6 +30,7 @@ class IndexListing final : public DirectoryListing {
     }
     std::uint32_t entryFacts(ItemFacts& facts) override {
         facts = indexedFacts(index, position, volumeOffset);
+        facts.deleted = index.entry(position).deleted;
         return kErrorSuccess;
     }
 
