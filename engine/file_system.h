@@ -123,8 +123,12 @@ struct DirectoryEntry {
     bool volumeHidingStreams = false;
 };
 
+// One stream of an item, typed: each port reads its own system's form (the
+// Windows listing's ":NAME:TYPE", an attribute's name, an MFT attribute) and
+// hands over the name and type, never a text the engine parses back.
 struct StreamEntry {
-    std::u16string name;  // as listed, e.g. ":Zone.Identifier:$DATA" or "::$DATA"
+    std::u16string streamName;  // empty for the item's main stream
+    std::u16string streamType;  // e.g. "$DATA"; empty when the listing gave none
     std::uint64_t size = 0;
     // The port shows only part of the stream: its size is at least `size`.
     bool sizeIsLowerBound = false;

@@ -109,6 +109,12 @@ std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& 
     return {listed.substr(start, colon - start), listed.substr(colon + 1)};
 }
 
+void setListedName(StreamEntry& entry, const std::u16string& listed) {
+    auto [name, type] = splitStreamName(listed);
+    entry.streamName = std::move(name);
+    entry.streamType = std::move(type);
+}
+
 bool isDataStreamType(std::u16string_view type) {
     return type.empty() || equalsAsciiNoCase(type, u"$DATA");
 }
@@ -209,7 +215,8 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
     std::uint64_t rows = 0;
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
-        auto [name, type] = splitStreamName(entry.name);
+        std::u16string& name = entry.streamName;
+        std::u16string& type = entry.streamType;
         if (entry.ownedByFileSystem) {
             ++stats.fileSystemStreams;
         } else if (entry.metadata && !context.options.allAttributes) {

@@ -45,8 +45,11 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
                      HostFacts& facts);
 void emitItemRow(ScanContext& context, const std::u16string& hostPath, bool hostIsFolder,
                  HostFacts& facts);
-// (name, type) of a listed name such as ":Zone.Identifier:$DATA".
+// (name, type) of a name as a Windows stream listing gives it, such as
+// ":Zone.Identifier:$DATA": for the ports whose system lists streams so.
 std::pair<std::u16string, std::u16string> splitStreamName(const std::u16string& listed);
+// The same into a stream entry's typed fields.
+void setListedName(StreamEntry& entry, const std::u16string& listed);
 bool isMainStream(const std::u16string& name, const std::u16string& type);
 // Whether a type is $DATA: empty (a target's may be) or $DATA with the letters
 // A-Z in either case, compared code unit by code unit, so that nothing

@@ -57,8 +57,9 @@ std::optional<std::vector<StreamEntry>> dataStreamsOf(TSK_FS_FILE* file) {
             continue;
         }
         StreamEntry entry;
-        entry.name =
-            listedName(isUnnamedData(attribute) ? std::u16string() : nameOf(attribute->name));
+        if (!isUnnamedData(attribute))
+            entry.streamName = nameOf(attribute->name);
+        entry.streamType = u"$DATA";
         entry.size = attribute->size > 0 ? static_cast<std::uint64_t>(attribute->size) : 0;
         entry.attributeId = attribute->id;
         entries.push_back(std::move(entry));
@@ -69,12 +70,11 @@ std::optional<std::vector<StreamEntry>> dataStreamsOf(TSK_FS_FILE* file) {
 
 // Whether the library's streams of an item include every stream its records declare.
 bool lacksNone(const std::vector<StreamEntry>& listed, const DeclaredStreams& declared) {
-    return std::all_of(declared.streams.begin(), declared.streams.end(),
-                       [&](const DeclaredStream& stream) {
-                           const std::u16string name = listedName(stream.name);
-                           return std::any_of(listed.begin(), listed.end(),
-                                              [&](const StreamEntry& e) { return e.name == name; });
-                       });
+    return std::all_of(
+        declared.streams.begin(), declared.streams.end(), [&](const DeclaredStream& stream) {
+            return std::any_of(listed.begin(), listed.end(),
+                               [&](const StreamEntry& e) { return e.streamName == stream.name; });
+        });
 }
 
 struct DirCloser {
@@ -111,10 +111,6 @@ class AttributeReader final : public StreamReader {
 };
 
 }  // namespace
-
-std::u16string listedName(const std::u16string& name) {
-    return name.empty() ? std::u16string(u"::$DATA") : u":" + name + u":$DATA";
-}
 
 ItemFacts factsOf(TSK_FS_FILE* file, TSK_FS_NAME_TYPE_ENUM nameType) {
     const TSK_FS_META* meta = file->meta;
@@ -290,7 +286,8 @@ StreamList streamsOf(RecordReader* records, TSK_FS_FILE* file, TSK_INUM_T addr) 
     list.error = declared.error;
     for (const DeclaredStream& stream : declared.streams) {
         StreamEntry entry;
-        entry.name = listedName(stream.name);
+        entry.streamName = stream.name;
+        entry.streamType = u"$DATA";
         entry.size = stream.size;
         entry.attributeId = stream.id;
         list.entries.push_back(std::move(entry));

@@ -24,9 +24,6 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<TSK_FS_FILE, FileCloser>;
 
-// A stream's name as a listing gives it: "::$DATA" for the unnamed one.
-std::u16string listedName(const std::u16string& name);
-
 // An item's streams as a listing gives them, and the error it ends with.
 struct StreamList {
     std::uint32_t error = kErrorSuccess;

@@ -51,13 +51,10 @@ constexpr FileSystemStream kFileSystemStreams[] = {
     {u"$Extend/$RmMetadata/$TxfLog/$Tops", u"$T"},
 };
 
-bool isFileSystemStream(std::u16string_view file, const std::u16string& listed) {
-    return std::any_of(std::begin(kFileSystemStreams), std::end(kFileSystemStreams),
-                       [&](const FileSystemStream& own) {
-                           return own.file == file && listed.size() == own.stream.size() + 7 &&
-                                  listed.compare(1, own.stream.size(), own.stream) == 0 &&
-                                  listed.compare(1 + own.stream.size(), 6, u":$DATA") == 0;
-                       });
+bool isFileSystemStream(std::u16string_view file, const std::u16string& stream) {
+    return std::any_of(
+        std::begin(kFileSystemStreams), std::end(kFileSystemStreams),
+        [&](const FileSystemStream& own) { return own.file == file && own.stream == stream; });
 }
 
 std::u16string decimal(std::uint32_t value) {
@@ -546,7 +543,7 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
         const std::u16string_view inVolume = std::u16string_view(hostPath).substr(root.size() + 1);
         for (StreamEntry& entry : list.entries) {
             entry.onFileSystemFile = true;
-            entry.ownedByFileSystem = isFileSystemStream(inVolume, entry.name);
+            entry.ownedByFileSystem = isFileSystemStream(inVolume, entry.streamName);
         }
     }
     if (list.entries.empty()) {

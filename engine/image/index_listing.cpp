@@ -72,7 +72,8 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
     list.error = item.streamsWhole ? kErrorSuccess : kErrorFileCorrupt;
     for (const IndexedStream& stream : index.streamsOf(item)) {
         StreamEntry listed;
-        listed.name = listedName(std::u16string(index.text(stream.name)));
+        listed.streamName = std::u16string(index.text(stream.name));
+        listed.streamType = u"$DATA";
         listed.size = stream.size;
         listed.attributeId = stream.id;
         list.entries.push_back(std::move(listed));

@@ -105,7 +105,9 @@ class PosixStreamListing : public StreamListing {
                 continue;  // removed since the list was read
             if (value.error == ENOENT || value.error == EACCES || value.error == EPERM)
                 return windowsErrorFromErrno(value.error);  // the item itself is gone or refused
-            entry.name = listedNameOf(attribute);
+            AttributeStream stream = streamOf(attribute);
+            entry.streamName = std::move(stream.name);
+            entry.streamType = std::move(stream.type);
             entry.carrier = textOf(attribute);
             entry.metadata = isMetadataAttribute(attribute) && !onNtfsVolume();
             currentError = value.error;

@@ -11,7 +11,6 @@ namespace {
 constexpr std::string_view kUserPrefix = "user.";
 constexpr std::string_view kSambaPrefix = "user.DosStream.";
 constexpr std::u16string_view kDataType = u"$DATA";
-constexpr std::u16string_view kDataSuffix = u":$DATA";
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -56,18 +55,16 @@ bool isSambaStream(std::string_view attribute) {
     return type.size() > 1 && type.front() == '$' && type.find(':') == type.npos;
 }
 
-std::u16string listedNameOf(std::string_view attribute) {
-    std::u16string listed = u":";
+AttributeStream streamOf(std::string_view attribute) {
     if (isSambaStream(attribute)) {
-        listed += textOf(attribute.substr(kSambaPrefix.size()));
-    } else {
-        // Any other name reads as the plain form, also one that looks like
-        // Samba's but does not parse: user.DosStream.:$DATA lists as the stream
-        // "DosStream." of type "$DATA:$DATA", which says where it came from.
-        listed += textOf(attribute.substr(kUserPrefix.size()));
-        listed += kDataSuffix;
+        const std::string_view rest = attribute.substr(kSambaPrefix.size());
+        const std::size_t colon = rest.find(':');
+        return {textOf(rest.substr(0, colon)), textOf(rest.substr(colon + 1))};
     }
-    return listed;
+    // Any other name reads as the plain form, also one that looks like Samba's
+    // but does not parse: user.DosStream.:$DATA is the stream "DosStream.:$DATA",
+    // which says where it came from.
+    return {textOf(attribute.substr(kUserPrefix.size())), std::u16string(kDataType)};
 }
 
 std::size_t streamLengthOf(std::string_view attribute, std::string_view value) {

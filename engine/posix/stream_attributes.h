@@ -22,8 +22,13 @@ bool isStreamAttribute(std::string_view attribute);
 bool isMetadataAttribute(std::string_view attribute);
 // user.DosStream.NAME:TYPE with a name, and a type that begins with $ and has no colon.
 bool isSambaStream(std::string_view attribute);
-// The name a stream enumeration lists, e.g. ":Zone.Identifier:$DATA".
-std::u16string listedNameOf(std::string_view attribute);
+// The stream an attribute carries: user.NAME is NAME of type $DATA, and
+// user.DosStream.NAME:TYPE is NAME of type TYPE.
+struct AttributeStream {
+    std::u16string name;
+    std::u16string type;
+};
+AttributeStream streamOf(std::string_view attribute);
 // The length of the stream a value holds: Samba's form ends in a zero byte
 // that is not content, and only a zero byte is dropped.
 std::size_t streamLengthOf(std::string_view attribute, std::string_view value);

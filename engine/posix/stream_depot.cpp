@@ -7,6 +7,7 @@
 
 #include "engine/posix/errno_codes.h"
 #include "engine/posix/name_codec.h"
+#include "engine/stream_listing.h"
 #include "engine/win_codes.h"
 
 namespace streamscan {
@@ -179,7 +180,7 @@ std::uint32_t DepotListing::next(StreamEntry& entry) {
         struct stat st {};
         const bool sized = currentError == 0 && fstat(opened.get(), &st) == 0;
         // Samba names each file ":NAME:TYPE"; any other name is shown as it is.
-        entry.name = current.front() == ':' ? textOf(current) : u":" + textOf(current);
+        setListedName(entry, current.front() == ':' ? textOf(current) : u":" + textOf(current));
         entry.carrier = depotCarrierOf(current);
         entry.size = sized ? static_cast<std::uint64_t>(st.st_size) : 0;
         // What cannot be opened is not known to be empty.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/path_forms.h"
+#include "engine/stream_listing.h"
 #include "engine/win32/owned.h"
 #include "engine/win_codes.h"
 
@@ -76,7 +77,7 @@ ItemFacts factsOf(const WIN32_FIND_DATAW& data) {
 
 StreamEntry entryOf(const WIN32_FIND_STREAM_DATA& data) {
     StreamEntry entry;
-    entry.name = textOf(data.cStreamName);
+    setListedName(entry, textOf(data.cStreamName));
     entry.size = static_cast<std::uint64_t>(data.StreamSize.QuadPart);
     return entry;
 }

@@ -306,11 +306,15 @@ std::uint32_t FakeFileSystem::startStreams(const std::u16string& hostPath, Strea
         return kErrorFileNotFound;
     }
     std::vector<StreamEntry> streams;
+    // A Windows listing's form, read as the Windows port reads it.
     if (!item->folder && style_ == PathStyle::windows) {
-        streams.push_back({u"::$DATA", item->facts.size});
+        streams.push_back({u"", u"$DATA", item->facts.size});
     }
     for (const Stream& stream : item->streams) {
-        streams.push_back({stream.listedName, stream.content.size()});
+        StreamEntry entry;
+        setListedName(entry, stream.listedName);
+        entry.size = stream.content.size();
+        streams.push_back(std::move(entry));
     }
     if (streams.empty()) {
         return kErrorHandleEof;
