@@ -131,7 +131,7 @@ struct StreamEntry {
     std::u16string streamType;  // e.g. "$DATA"; empty when the listing gave none
     std::uint64_t size = 0;
     // The port shows only part of the stream: its size is at least `size`.
-    bool sizeIsLowerBound = false;
+    bool sizeAtLeast = false;
     // What carried the stream, in the port's own terms, where the name alone may
     // not tell: the extended attribute it was listed from (Linux), the MFT
     // attribute id (images). Empty and 0 where the name says it all.

@@ -238,7 +238,7 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
             record.streamName = std::move(name);
             record.streamType = std::move(type);
             record.streamSize = entry.size;
-            record.streamSizeAtLeast = entry.sizeIsLowerBound;
+            record.streamSizeAtLeast = entry.sizeAtLeast;
             const bool isZone = equalsAsciiNoCase(record.streamName, kZoneIdentifierName);
             // A zero-length stream is never opened; one whose size is not known
             // cannot be read whole either.

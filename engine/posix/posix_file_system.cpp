@@ -115,7 +115,7 @@ class PosixStreamListing : public StreamListing {
                 // Only what the interface shows is known (nothing at all when it
                 // refused): a lower bound, never passed off as the size.
                 entry.size = value.shownSize;
-                entry.sizeIsLowerBound = true;
+                entry.sizeAtLeast = true;
                 content.clear();
             } else {
                 value.bytes.resize(streamLengthOf(attribute, value.bytes));

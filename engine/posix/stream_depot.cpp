@@ -184,7 +184,7 @@ std::uint32_t DepotListing::next(StreamEntry& entry) {
         entry.carrier = depotCarrierOf(current);
         entry.size = sized ? static_cast<std::uint64_t>(st.st_size) : 0;
         // What cannot be opened is not known to be empty.
-        entry.sizeIsLowerBound = !sized;
+        entry.sizeAtLeast = !sized;
         return kErrorSuccess;
     }
 }
