@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "engine/byte_order.h"
+
 namespace streamscan {
 namespace {
 
@@ -48,12 +50,6 @@ bool startsWith(Bytes bytes, std::string_view magic) {
     return true;
 }
 
-std::uint32_t littleEndian32(Bytes bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
 std::uint32_t bigEndian32(Bytes bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) << 24 |
            static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
@@ -83,7 +79,7 @@ ContentKind portableExecutable(Bytes bytes) {
     constexpr std::uint16_t kDllCharacteristic = 0x2000;
     if (!startsWith(bytes, "MZ") || bytes.size() < kPeOffsetField + 4)
         return ContentKind::unknown;
-    const std::uint64_t pe = littleEndian32(bytes, kPeOffsetField);
+    const std::uint64_t pe = littleEndian(bytes.data() + kPeOffsetField, 4);
     if (pe + 24 > bytes.size() || !startsWith(bytes.subspan(pe), std::string_view("PE\0\0", 4)))
         return ContentKind::unknown;
     const std::uint16_t characteristics =

@@ -7,18 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/byte_order.h"
 #include "engine/unicode.h"
 
 namespace streamscan {
 namespace {
-
-std::uint64_t littleEndian(const std::uint8_t* bytes, std::size_t count) {
-    std::uint64_t value = 0;
-    for (std::size_t i = count; i > 0; --i) {
-        value = (value << 8) | bytes[i - 1];
-    }
-    return value;
-}
 
 // The name of segment `number` of an evidence set whose first segment is
 // `first`: .E01 to .E99, then .EAA to .EZZ, .FAA and on, in the first's case.

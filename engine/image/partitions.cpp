@@ -6,18 +6,11 @@
 #include <cstring>
 #include <optional>
 
+#include "engine/byte_order.h"
 #include "engine/unicode.h"
 
 namespace streamscan {
 namespace {
-
-std::uint64_t littleEndian(const std::uint8_t* bytes, std::size_t count) {
-    std::uint64_t value = 0;
-    for (std::size_t i = count; i > 0; --i) {
-        value = (value << 8) | bytes[i - 1];
-    }
-    return value;
-}
 
 // What a volume whose file system the library cannot read seems to be, from the
 // signature it starts with: "BitLocker", "LUKS", or empty.
