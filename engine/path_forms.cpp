@@ -165,6 +165,7 @@ std::u16string joinPath(const std::u16string& folder, const std::u16string& name
 
 void joinPathInto(std::u16string& out, const std::u16string& folder, const std::u16string& name,
                   PathStyle style) {
+    out.reserve(folder.size() + 1 + name.size());  // one allocation at most, none when reused
     out = folder;
     if (folder.empty() || name.empty()) {
         out += name;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "engine/assessment.h"
@@ -211,7 +212,8 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
         return;
     }
 
-    const auto split = splitHostPath(hostPath, context.fs.pathStyle());
+    // Made for the first row only: most items show none.
+    std::optional<std::pair<std::u16string, std::u16string>> split;
     std::uint64_t rows = 0;
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
@@ -229,7 +231,9 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
                 countFailure(context, hostPath, error);
                 return;
             }
-            StreamRecord record = hostRecord(context, split, hostIsFolder, *known);
+            if (!split)
+                split = splitHostPath(hostPath, context.fs.pathStyle());
+            StreamRecord record = hostRecord(context, *split, hostIsFolder, *known);
             if (!record.hostIdentity.known)
                 record.hostIdentity = listing->hostIdentity();
             record.carrier = std::move(entry.carrier);

@@ -239,12 +239,13 @@ void walkFolder(const std::u16string& folder, ScanContext& context, int depth) {
     std::vector<Subfolder> subfolders;
     const bool following = context.options.followLinks;
     std::uint32_t endError = kErrorSuccess;
+    std::u16string child;  // reused: most entries need no path of their own
     for (;;) {
         if (!keepGoing(context, folder)) {
             break;
         }
         if (entry.name != u"." && entry.name != u"..") {
-            const std::u16string child = joinPath(folder, entry.name, style);
+            joinPathInto(child, folder, entry.name, style);
             // The entry's facts are asked of the listing only if it shows a record.
             HostFacts facts(*listing);
             if (!context.options.excludePatterns.empty() &&

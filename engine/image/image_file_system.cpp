@@ -3,6 +3,7 @@
 #include <tsk/libtsk.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -57,6 +58,14 @@ bool isFileSystemStream(std::u16string_view file, const std::u16string& stream) 
         [&](const FileSystemStream& own) { return own.file == file && own.stream == stream; });
 }
 
+// Whether two texts are equal, compared as bytes: equal UTF-16 texts are equal
+// bytes, and memcmp is much faster than char_traits<char16_t>'s character loop
+// on the long paths of an image, which are compared for every item walked.
+bool sameText(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 std::u16string decimal(std::uint32_t value) {
     return widenAscii(std::to_string(value));
 }
@@ -103,11 +112,13 @@ struct ImageFileSystem::State {
     bool includeDeleted = false;
     std::uint64_t orphans = 0;                   // of every pass so far
     mutable std::size_t lastVolume = kNoVolume;  // what volumeOf found last
-    // The indexed folder listed last.
+    // The indexed folder listed last, and the entry its listing handed out
+    // last (0, the root, for none: it is no folder's entry).
     struct {
         std::size_t volume = kNoVolume;
         std::u16string path;
         std::uint32_t entry = 0;
+        std::uint32_t current = 0;
     } lastFolder;
     std::vector<Image> images;
     std::vector<Volume> volumes;
@@ -135,7 +146,7 @@ struct ImageFileSystem::State {
         return std::any_of(images.begin(), images.end(), [&](const Image& known) {
             const std::size_t size = known.path.size();
             return path.size() >= size + 2 && path[size] == u'/' && path[size + 1] == u'/' &&
-                   path.compare(0, size, known.path) == 0;
+                   sameText(std::u16string_view(path).substr(0, size), known.path);
         });
     }
 
@@ -145,7 +156,7 @@ struct ImageFileSystem::State {
             const std::u16string& root = volumes[i].root;
             return path.size() >= root.size() &&
                    (path.size() == root.size() || path[root.size()] == u'/') &&
-                   path.compare(0, root.size(), root) == 0;
+                   sameText(std::u16string_view(path).substr(0, root.size()), root);
         };
         // The walk stays in one volume for long: the one found last is asked first.
         if (lastVolume < volumes.size() && holds(lastVolume)) {
@@ -180,6 +191,38 @@ struct ImageFileSystem::State {
         orphans += volume.index ? volume.index->orphans : 0;
     }
 
+    // The node of entry `entry` of indexed volume `index`.
+    Node indexedNode(std::size_t index, std::uint32_t entry) const {
+        const VolumeIndex& tree = *volumes[index].index;
+        const IndexedEntry& named = tree.entry(entry);
+        return Node{index,         static_cast<TSK_INUM_T>(tree.itemOf(entry).entry),
+                    named.deleted, std::nullopt,
+                    named.system,  entry};
+    }
+
+    // Whether `path` names the entry the last indexed listing handed out, the
+    // item the walk asks about right after listing it: then no step of the
+    // path is looked up again. A folder that names an item twice is left to
+    // the lookup, which finds the first of the two.
+    bool reachCurrent(const std::u16string& path, Node& node) const {
+        if (lastFolder.current == 0 || lastFolder.volume >= volumes.size() ||
+            !volumes[lastFolder.volume].index) {
+            return false;
+        }
+        const VolumeIndex& tree = *volumes[lastFolder.volume].index;
+        const std::u16string_view name = tree.nameOf(lastFolder.current);
+        const std::size_t folderSize = lastFolder.path.size();
+        if (tree.entry(lastFolder.current).folder != tree.entry(lastFolder.entry).item ||
+            tree.itemOf(lastFolder.entry).namesTwice ||
+            path.size() != folderSize + 1 + name.size() || path[folderSize] != u'/' ||
+            !sameText(std::u16string_view(path).substr(folderSize + 1), name) ||
+            !sameText(std::u16string_view(path).substr(0, folderSize), lastFolder.path)) {
+            return false;
+        }
+        node = indexedNode(lastFolder.volume, lastFolder.current);
+        return true;
+    }
+
     // The entry of a path below an indexed volume's root, step by step from it,
     // or from the folder listed last when the path lies in it (the walk asks
     // for the streams of each item it lists).
@@ -204,10 +247,7 @@ struct ImageFileSystem::State {
             entry = *found;
             at = next;
         }
-        const IndexedEntry& named = volume.index->entry(entry);
-        node = Node{index,         static_cast<TSK_INUM_T>(volume.index->itemOf(entry).entry),
-                    named.deleted, std::nullopt,
-                    named.system,  entry};
+        node = indexedNode(index, entry);
         return kErrorSuccess;
     }
 
@@ -215,6 +255,9 @@ struct ImageFileSystem::State {
     // reach. Through the folder walk, a path met before the last listing (a
     // report or an extraction after the scan) is found again by reading its folder.
     std::uint32_t reach(const std::u16string& path, Node& node) {
+        if (reachCurrent(path, node)) {
+            return kErrorSuccess;
+        }
         const std::size_t index = volumeOf(path);
         if (index != kNoVolume && volumes[index].index) {
             return reachIndexed(index, path, node);
@@ -248,6 +291,29 @@ struct ImageFileSystem::State {
             }
         }
         return kErrorFileNotFound;
+    }
+
+    // Hands the streams of `node` at `hostPath` over as a listing: 0 with the
+    // first, kErrorHandleEof when there is none, or the error they ended with.
+    std::uint32_t handOverStreams(const std::u16string& hostPath, const Node& node, StreamList list,
+                                  StreamEntry& first,
+                                  std::unique_ptr<StreamListing>& listing) const {
+        if (node.system) {
+            const std::u16string& root = volumes[node.volume].root;
+            const std::u16string_view inVolume =
+                std::u16string_view(hostPath).substr(root.size() + 1);
+            for (StreamEntry& entry : list.entries) {
+                entry.onFileSystemFile = true;
+                entry.ownedByFileSystem = isFileSystemStream(inVolume, entry.streamName);
+            }
+        }
+        if (list.entries.empty()) {
+            return list.error == kErrorSuccess ? kErrorHandleEof : list.error;
+        }
+        first = std::move(list.entries.front());  // the listing hands out from the second on
+        listing = std::make_unique<VectorStreamListing>(
+            std::move(list.entries), list.error == kErrorSuccess ? kErrorHandleEof : list.error);
+        return kErrorSuccess;
     }
 
     // `missingPart`: what the container lacks of it, or empty.
@@ -461,11 +527,12 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
         return kErrorFileCorrupt;
     }
     if (node.entry) {
-        state->lastFolder = {node.volume, folder, *node.entry};
+        state->lastFolder = {node.volume, folder, *node.entry, 0};
         // Records the pass could not read are damage the root's listing ends with.
-        return startIndexedListing(
-            *volume.index, *node.entry, static_cast<std::uint64_t>(volume.fs->offset),
-            *node.entry == 0 && volume.index->damagedRecords > 0, first, listing);
+        return startIndexedListing(*volume.index, *node.entry,
+                                   static_cast<std::uint64_t>(volume.fs->offset),
+                                   *node.entry == 0 && volume.index->damagedRecords > 0,
+                                   state->lastFolder.current, first, listing);
     }
     std::vector<LibraryItem> kept;
     bool damaged = false;
@@ -501,11 +568,15 @@ std::uint32_t ImageFileSystem::startListing(const std::u16string& folder, Direct
 
 std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, StreamEntry& first,
                                             std::unique_ptr<StreamListing>& listing) {
+    StreamList list;
+    State::Node node{};
+    if (state->reachCurrent(hostPath, node)) {
+        list = indexedStreams(*state->volumes[node.volume].index, *node.entry);
+        return state->handOverStreams(hostPath, node, std::move(list), first, listing);
+    }
     if (!state->owns(hostPath)) {
         return host.startStreams(hostPath, first, listing);
     }
-    StreamList list;
-    State::Node node{};
     State::Node* known = nullptr;
     // What the folder walk kept; a volume read in one pass keeps nothing there.
     const std::size_t index = state->volumeOf(hostPath);
@@ -538,21 +609,7 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
             list = streamsOf(volume.records.get(), file.get(), node.addr);
         }
     }
-    if (node.system) {
-        const std::u16string& root = state->volumes[node.volume].root;
-        const std::u16string_view inVolume = std::u16string_view(hostPath).substr(root.size() + 1);
-        for (StreamEntry& entry : list.entries) {
-            entry.onFileSystemFile = true;
-            entry.ownedByFileSystem = isFileSystemStream(inVolume, entry.streamName);
-        }
-    }
-    if (list.entries.empty()) {
-        return list.error == kErrorSuccess ? kErrorHandleEof : list.error;
-    }
-    first = list.entries.front();
-    listing = std::make_unique<VectorStreamListing>(
-        std::move(list.entries), list.error == kErrorSuccess ? kErrorHandleEof : list.error);
-    return kErrorSuccess;
+    return state->handOverStreams(hostPath, node, std::move(list), first, listing);
 }
 
 std::uint32_t ImageFileSystem::openStream(const std::u16string& hostPath,

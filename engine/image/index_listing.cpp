@@ -14,17 +14,21 @@ EntryKind kindOf(const VolumeIndex& index, std::uint32_t entry) {
 class IndexListing final : public DirectoryListing {
   public:
     IndexListing(const VolumeIndex& index, std::uint32_t folder, std::uint64_t volumeOffset,
-                 std::uint32_t endError)
+                 std::uint32_t endError, std::uint32_t& current)
         : index(index),
           position(index.itemOf(folder).firstChild),
           end(position + index.itemOf(folder).childCount),
           volumeOffset(volumeOffset),
-          endError(endError) {}
+          endError(endError),
+          current(current) {
+        current = position;
+    }
     std::uint32_t next(DirectoryEntry& entry) override {
         if (position + 1 >= end) {
             return endError;
         }
         ++position;
+        current = position;
         entry = DirectoryEntry{std::u16string(index.nameOf(position)), kindOf(index, position)};
         return kErrorSuccess;
     }
@@ -40,6 +44,7 @@ class IndexListing final : public DirectoryListing {
     std::uint32_t end;
     std::uint64_t volumeOffset;
     std::uint32_t endError;
+    std::uint32_t& current;  // the port's note of the entry handed out last
 };
 
 }  // namespace
@@ -82,7 +87,8 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
 }
 
 std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,
-                                  std::uint64_t volumeOffset, bool damaged, DirectoryEntry& first,
+                                  std::uint64_t volumeOffset, bool damaged, std::uint32_t& current,
+                                  DirectoryEntry& first,
                                   std::unique_ptr<DirectoryListing>& listing) {
     const IndexedItem& item = index.itemOf(folder);
     damaged = damaged || item.namesTwice;
@@ -91,8 +97,8 @@ std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder
     }
     first = DirectoryEntry{std::u16string(index.nameOf(item.firstChild)),
                            kindOf(index, item.firstChild)};
-    listing = std::make_unique<IndexListing>(index, folder, volumeOffset,
-                                             damaged ? kErrorFileCorrupt : kErrorNoMoreFiles);
+    listing = std::make_unique<IndexListing>(
+        index, folder, volumeOffset, damaged ? kErrorFileCorrupt : kErrorNoMoreFiles, current);
     return kErrorSuccess;
 }
 

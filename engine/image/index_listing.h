@@ -19,8 +19,12 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry);
 
 // The listing of folder entry `folder`; kErrorFileNotFound when it is empty.
 // `damaged`: the listing ends with an error whatever the folder holds.
+// `current` is kept at the entry the listing handed out last, for the port to
+// answer questions about it without looking its path up; it must outlive the
+// listing.
 std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,
-                                  std::uint64_t volumeOffset, bool damaged, DirectoryEntry& first,
+                                  std::uint64_t volumeOffset, bool damaged, std::uint32_t& current,
+                                  DirectoryEntry& first,
                                   std::unique_ptr<DirectoryListing>& listing);
 
 }  // namespace streamscan
