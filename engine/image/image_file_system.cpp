@@ -571,8 +571,12 @@ std::uint32_t ImageFileSystem::startStreams(const std::u16string& hostPath, Stre
     StreamList list;
     State::Node node{};
     if (state->reachCurrent(hostPath, node)) {
-        list = indexedStreams(*state->volumes[node.volume].index, *node.entry);
-        return state->handOverStreams(hostPath, node, std::move(list), first, listing);
+        const VolumeIndex& index = *state->volumes[node.volume].index;
+        if (!node.system) {
+            return startIndexedStreams(index, *node.entry, first, listing);
+        }
+        return state->handOverStreams(hostPath, node, indexedStreams(index, *node.entry), first,
+                                      listing);
     }
     if (!state->owns(hostPath)) {
         return host.startStreams(hostPath, first, listing);

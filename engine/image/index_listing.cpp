@@ -1,5 +1,7 @@
 #include "engine/image/index_listing.h"
 
+#include <span>
+
 #include "engine/image/ntfs_facts.h"
 
 namespace streamscan {
@@ -47,6 +49,37 @@ class IndexListing final : public DirectoryListing {
     std::uint32_t& current;  // the port's note of the entry handed out last
 };
 
+StreamEntry streamEntryOf(const VolumeIndex& index, const IndexedStream& stream) {
+    StreamEntry listed;
+    listed.streamName = std::u16string(index.text(stream.name));
+    listed.streamType = u"$DATA";
+    listed.size = stream.size;
+    listed.attributeId = stream.id;
+    return listed;
+}
+
+// An item's streams read from the index as they are handed out, so that the
+// many items with one stream cost no list of their own.
+class IndexStreamListing final : public StreamListing {
+  public:
+    IndexStreamListing(const VolumeIndex& index, std::span<const IndexedStream> streams,
+                       std::uint32_t endError)
+        : index(index), streams(streams), endError(endError) {}
+    std::uint32_t next(StreamEntry& entry) override {
+        if (position >= streams.size()) {
+            return endError;
+        }
+        entry = streamEntryOf(index, streams[position++]);
+        return kErrorSuccess;
+    }
+
+  private:
+    const VolumeIndex& index;
+    std::span<const IndexedStream> streams;
+    std::uint32_t endError;
+    std::size_t position = 1;  // the first went out with the start
+};
+
 }  // namespace
 
 ItemFacts indexedFacts(const VolumeIndex& index, std::uint32_t entry, std::uint64_t volumeOffset) {
@@ -76,14 +109,22 @@ StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry) {
     StreamList list;
     list.error = item.streamsWhole ? kErrorSuccess : kErrorFileCorrupt;
     for (const IndexedStream& stream : index.streamsOf(item)) {
-        StreamEntry listed;
-        listed.streamName = std::u16string(index.text(stream.name));
-        listed.streamType = u"$DATA";
-        listed.size = stream.size;
-        listed.attributeId = stream.id;
-        list.entries.push_back(std::move(listed));
+        list.entries.push_back(streamEntryOf(index, stream));
     }
     return list;
+}
+
+std::uint32_t startIndexedStreams(const VolumeIndex& index, std::uint32_t entry, StreamEntry& first,
+                                  std::unique_ptr<StreamListing>& listing) {
+    const IndexedItem& item = index.itemOf(entry);
+    const std::uint32_t endError = item.streamsWhole ? kErrorHandleEof : kErrorFileCorrupt;
+    const std::span<const IndexedStream> streams = index.streamsOf(item);
+    if (streams.empty()) {
+        return endError;
+    }
+    first = streamEntryOf(index, streams.front());
+    listing = std::make_unique<IndexStreamListing>(index, streams, endError);
+    return kErrorSuccess;
 }
 
 std::uint32_t startIndexedListing(const VolumeIndex& index, std::uint32_t folder,

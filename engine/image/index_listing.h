@@ -17,6 +17,12 @@ ItemFacts indexedFacts(const VolumeIndex& index, std::uint32_t entry, std::uint6
 // The streams of entry `entry`'s item as a listing gives them.
 StreamList indexedStreams(const VolumeIndex& index, std::uint32_t entry);
 
+// The same as an open enumeration read from the index as it goes, for an item
+// that is none of the file system's own: 0 with the first, kErrorHandleEof
+// when there is none, or the error the streams end with.
+std::uint32_t startIndexedStreams(const VolumeIndex& index, std::uint32_t entry, StreamEntry& first,
+                                  std::unique_ptr<StreamListing>& listing);
+
 // The listing of folder entry `folder`; kErrorFileNotFound when it is empty.
 // `damaged`: the listing ends with an error whatever the folder holds.
 // `current` is kept at the entry the listing handed out last, for the port to
