@@ -33,15 +33,35 @@ struct MountedNtfsReader::Volumes {
         bool reported = false;     // named in volumesRead
     };
     std::vector<MountEntry> mounts;
+    // The mount points of mounts that may be NTFS (kernel NTFS, FUSE): a path
+    // below none of them is no business of this reader, told at the cost of
+    // a few compares, as the walk asks about every item.
+    std::vector<std::u16string> candidates;
     std::vector<Volume> known;  // by mount point, in the order first met
     std::vector<VolumeRead> read;
+
+    void load(std::vector<MountEntry> table) {
+        mounts = std::move(table);
+        candidates.clear();
+        for (const MountEntry& mount : mounts) {
+            if (mount.type == "ntfs" || mount.type == "ntfs3" || mount.type.rfind("fuse", 0) == 0)
+                candidates.push_back(textOf(mount.mountPoint));
+        }
+    }
+
+    bool mayHold(std::u16string_view path) const {
+        return std::any_of(candidates.begin(), candidates.end(), [&](const std::u16string& point) {
+            return point == u"/" || (path.substr(0, point.size()) == point &&
+                                     (path.size() == point.size() || path[point.size()] == u'/'));
+        });
+    }
 };
 
 MountedNtfsReader::MountedNtfsReader(FileSystem& host)
     : host(host),
       image(std::make_unique<ImageFileSystem>(host, false)),
       volumes(std::make_unique<Volumes>()) {
-    volumes->mounts = readMountTable();
+    volumes->load(readMountTable());
 }
 
 MountedNtfsReader::~MountedNtfsReader() = default;
@@ -55,7 +75,8 @@ std::vector<MountedNtfsReader::VolumeRead> MountedNtfsReader::volumesRead() cons
 }
 
 std::u16string MountedNtfsReader::imagePathOf(const std::u16string& path) {
-    if (path.empty() || path.front() != u'/' || path.find(u'\0') != std::u16string::npos)
+    if (path.empty() || path.front() != u'/' || !volumes->mayHold(path) ||
+        path.find(u'\0') != std::u16string::npos)
         return {};
     const std::string bytes = bytesOf(path);
     const MountEntry* mount = mountHolding(volumes->mounts, bytes);
@@ -96,7 +117,7 @@ std::u16string MountedNtfsReader::imagePathOf(const std::u16string& path) {
 
 VolumeInfo MountedNtfsReader::queryVolume(const std::u16string& path) {
     // Each root starts from the table as it is now.
-    volumes->mounts = readMountTable();
+    volumes->load(readMountTable());
     if (imagePathOf(host.fullPath(path)).empty())
         return host.queryVolume(path);
     VolumeInfo info;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "engine/posix/dos_attributes.h"
@@ -126,13 +127,21 @@ class PosixDirectoryListing : public DirectoryListing {
         if (current.name.empty())
             return kErrorFileNotFound;
         if (!factsKnown) {
+            std::optional<Timestamp> birth;
             if (!haveStat) {
-                if (fstatat(current.folder, current.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-                    return lastError();
+                // One call for the facts and the birth time: a row's item costs
+                // no second look.
+                if (const int error =
+                        statWithBirth(current.folder, current.name.c_str(), st, birth);
+                    error != 0)
+                    return windowsErrorFromErrno(error);
                 haveStat = true;
+                birthAsked = true;
             }
             currentFacts = factsNow();
             factsKnown = true;
+            if (birth)
+                currentFacts.details.times.created = *birth;
         }
         if (!birthAsked) {
             birthAsked = true;

@@ -1,6 +1,9 @@
 #include "engine/posix/item_facts.h"
 
 #include <fcntl.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
 
 #include "engine/win_codes.h"
 
@@ -56,6 +59,29 @@ void addBirthTime(int folder, const char* name, ItemDetails& details) {
         details.times.created = {static_cast<std::int64_t>(sx.stx_btime.tv_sec),
                                  sx.stx_btime.tv_nsec, 9};
     }
+}
+
+int statWithBirth(int folder, const char* name, struct stat& st, std::optional<Timestamp>& birth) {
+    struct statx sx {};
+    if (statx(folder, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        return errno;
+    st = {};
+    st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    st.st_ino = sx.stx_ino;
+    st.st_mode = sx.stx_mode;
+    st.st_nlink = sx.stx_nlink;
+    st.st_uid = sx.stx_uid;
+    st.st_gid = sx.stx_gid;
+    st.st_size = static_cast<off_t>(sx.stx_size);
+    const auto time = [](const struct statx_timestamp& t) {
+        return timespec{static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
+    };
+    st.st_atim = time(sx.stx_atime);
+    st.st_mtim = time(sx.stx_mtime);
+    st.st_ctim = time(sx.stx_ctime);
+    if ((sx.stx_mask & STATX_BTIME) != 0)
+        birth = Timestamp{static_cast<std::int64_t>(sx.stx_btime.tv_sec), sx.stx_btime.tv_nsec, 9};
+    return 0;
 }
 
 ItemFacts factsOf(const struct stat& st, std::string_view leaf, const WindowsAttributes& windows,

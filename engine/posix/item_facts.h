@@ -32,6 +32,9 @@ ItemIdentity identityOf(const struct stat& st);
 // The time the file system says the item was made (statx), where it keeps one;
 // asked only for items that show a row. `folder` may be AT_FDCWD.
 void addBirthTime(int folder, const char* name, ItemDetails& details);
+// fstatat without following a link, and the birth time where the file system
+// keeps one, in one statx call. 0 or the errno.
+int statWithBirth(int folder, const char* name, struct stat& st, std::optional<Timestamp>& birth);
 
 // `linkToFolder` says, for a symbolic link, whether it leads to a folder; a
 // link that NTFS marks as a directory (a junction) is a folder even when its
