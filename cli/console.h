@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "engine/file_system.h"
 
 namespace tessalin::cli {
 
@@ -31,6 +34,8 @@ class Console {
     virtual std::optional<std::string> readLine() = 0;
     // Whether writing to standard output has failed (a full disk, a closed pipe).
     virtual bool outFailed() const = 0;
+    // The regular files standard output and error are written to, if any.
+    virtual std::vector<streamscan::ItemIdentity> fileIdentities() const { return {}; }
 };
 
 // Standard output, error and input of this process. On a Windows console the
@@ -50,6 +55,7 @@ class SystemConsole : public Console {
     int errWidth() const override;
     std::optional<std::string> readLine() override;
     bool outFailed() const override { return failed; }
+    std::vector<streamscan::ItemIdentity> fileIdentities() const override;
 
   private:
     void writeOut(std::string_view text);

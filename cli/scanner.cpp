@@ -482,6 +482,7 @@ class ScanRun {
         const std::u16string path = port.fullPath(*target);
         streamscan::KeptItems kept;
         kept.images = settings.imagesRead;
+        kept.consoleFiles = console.fileIdentities();
         for (const ScannedRoot& root : roots)
             kept.roots.push_back(root.identity);
         const std::u16string refusal = streamscan::outputRefusal(path, kept, port);

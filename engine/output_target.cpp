@@ -42,6 +42,8 @@ std::u16string outputRefusal(const std::u16string& path, const KeptItems& kept, 
         return u"it is a disk image being read, and output never replaces what it reads";
     if (isAmong(target.identity, kept.listed))
         return u"the scan listed streams of it, and output never replaces what it reads";
+    if (target.kind == OutputKind::file && isAmong(target.identity, kept.consoleFiles))
+        return u"the program's own output goes to it, and a report there would replace it";
     if (target.kind == OutputKind::deadLink)
         return u"it is a link that leads nowhere";
     if (target.kind == OutputKind::unusable || target.kind == OutputKind::blockDevice)

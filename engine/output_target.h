@@ -16,6 +16,9 @@ struct KeptItems {
     std::vector<ItemIdentity> roots;   // the scanned roots
     std::vector<ItemIdentity> images;  // disk images and their segments being read
     std::vector<ItemIdentity> listed;  // items the scan listed a stream of
+    // Regular files this program's own standard output or error goes to: a
+    // report put in their place would take what was written there with it.
+    std::vector<ItemIdentity> consoleFiles;
 };
 
 // Why nothing may be written at `path`, or empty: it names one of `kept`, or

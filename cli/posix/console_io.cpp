@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +49,17 @@ void onInterrupt(int) {
 }
 
 }  // namespace
+
+std::vector<streamscan::ItemIdentity> SystemConsole::fileIdentities() const {
+    std::vector<streamscan::ItemIdentity> files;
+    for (const int fd : {1, 2}) {
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            files.push_back({static_cast<std::uint64_t>(st.st_dev),
+                             static_cast<std::uint64_t>(st.st_ino), true});
+    }
+    return files;
+}
 
 std::u16string hostName() {
     char name[256] = {};

@@ -79,6 +79,22 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 
 }  // namespace
 
+std::vector<streamscan::ItemIdentity> SystemConsole::fileIdentities() const {
+    std::vector<streamscan::ItemIdentity> files;
+    for (const DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const HANDLE handle = handleOf(which);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+            GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)) {
+            files.push_back(
+                {info.dwVolumeSerialNumber,
+                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                 true});
+        }
+    }
+    return files;
+}
+
 std::u16string hostName() {
     wchar_t name[256] = {};
     DWORD length = 256;

@@ -317,6 +317,21 @@ TEST_F(Cli, RulesDigestsAndTheBodyFileAreWhatLibyaraMd5sumAndMactimeSee) {
     EXPECT_NE(bad.err.find("bad.yar(1): undefined string \"$x\""), std::string::npos) << bad.err;
 }
 
+// --csv /dev/stdout works down a pipe; where standard output is a file, a
+// report put in its place would take the rows already written with it.
+TEST_F(Cli, AReportGoesDownThePipeButNeverReplacesTheProgramsOwnOutputFile) {
+    ASSERT_TRUE(makeFolder(folder.at("tree")) && makeFile(folder.at("tree/a"), {"user.s", "x"}));
+    EXPECT_EQ(
+        shell("\"$1\" \"$2\" --csv /dev/stdout | tr -d '\\000' | grep -c 'Severity,Note,Path'",
+              {kScanner, folder.at("tree")}),
+        "1\n");
+    EXPECT_EQ(shell("\"$1\" \"$2\" --csv /dev/stdout > \"$3\" 2>&1; echo $?",
+                    {kScanner, folder.at("tree"), folder.at("out.txt")}),
+              "64\n");
+    EXPECT_NE(readFile(folder.at("out.txt"))->find("the program's own output goes to it"),
+              std::string::npos);
+}
+
 // The scan writes to a pipe that is read only after the signal, so it is still
 // running when it comes, whatever the machine's speed.
 TEST_F(Cli, CtrlCStopsTheScanAndTheSummaryAndStatusSaySo) {
