@@ -52,10 +52,25 @@ class MountedNtfs : public ::testing::Test {
     const std::string image = folder.at("vol.img");
 };
 
+// A loop device over the image, let go of however the test ends.
+struct LoopDevice {
+    explicit LoopDevice(const std::string& image)
+        : path(shell("losetup --find --show \"$1\" 2>/dev/null", {image})) {
+        if (!path.empty())
+            path.pop_back();
+    }
+    ~LoopDevice() { detach(); }
+    void detach() {
+        if (!path.empty())
+            shell("losetup -d \"$1\"", {path});
+        path.clear();
+    }
+    std::string path;  // empty: none could be had
+};
+
 TEST_F(MountedNtfs, IsReadThroughItsSourceInEveryModeAndRemovedFromThroughItsMount) {
-    std::string loop = shell("losetup --find --show \"$1\" 2>/dev/null", {image});
-    if (!loop.empty())
-        loop.pop_back();
+    LoopDevice device(image);
+    const std::string loop = device.path;
     const std::vector<std::pair<std::string, std::string>> sources = {{"image", image},
                                                                       {"loop", loop}};
     for (const auto& [kind, source] : sources) {
@@ -106,8 +121,7 @@ TEST_F(MountedNtfs, IsReadThroughItsSourceInEveryModeAndRemovedFromThroughItsMou
             ASSERT_TRUE(volume.unmount(&error)) << error;
         }
     }
-    if (!loop.empty())
-        shell("losetup -d \"$1\"", {loop});
+    device.detach();
     // The same folder of the image, named in the form rows are written in.
     const CommandResult folderOnly = runCommand({kScanner, "--image", "-q", image + "//p0/dir"});
     EXPECT_NE(folderOnly.out.find("1 file, 1 folder, 1 with streams"), std::string::npos)
