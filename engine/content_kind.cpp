@@ -40,6 +40,14 @@ constexpr KindText kKinds[] = {
     {ContentKind::shellLink, u"lnk", u"Stream content is a Windows shell link (LNK)"},
 };
 
+const KindText* textOf(ContentKind kind) {
+    for (const KindText& entry : kKinds) {
+        if (entry.kind == kind)
+            return &entry;
+    }
+    return nullptr;
+}
+
 bool startsWith(Bytes bytes, std::string_view magic) {
     if (bytes.size() < magic.size())
         return false;
@@ -170,19 +178,13 @@ bool isProgramKind(ContentKind kind) {
 }
 
 std::u16string_view contentKindKey(ContentKind kind) {
-    for (const KindText& entry : kKinds) {
-        if (entry.kind == kind)
-            return entry.key;
-    }
-    return {};
+    const KindText* entry = textOf(kind);
+    return entry != nullptr ? entry->key : std::u16string_view();
 }
 
 std::u16string_view contentKindNote(ContentKind kind) {
-    for (const KindText& entry : kKinds) {
-        if (entry.kind == kind)
-            return entry.note;
-    }
-    return {};
+    const KindText* entry = textOf(kind);
+    return entry != nullptr ? entry->note : std::u16string_view();
 }
 
 std::u16string_view contentKindPhrase(ContentKind kind) {

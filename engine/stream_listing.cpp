@@ -214,6 +214,8 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
 
     // Made for the first row only: most items show none.
     std::optional<std::pair<std::u16string, std::u16string>> split;
+    // Where the facts did not carry it, asked of the listing once per item.
+    std::optional<ItemIdentity> askedIdentity;
     std::uint64_t rows = 0;
     std::uint32_t endError = kErrorSuccess;
     for (;;) {
@@ -234,8 +236,11 @@ void listItemStreams(ScanContext& context, const std::u16string& hostPath, bool 
             if (!split)
                 split = splitHostPath(hostPath, context.fs.pathStyle());
             StreamRecord record = hostRecord(context, *split, hostIsFolder, *known);
-            if (!record.hostIdentity.known)
-                record.hostIdentity = listing->hostIdentity();
+            if (!record.hostIdentity.known) {
+                if (!askedIdentity)
+                    askedIdentity = listing->hostIdentity();
+                record.hostIdentity = *askedIdentity;
+            }
             record.carrier = std::move(entry.carrier);
             record.attributeId = entry.attributeId;
             record.hostIsFileSystemFile = entry.onFileSystemFile;

@@ -52,9 +52,14 @@ bool rulesFiles(const std::string& path, std::vector<std::string>& files, std::s
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    if (!S_ISDIR(st.st_mode)) {
+    // Only regular files are read: opening a fifo would wait for a writer for ever.
+    if (S_ISREG(st.st_mode)) {
         files.push_back(path);
         return true;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = path + ": not a rules file or a folder of them";
+        return false;
     }
     DIR* dir = opendir(path.c_str());
     if (dir == nullptr) {
@@ -63,7 +68,9 @@ bool rulesFiles(const std::string& path, std::vector<std::string>& files, std::s
     }
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        if (endsWith(name, ".yar") || endsWith(name, ".yara"))
+        struct stat file;
+        if ((endsWith(name, ".yar") || endsWith(name, ".yara")) &&
+            stat((path + "/" + name).c_str(), &file) == 0 && S_ISREG(file.st_mode))
             files.push_back(path + "/" + name);
     }
     closedir(dir);

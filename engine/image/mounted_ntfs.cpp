@@ -1,8 +1,10 @@
 #include "engine/image/mounted_ntfs.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/image/image_file_system.h"
 #include "engine/path_forms.h"
@@ -90,9 +92,9 @@ std::u16string MountedNtfsReader::imagePathOf(const std::u16string& path) {
         volume.mount = *mount;
         volume.streams = ntfsStreamsOf(*mount);
         // Read-only, through the library that reads images: a source this user
-        // cannot read leaves the volume to its mount.
-        if (volume.streams != NtfsStreams::notNtfs && !mount->source.empty() &&
-            mount->source.front() == '/') {
+        // cannot read leaves the volume to its mount, and so does one that is
+        // not to be trusted to be what is mounted.
+        if (volume.streams != NtfsStreams::notNtfs && readableSource(*mount, geteuid())) {
             const ImageOpening opening = image->openImage(textOf(mount->source), kEveryPartition);
             if (opening.error.empty() && opening.roots.size() == 1)
                 volume.imageRoot = opening.roots.front();

@@ -80,16 +80,23 @@ class PosixDirectoryListing : public DirectoryListing {
 
     // The current entry when `path` names it.
     const CurrentEntry* entryAt(std::u16string_view path) const {
-        const std::size_t length = folderText.size();
-        // memcmp: the code-unit loop of char_traits<char16_t> costs more than the
-        // system call it saves.
-        if (current.name.empty() || path.size() <= length ||
-            std::memcmp(path.data(), folderText.data(), length * sizeof(char16_t)) != 0 ||
-            path.find(u'/', length) != path.npos || bytesOf(path.substr(length)) != current.name) {
+        if (current.name.empty() || !holds(path) ||
+            bytesOf(path.substr(folderText.size())) != current.name) {
             return nullptr;
         }
         return &current;
     }
+
+    // Whether `path` is an entry of this listing's folder.
+    bool holds(std::u16string_view path) const {
+        const std::size_t length = folderText.size();
+        // memcmp: the code-unit loop of char_traits<char16_t> costs more than the
+        // system call it saves.
+        return path.size() > length &&
+               std::memcmp(path.data(), folderText.data(), length * sizeof(char16_t)) == 0 &&
+               path.find(u'/', length) == path.npos;
+    }
+    int folderFd() const { return current.folder; }
 
     std::uint32_t next(DirectoryEntry& entry) override {
         current.name.clear();
@@ -270,6 +277,14 @@ int openFolder(const std::string& folder, UniqueFd& fd) {
 
 void forgetOpenedFolders() {
     openedFolders.clear();
+}
+
+int listedFolderOf(std::u16string_view path) {
+    for (auto open = openListings.rbegin(); open != openListings.rend(); ++open) {
+        if ((*open)->holds(path))
+            return (*open)->folderFd();
+    }
+    return -1;
 }
 
 const CurrentEntry* currentEntryFor(std::u16string_view path) {

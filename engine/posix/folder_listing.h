@@ -37,6 +37,10 @@ struct CurrentEntry {
 // null when there is none.
 const CurrentEntry* currentEntryFor(std::u16string_view path);
 
+// The descriptor of the listing open on this thread whose folder holds `path`
+// (any of its entries, not only the current one); -1 when there is none.
+int listedFolderOf(std::u16string_view path);
+
 std::uint32_t startFolderListing(std::string folder, VolumeKinds& volumes, DirectoryEntry& first,
                                  std::unique_ptr<DirectoryListing>& listing);
 

@@ -123,11 +123,13 @@ std::uint32_t removeListedStreamByDescriptors(const RemovalTarget& target) {
     }
     struct stat st;
     // The root is the one the user named, reached as the scan reached it.
+    bool rootIsLink = false;
     if (target.rootIdentity.known) {
         if (lstat(root.c_str(), &st) != 0)
             return lastError();
         if (isKnownAndOther(target.rootIdentity, st))
             return kErrorItemChanged;
+        rootIsLink = S_ISLNK(st.st_mode);
     }
     UniqueFd item;
     UniqueFd folder;
@@ -140,6 +142,11 @@ std::uint32_t removeListedStreamByDescriptors(const RemovalTarget& target) {
         folder.reset(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!folder.valid())
             return lastError();
+        // Checked again through the descriptor: a folder swapped in since the
+        // look above is not the root that was scanned.
+        if (!rootIsLink &&
+            (fstat(folder.get(), &st) != 0 || isKnownAndOther(target.rootIdentity, st)))
+            return kErrorItemChanged;
         for (std::size_t i = 0; i + 1 < names.size(); ++i) {
             UniqueFd next(openat(folder.get(), names[i].c_str(),
                                  O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

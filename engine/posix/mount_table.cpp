@@ -1,11 +1,13 @@
 #include "engine/posix/mount_table.h"
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -63,6 +65,8 @@ bool parseMountLine(std::string_view line, MountEntry& entry) {
     entry.type = unescapeMountField(*(separator + 1));
     if (separator + 2 != fields.end())
         entry.source = unescapeMountField(*(separator + 2));
+    if (separator + 2 != fields.end() && separator + 3 != fields.end())
+        entry.superOptions = unescapeMountField(*(separator + 3));
     return true;
 }
 
@@ -123,6 +127,27 @@ NtfsStreams ntfsStreamsOf(const MountEntry& mount) {
         return NtfsStreams::notNtfs;
     return refusesStreams(mount.mountPoint.c_str()) ? NtfsStreams::hidden
                                                     : NtfsStreams::asAttributes;
+}
+
+// A FUSE file system names its own source (fsname=), and anyone allowed to
+// mount one could name any device or image: only a mount made by root or by
+// this user is read through its source. That source must be a disk: a fifo
+// named there would stop the scan for good.
+bool readableSource(const MountEntry& mount, uid_t reader) {
+    if (mount.source.empty() || mount.source.front() != '/')
+        return false;
+    if (mount.type.rfind("fuse", 0) == 0) {
+        const std::string uid = "user_id=";
+        const std::size_t at = mount.superOptions.find(uid);
+        if (at == std::string::npos)
+            return false;
+        const unsigned long owner =
+            std::strtoul(mount.superOptions.c_str() + at + uid.size(), nullptr, 10);
+        if (owner != 0 && owner != static_cast<unsigned long>(reader))
+            return false;
+    }
+    struct stat st;
+    return stat(mount.source.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
 }
 
 VolumeKinds::Kind VolumeKinds::of(dev_t device, const char* path) {

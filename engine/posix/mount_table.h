@@ -18,8 +18,9 @@ struct MountEntry {
     dev_t device = 0;
     std::string mountPoint;
     std::string type;
-    std::string source;  // the device or image file mounted, as the table names it
-    std::string root;    // the folder of the volume that is mounted there ("/" for all of it)
+    std::string source;        // the device or image file mounted, as the table names it
+    std::string root;          // the folder of the volume that is mounted there ("/" for all of it)
+    std::string superOptions;  // the file system's own options (FUSE: user_id=, ...)
 };
 
 // One mountinfo text; lines that do not parse are left out.
@@ -38,6 +39,10 @@ bool refusesStreams(const char* path);
 // attributes). ntfs-3g is known by its answer for system.ntfs_attrib.
 enum class NtfsStreams : std::uint8_t { notNtfs, asAttributes, hidden };
 NtfsStreams ntfsStreamsOf(const MountEntry& mount);
+// Whether the source of an NTFS mount may be read in its place by `reader`: a
+// disk (a block device or an image file), and for FUSE, where the file system
+// names its own source, a mount made by root or by `reader` itself.
+bool readableSource(const MountEntry& mount, uid_t reader);
 
 // What each device seen so far can keep, asked once per device so the walk
 // pays nothing per item for it. One instance serves every thread.

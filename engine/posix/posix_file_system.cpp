@@ -207,9 +207,14 @@ std::uint32_t openDepotStream(const AttributeHost& host, const std::u16string& c
     return kErrorSuccess;
 }
 
-std::uint32_t openHostContent(const std::string& path, std::unique_ptr<StreamReader>& reader) {
+// Through the folder the walk holds open when the item is its current entry
+// (a sidecar file as it is listed), so a folder swapped for a link on the way
+// cannot lead the read out of the tree; by its path otherwise.
+std::uint32_t openHostContent(const AttributeHost& host, std::unique_ptr<StreamReader>& reader) {
     // Never a link, never a device or a pipe: opening those can block or act.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    UniqueFd fd(host.folder >= 0 ? openat(host.folder, host.name, kFlags)
+                                 : ::open(host.path, kFlags));
     if (!fd.valid())
         return lastError();
     struct stat st;
@@ -298,17 +303,23 @@ std::uint32_t PosixFileSystem::itemFacts(const std::u16string& path, ItemFacts& 
     if (hasEmbeddedNul(path))
         return kErrorInvalidName;
     const std::string bytes = bytesOf(path);
+    // An item of a folder the walk holds open (the item a sidecar file stands
+    // beside) is looked at through that folder, never by a path a link swapped
+    // in on the way could lead elsewhere.
+    const int folder = listedFolderOf(path);
+    const std::string leaf(leafOf(bytes));
+    const AttributeHost host{folder, folder >= 0 ? leaf.c_str() : bytes.c_str(), bytes.c_str()};
+    const int at = folder >= 0 ? folder : AT_FDCWD;
     struct stat st;
-    if (fstatat(AT_FDCWD, bytes.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(at, host.name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
-    const AttributeHost host{-1, bytes.c_str(), bytes.c_str()};
     const WindowsAttributes windows =
         windowsAttributesOf(host, volumes.of(st.st_dev, bytes.c_str()).ntfsAttributes, nullptr);
     struct stat target;
     const bool linkToFolder =
-        S_ISLNK(st.st_mode) && stat(bytes.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-    facts = factsOf(st, leafOf(bytes), windows, linkToFolder);
-    addBirthTime(AT_FDCWD, bytes.c_str(), facts.details);
+        S_ISLNK(st.st_mode) && fstatat(at, host.name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    facts = factsOf(st, leaf, windows, linkToFolder);
+    addBirthTime(at, host.name, facts.details);
     return kErrorSuccess;
 }
 
@@ -377,7 +388,7 @@ std::uint32_t PosixFileSystem::openStream(const std::u16string& hostPath,
         return kErrorInvalidName;
     const std::string host = bytesOf(hostPath);
     if (name.empty())
-        return openHostContent(host, reader);
+        return openHostContent(attributeHostOf(hostPath, host), reader);
     int error = ENODATA;
     for (const std::string& attribute : attributesOfStream(name, type)) {
         AttributeValue value =

@@ -14,6 +14,7 @@
 #include "engine/posix/mount_table.h"
 #include "engine/posix/stream_attributes.h"
 #include "engine/win_codes.h"
+#include "support/real_volumes.h"
 
 namespace streamscan {
 namespace {
@@ -208,6 +209,34 @@ TEST(MountTable, EachMountIsFoundByTheLongestPointThatHoldsThePath) {
         ASSERT_NE(mount, nullptr) << path;
         EXPECT_EQ(mount->type, type) << path;
     }
+}
+
+// A mount is read through its source only where that is a disk, and a FUSE
+// mount, which names its own source, only when root or the reader made it:
+// anyone else could name a fifo (a scan that never ends) or another disk.
+TEST(MountTable, ASourceIsReadOnlyWhenItIsADiskTheReaderMayTrust) {
+    realfs::TempFolder folder("sources");
+    ASSERT_TRUE(realfs::writeFile(folder.at("vol.img"), "NTFS"));
+    ASSERT_EQ(mkfifo(folder.at("pipe").c_str(), 0600), 0);
+    const std::string image = folder.at("vol.img");
+    const struct {
+        std::string type, source, options;
+        bool readable;
+    } cases[] = {
+        {"fuse", image, "rw,user_id=0,group_id=0", true},
+        {"fuse", image, "rw,user_id=1000,group_id=1000", false},
+        {"fuse", image, "rw,user_id=1000,group_id=1000,allow_other", false},
+        {"fuse", image, "rw", false},
+        {"fuse", folder.at("pipe"), "rw,user_id=0", false},
+        {"fuse", folder.path(), "rw,user_id=0", false},
+        {"ntfs3", image, "rw", true},
+        {"ntfs3", "ntfs", "rw", false},
+    };
+    for (const auto& c : cases) {
+        MountEntry mount{0, "/mnt", c.type, c.source, "/", c.options};
+        EXPECT_EQ(readableSource(mount, 0), c.readable) << c.source << " " << c.options;
+    }
+    EXPECT_TRUE(readableSource({0, "/mnt", "fuse", image, "/", "user_id=1000"}, 1000));
 }
 
 }  // namespace

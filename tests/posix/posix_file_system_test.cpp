@@ -141,17 +141,26 @@ TEST_F(PosixPort, ScanGivesEveryStreamAndItemAsAWindowsListingWould) {
 }
 
 // A folder swapped for a link to elsewhere between its parent's listing and
-// its own is never followed out of the tree: its listing fails and counts.
+// its own is never followed out of the tree: its listing fails and counts. One
+// swapped while a sidecar file in it is being read leaves the read in the tree.
 TEST_F(PosixPort, AFolderSwappedForALinkMidScanIsNotFollowedOutOfTheTree) {
     struct Swapping : PosixFileSystem {
-        std::string folder, outside;
+        std::string folder, outside, sidecarHost;
+        void swap() {
+            rename(folder.c_str(), (folder + ".moved").c_str());
+            symlink(outside.c_str(), folder.c_str());
+        }
         std::uint32_t startListing(const std::u16string& path, DirectoryEntry& first,
                                    std::unique_ptr<DirectoryListing>& listing) override {
-            if (encodeName(path) == folder) {
-                rename(folder.c_str(), (folder + ".moved").c_str());
-                symlink(outside.c_str(), folder.c_str());
-            }
+            if (sidecarHost.empty() && encodeName(path) == folder)
+                swap();
             return PosixFileSystem::startListing(path, first, listing);
+        }
+        // Asked of the item a sidecar file stands beside, just before the read.
+        std::uint32_t itemFacts(const std::u16string& path, ItemFacts& facts) override {
+            if (encodeName(path) == sidecarHost)
+                swap();
+            return PosixFileSystem::itemFacts(path, facts);
         }
     } swapping;
     swapping.folder = folder.at("root/sub");
@@ -165,6 +174,21 @@ TEST_F(PosixPort, AFolderSwappedForALinkMidScanIsNotFollowedOutOfTheTree) {
     EXPECT_EQ(result.stats,
               (ScanStats{
                   .files = 1, .folders = 2, .itemsWithStreams = 1, .streams = 1, .listFailed = 1}));
+
+    swapping.folder = folder.at("dl");
+    swapping.outside = folder.at("elsewhere");
+    swapping.sidecarHost = folder.at("dl/setup.exe");
+    for (const std::string top : {"dl", "elsewhere"}) {
+        ASSERT_TRUE(makeFolder(folder.at(top)) &&
+                    makeFile(folder.at(top + "/setup.exe"), {}, top == "dl" ? "x" : "outside"));
+        ASSERT_TRUE(writeFile(folder.at(top + "/setup.exe:Zone.Identifier"),
+                              "[ZoneTransfer]\r\nZoneId=" + std::string(top == "dl" ? "3" : "0")));
+    }
+    const ScanResult sidecar = scanTree(swapping, {folder.at("dl")});
+    const StreamRecord* zone = sidecar.find(u"setup.exe", u"Zone.Identifier");
+    ASSERT_NE(zone, nullptr);
+    EXPECT_EQ(std::pair(zone->zone.zoneId, zone->hostSize),
+              std::pair(std::int64_t{3}, std::uint64_t{1}));
 }
 
 // Between the scan and the removal the tree changes: a folder on the way is

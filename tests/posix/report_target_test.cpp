@@ -95,8 +95,9 @@ TEST(PosixReport, EachTargetIsReplacedWrittenInPlaceOrRefused) {
         struct stat st;
         ASSERT_EQ(lstat(folder.at(c.name).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
-        if (!c.earlier.empty())
+        if (!c.earlier.empty()) {
             EXPECT_EQ(readFile(folder.at(c.earlier)), "evidence");
+        }
     }
     char bytes[4] = {};
     EXPECT_EQ(read(reader, bytes, 2), 2);
